@@ -1,0 +1,170 @@
+#include "camera/sdkbinding.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+#include <mutex>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+// Stand-ins for operations the SDK does not provide.
+int missingInit() { return SdkMissingStatus; }
+int missingEnum(CameraList *) { return SdkMissingStatus; }
+int missingRecord(CameraRecord *) { return SdkMissingStatus; }
+int missingRegister(CameraRecord *, FrameCallback, void *) { return SdkMissingStatus; }
+int missingMode(CameraRecord *, int) { return SdkMissingStatus; }
+int missingText(CameraRecord *, char *) { return SdkMissingStatus; }
+
+SdkApi g_api = missingSdk();
+QStringList g_missing;
+std::once_flag g_defaultLoad;
+bool g_installed = false;
+
+#ifdef Q_OS_WIN
+const char *const LibraryFile = "link.dll";
+#else
+const char *const LibraryFile = "liblink.so";
+#endif
+
+// Opens the library and returns a resolver for one operation (by ordinal on
+// Windows, where the SDK exports by number, by name elsewhere).
+struct Library {
+    void *handle = nullptr;
+    QString error;
+
+    bool open(const QString &path)
+    {
+#ifdef Q_OS_WIN
+        handle = reinterpret_cast<void *>(LoadLibraryW(reinterpret_cast<const wchar_t *>(path.utf16())));
+        if (!handle)
+            error = QStringLiteral("LoadLibrary error %1").arg(GetLastError());
+#else
+        handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            error = QString::fromLocal8Bit(dlerror());
+#endif
+        return handle != nullptr;
+    }
+
+    void *resolve(const char *name, int ordinal) const
+    {
+#ifdef Q_OS_WIN
+        Q_UNUSED(name);
+        return reinterpret_cast<void *>(
+            GetProcAddress(static_cast<HMODULE>(handle), MAKEINTRESOURCEA(static_cast<WORD>(ordinal))));
+#else
+        Q_UNUSED(ordinal);
+        return dlsym(handle, name);
+#endif
+    }
+};
+
+QStringList candidatePaths(const QString &path)
+{
+    if (!path.isEmpty())
+        return { path };
+    QStringList paths;
+    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    if (dir.isEmpty()) {
+        // No application object yet: the executable's folder from the system.
+#ifndef Q_OS_WIN
+        dir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+#endif
+    }
+    if (!dir.isEmpty())
+        paths << QDir(dir).filePath(QLatin1String(LibraryFile));
+    paths << QLatin1String(LibraryFile); // the system's library path
+    return paths;
+}
+
+} // namespace
+
+SdkApi missingSdk()
+{
+    SdkApi api;
+    api.IB_CC_Init = missingInit;
+    api.IB_CC_EnumCamera = missingEnum;
+    api.IB_CC_OpenCamera = missingRecord;
+    api.IB_CC_RegisterImage = missingRegister;
+    api.IB_CC_StartCamera = missingRecord;
+    api.IB_CC_StopCamera = missingRecord;
+    api.IB_CC_CloseCamera = missingRecord;
+    api.IB_CC_modeCamera = missingMode;
+    api.IB_CC_softCamera = missingRecord;
+    api.IB_CC_setCameraip = missingText;
+    api.IB_CC_setCameraName = missingText;
+    return api;
+}
+
+void installSdk(const SdkApi &api)
+{
+    const SdkApi fallback = missingSdk();
+    SdkApi merged = api;
+#define TAVIX_SDK_MERGE(name, ordinal, ret, args) \
+    if (!merged.name)                              \
+        merged.name = fallback.name;
+    LINKSDK_OPERATIONS(TAVIX_SDK_MERGE)
+#undef TAVIX_SDK_MERGE
+    g_api = merged;
+    g_installed = true;
+}
+
+bool loadSdk(const QString &path)
+{
+    Library library;
+    QString opened;
+    QStringList errors;
+    for (const QString &candidate : candidatePaths(path)) {
+        if (library.open(candidate)) {
+            opened = candidate;
+            break;
+        }
+        errors << library.error;
+    }
+    g_missing.clear();
+    if (opened.isEmpty()) {
+        qWarning().noquote() << "camera SDK" << LibraryFile << "not found (" + errors.join("; ")
+                + "): no camera can be used";
+#define TAVIX_SDK_ALL(name, ordinal, ret, args) g_missing << QStringLiteral(#name);
+        LINKSDK_OPERATIONS(TAVIX_SDK_ALL)
+#undef TAVIX_SDK_ALL
+        installSdk(SdkApi {});
+        return false;
+    }
+    SdkApi api {};
+#define TAVIX_SDK_RESOLVE(name, ordinal, ret, args)                                   \
+    api.name = reinterpret_cast<ret(*) args>(library.resolve(#name, ordinal));        \
+    if (!api.name)                                                                    \
+        g_missing << QStringLiteral(#name " (ordinal %1)").arg(ordinal);
+    LINKSDK_OPERATIONS(TAVIX_SDK_RESOLVE)
+#undef TAVIX_SDK_RESOLVE
+    installSdk(api); // the library stays loaded for the life of the process
+    if (!g_missing.isEmpty()) {
+        qWarning().noquote() << "camera SDK" << opened << "lacks" << g_missing.join(", ")
+                             << "- those operations will fail";
+        return false;
+    }
+    return true;
+}
+
+const SdkApi &sdk()
+{
+    std::call_once(g_defaultLoad, [] {
+        if (!g_installed)
+            loadSdk();
+    });
+    return g_api;
+}
+
+QStringList missingSdkOperations()
+{
+    return g_missing;
+}

@@ -1,0 +1,43 @@
+#ifndef TAVIX_SDKBINDING_H
+#define TAVIX_SDKBINDING_H
+
+#include "camera/linksdk.h"
+
+#include <QString>
+#include <QStringList>
+
+// The camera SDK's operations as a table of function pointers, resolved from the
+// SDK library at run time. Operations the library lacks (or all of them, when
+// the library is missing) point to a stand-in that returns a non-zero status and
+// touches nothing, so enumeration then finds no camera.
+struct SdkApi {
+#define TAVIX_SDK_POINTER(name, ordinal, ret, args) ret(*name) args;
+    LINKSDK_OPERATIONS(TAVIX_SDK_POINTER)
+#undef TAVIX_SDK_POINTER
+};
+
+// Status the stand-ins return for an operation the SDK does not provide.
+constexpr int SdkMissingStatus = -1;
+
+// The table in use. The first call loads the SDK from the default places:
+// the executable's folder first (link.dll on Windows, liblink.so elsewhere),
+// then the system's library path.
+const SdkApi &sdk();
+
+// Loads the SDK from `path` (or, when empty, from the default places) and makes
+// it the table in use. Returns false, after one log line naming the file and
+// what is missing, when the library or any operation is missing; the
+// operations that were found stay usable.
+bool loadSdk(const QString &path = QString());
+
+// Makes `api` the table in use (a test double, for instance). Null members are
+// replaced by the stand-ins.
+void installSdk(const SdkApi &api);
+
+// The stand-in table: every operation returns SdkMissingStatus.
+SdkApi missingSdk();
+
+// Operations the last load could not resolve, by name.
+QStringList missingSdkOperations();
+
+#endif
