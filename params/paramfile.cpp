@@ -1,0 +1,79 @@
+#include "params/paramfile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+namespace paramfile {
+
+QByteArray buildParameterFile(const RowValues &values)
+{
+    QJsonObject object;
+    for (const FileKey &k : kKeys)
+        object.insert(QLatin1String(k.key), values.value(k.row));
+    // QJsonObject keeps its keys sorted, so the members come out in ascending key order.
+    return QJsonDocument(QJsonArray { object }).toJson(QJsonDocument::Indented);
+}
+
+Message loadErrorMessage(LoadResult::Error error)
+{
+    switch (error) {
+    case LoadResult::Error::OpenFailed:
+        return kOpenError;
+    case LoadResult::Error::NotReadable:
+        return kNotReadable;
+    case LoadResult::Error::InvalidJson:
+        return kJsonError;
+    case LoadResult::Error::None:
+        break;
+    }
+    return { "", "" };
+}
+
+LoadResult parseParameterFile(const QByteArray &bytes)
+{
+    LoadResult out;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        out.error = LoadResult::Error::InvalidJson;
+        return out;
+    }
+    QJsonObject object;
+    if (doc.isObject())
+        object = doc.object();
+    else if (doc.isArray())
+        object = doc.array().at(0).toObject(); // out of range or not an object: empty
+    for (const FileKey &k : kKeys)
+        out.values.insert(k.row, object.value(QLatin1String(k.key)).toString());
+    return out;
+}
+
+LoadResult loadParameterFile(const QString &path)
+{
+    QFile file(path);
+    LoadResult out;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        out.error = LoadResult::Error::OpenFailed;
+        return out;
+    }
+    if (!file.isReadable()) {
+        out.error = LoadResult::Error::NotReadable;
+        return out;
+    }
+    return parseParameterFile(file.readAll());
+}
+
+bool saveParameterFile(const QString &path, const RowValues &values)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    file.resize(0);
+    const QByteArray bytes = buildParameterFile(values);
+    return file.write(bytes) == bytes.size();
+}
+
+} // namespace paramfile

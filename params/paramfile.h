@@ -1,0 +1,92 @@
+// Parameter set files: the remembered texts of rows 2 to 21 of the property
+// table as UTF-8 JSON, an array holding one object of twenty string members,
+// written in Qt's indented format (four blanks per level, keys in ascending
+// order, a final line feed).
+#ifndef TAVIX_PARAMFILE_H
+#define TAVIX_PARAMFILE_H
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+namespace paramfile {
+
+// One member of the parameter object and the table row it belongs to.
+struct FileKey {
+    const char *key;
+    int row;
+};
+
+// The twenty members in the order save inserts them and load reads them (rows 2 to 21).
+constexpr FileKey kKeys[] = {
+    { "SharpeningThreshold", 2 },
+    { "SharpenAmount", 3 },
+    { "R-colorBlack", 4 },
+    { "B-colorBlack", 5 }, // the Gb black level row
+    { "G-colorBlack", 6 }, // the Gr black level row
+    { "ExposureTime", 7 },
+    { "ExposureEnable", 8 },
+    { "Brightness", 9 },
+    { "Red-Gain", 10 },
+    { "Blue-Gain", 11 },
+    { "Green-redGain", 12 },
+    { "Green-blueGain", 13 },
+    { "GlobalGain", 14 },
+    { "Upside-downImage", 15 },
+    { "ReverseLeftAndRightImage", 16 },
+    { "SoberDebug1", 17 },
+    { "SoberDebug2", 18 },
+    { "SoberThreshold", 19 },
+    { "SoberMat", 20 },
+    { "SoberEnable", 21 },
+};
+
+// Remembered values by table row; a row that is absent counts as the empty text.
+using RowValues = QMap<int, QString>;
+
+// Texts the operator sees (message boxes).
+struct Message {
+    const char *title;
+    const char *text;
+};
+constexpr Message kSaveRefused = { "warning!", "The Set is Null,please edit !" }; // edited flag false
+constexpr Message kOpenError = { "error", "Open file error!" };
+constexpr Message kNotReadable = { "error", "This file is not Readable" };
+constexpr Message kJsonError = { "error", "Json is error!" };
+
+// The complete file for the remembered values of rows 2 to 21 (other rows of
+// `values` are not stored; missing rows are written as ""). Every value is a
+// JSON string, even where the text is a number.
+QByteArray buildParameterFile(const RowValues &values);
+
+struct LoadResult {
+    enum class Error {
+        None,
+        OpenFailed, // kOpenError
+        NotReadable, // kNotReadable
+        InvalidJson, // kJsonError
+    };
+    Error error = Error::None;
+    RowValues values; // rows 2 to 21, all present, when error is None
+};
+
+// The message for a load failure; Error::None gives an empty title and text.
+Message loadErrorMessage(LoadResult::Error error);
+
+// Reads file bytes. Text that is not JSON gives Error::InvalidJson and no values.
+// Otherwise the parameter object is the top-level object, or the first element
+// of a top-level array; anything else counts as an empty object. Each of the
+// twenty rows gets its member's string value, or "" when the member is missing
+// or not a string.
+LoadResult parseParameterFile(const QByteArray &bytes);
+
+// Opens, reads and parses the file at `path` (read-only, text mode).
+LoadResult loadParameterFile(const QString &path);
+
+// Writes the file for `values` to `path`, created if missing and truncated.
+// Returns false, having written nothing, when the file cannot be opened.
+bool saveParameterFile(const QString &path, const RowValues &values);
+
+} // namespace paramfile
+
+#endif
