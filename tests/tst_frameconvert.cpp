@@ -1,0 +1,104 @@
+#include "camera/frameconvert.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+class TestFrameConvert : public QObject
+{
+    Q_OBJECT
+private slots:
+    void greyGivesIndexedWithGreyTable();
+    void colourSwapsBlueAndRed();
+    void colourMatchesQtSwapForAnyWidthAndStride_data();
+    void colourMatchesQtSwapForAnyWidthAndStride();
+    void fourChannelsCopied();
+    void unsupportedTypeGivesNullImage();
+    void resultIndependentOfMatrix();
+};
+
+void TestFrameConvert::greyGivesIndexedWithGreyTable()
+{
+    uchar data[4] = { 0, 127, 128, 255 };
+    const cv::Mat mat(2, 2, CV_8UC1, data);
+    const QImage image = cvMatToQImage(mat);
+    QCOMPARE(image.format(), QImage::Format_Indexed8);
+    QCOMPARE(image.size(), QSize(2, 2));
+    QCOMPARE(image.colorCount(), 256);
+    for (int i = 0; i < 256; ++i)
+        QCOMPARE(image.color(i), qRgba(i, i, i, 255));
+    QCOMPARE(image.pixel(0, 0), qRgba(0, 0, 0, 255));
+    QCOMPARE(image.pixel(1, 0), qRgba(127, 127, 127, 255));
+    QCOMPARE(image.pixel(0, 1), qRgba(128, 128, 128, 255));
+    QCOMPARE(image.pixel(1, 1), qRgba(255, 255, 255, 255));
+}
+
+void TestFrameConvert::colourSwapsBlueAndRed()
+{
+    cv::Mat mat(3, 5, CV_8UC3, cv::Scalar(255, 0, 0)); // blue, green, red
+    const QImage image = cvMatToQImage(mat);
+    QCOMPARE(image.format(), QImage::Format_RGB888);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            QCOMPARE(image.pixel(x, y), qRgb(0, 0, 255));
+}
+
+void TestFrameConvert::colourMatchesQtSwapForAnyWidthAndStride_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("padding");
+    for (int width : { 1, 5, 15, 16, 17, 31, 32, 33, 47, 48, 49, 100, 1279 })
+        QTest::addRow("w%d packed", width) << width << 3 << 0;
+    QTest::newRow("w17 padded rows") << 17 << 4 << 7;
+    QTest::newRow("w64 padded rows") << 64 << 5 << 1;
+}
+
+void TestFrameConvert::colourMatchesQtSwapForAnyWidthAndStride()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, padding);
+    // A view into a wider matrix has a row stride larger than its width.
+    cv::Mat backing(height, width * 3 + padding, CV_8UC1);
+    QRandomGenerator random(width * 31 + padding);
+    for (int y = 0; y < backing.rows; ++y)
+        for (int x = 0; x < backing.cols; ++x)
+            backing.at<uchar>(y, x) = uchar(random.bounded(256));
+    const cv::Mat mat(height, width, CV_8UC3, backing.data, backing.step[0]);
+
+    const QImage wrapped(mat.data, mat.cols, mat.rows, int(mat.step[0]), QImage::Format_RGB888);
+    const QImage expected = wrapped.rgbSwapped();
+    QCOMPARE(cvMatToQImage(mat), expected);
+}
+
+void TestFrameConvert::fourChannelsCopied()
+{
+    cv::Mat mat(2, 3, CV_8UC4, cv::Scalar(10, 20, 30, 255)); // blue, green, red, alpha in memory
+    QTest::ignoreMessage(QtDebugMsg, "CV_8UC4");
+    const QImage image = cvMatToQImage(mat);
+    QCOMPARE(image.format(), QImage::Format_ARGB32);
+    QCOMPARE(image.pixel(2, 1), qRgba(30, 20, 10, 255));
+}
+
+void TestFrameConvert::unsupportedTypeGivesNullImage()
+{
+    cv::Mat mat(2, 2, CV_16UC1, cv::Scalar(1000));
+    QTest::ignoreMessage(QtDebugMsg, "ERROR: Mat could not be converted to QImage.");
+    QVERIFY(cvMatToQImage(mat).isNull());
+}
+
+void TestFrameConvert::resultIndependentOfMatrix()
+{
+    for (int type : { CV_8UC1, CV_8UC3, CV_8UC4 }) {
+        cv::Mat mat(4, 4, type, cv::Scalar(50, 60, 70, 80));
+        if (type == CV_8UC4)
+            QTest::ignoreMessage(QtDebugMsg, "CV_8UC4");
+        const QImage image = cvMatToQImage(mat);
+        const QImage before = image.copy();
+        mat.setTo(cv::Scalar(200, 210, 220, 230));
+        QCOMPARE(image, before);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestFrameConvert)
+#include "tst_frameconvert.moc"

@@ -1,0 +1,346 @@
+#include "camera/sdkbinding.h"
+#include "camera/workthread.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <cstring>
+#include <vector>
+
+// An in-process stand-in for the camera SDK that records every call.
+namespace fake {
+struct Call {
+    QString op;
+    const CameraRecord *record;
+    int arg;
+};
+std::vector<Call> calls;
+QByteArray lastText;
+int status = 0;
+FrameCallback callback = nullptr;
+
+int init() { calls.push_back({ "Init", nullptr, 0 }); return status; }
+int enumerate(CameraList *list)
+{
+    calls.push_back({ "Enum", nullptr, 0 });
+    list->count = 2;
+    std::memset(list->records, 0, sizeof list->records);
+    std::strcpy(list->records[0].name, "Cam-A");
+    std::strcpy(list->records[1].name, "Kamera-\xc3\xa4"); // UTF-8
+    const unsigned char ip[4] = { 192, 168, 1, 10 };
+    std::memcpy(list->records[1].ip, ip, 4);
+    const unsigned char mac[6] = { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E };
+    std::memcpy(list->records[1].mac, mac, 6);
+    return status;
+}
+int open(CameraRecord *r) { calls.push_back({ "Open", r, 0 }); return status; }
+int registerImage(CameraRecord *r, FrameCallback cb, void *)
+{
+    calls.push_back({ "Register", r, 0 });
+    callback = cb;
+    return status;
+}
+int start(CameraRecord *r) { calls.push_back({ "Start", r, 0 }); return status; }
+int stop(CameraRecord *r) { calls.push_back({ "Stop", r, 0 }); return status; }
+int close(CameraRecord *r) { calls.push_back({ "Close", r, 0 }); return status; }
+int mode(CameraRecord *r, int m) { calls.push_back({ "Mode", r, m }); return status; }
+int soft(CameraRecord *r) { calls.push_back({ "Soft", r, 0 }); return status; }
+int setIp(CameraRecord *r, char *text)
+{
+    calls.push_back({ "SetIp", r, 0 });
+    lastText = QByteArray(text, 64);
+    return status;
+}
+int setName(CameraRecord *r, char *text)
+{
+    calls.push_back({ "SetName", r, 0 });
+    lastText = QByteArray(text, 64);
+    return status;
+}
+
+SdkApi api()
+{
+    SdkApi a {};
+    a.IB_CC_Init = init;
+    a.IB_CC_EnumCamera = enumerate;
+    a.IB_CC_OpenCamera = open;
+    a.IB_CC_RegisterImage = registerImage;
+    a.IB_CC_StartCamera = start;
+    a.IB_CC_StopCamera = stop;
+    a.IB_CC_CloseCamera = close;
+    a.IB_CC_modeCamera = mode;
+    a.IB_CC_softCamera = soft;
+    a.IB_CC_setCameraip = setIp;
+    a.IB_CC_setCameraName = setName;
+    return a;
+}
+
+QStringList ops()
+{
+    QStringList out;
+    for (const Call &c : calls)
+        out << c.op;
+    return out;
+}
+} // namespace fake
+
+// Receives frames on the test's thread, as the main window does.
+class FrameSink : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QImage> frames;
+public slots:
+    void take(QImage img) { frames << img; }
+};
+
+class TestWorkThread : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void untouchedFrameStorageCostsNoMemory();
+    void callbackRefusesWhatItCannotKeep();
+    void callbackKeepsTwoFramesThenDrops();
+    void framesEmittedInOrderKept();
+    void firstPassOpensRegisteredCameraOnce();
+    void withoutRegistrationFirstPassOpensRecordZero();
+    void stopJoinsAndOpenActionRestartsOnlyTheThread();
+    void closeLeavesThreadRunning();
+    void slotsLogTheirStatus();
+    void gettersFormatRecords();
+    void settersBoundTheirText();
+    void outOfRangeIndexNeverReachesTheSdk();
+
+private:
+    static void feed(uint32_t width, uint32_t height, uint32_t bits, uchar value);
+    WorkThread *worker = nullptr;
+    FrameSink *sink = nullptr;
+};
+
+void TestWorkThread::initTestCase()
+{
+    qRegisterMetaType<QImage>();
+    installSdk(fake::api());
+}
+
+void TestWorkThread::init()
+{
+    fake::calls.clear();
+    fake::status = 0;
+    bufferState[0].store(0);
+    worker = new WorkThread;
+    sink = new FrameSink;
+    connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
+    worker->init();
+    worker->EnumCamras();
+    fake::calls.clear();
+}
+
+void TestWorkThread::cleanup()
+{
+    worker->shutdown();
+    delete worker;
+    delete sink;
+    bufferState[0].store(0);
+}
+
+void TestWorkThread::feed(uint32_t width, uint32_t height, uint32_t bits, uchar value)
+{
+    std::vector<uchar> pixels(std::size_t(width) * height * (bits / 8), value);
+    FrameInfo info {};
+    info.nWidth = width;
+    info.nHeight = height;
+    info.nBitCount = bits;
+    QCOMPARE(frameCallback(pixels.data(), &info, callbackContext), 0);
+}
+
+static long residentKiB()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+void TestWorkThread::untouchedFrameStorageCostsNoMemory()
+{
+    // 512 MiB of frame storage exist; only what frames touched may be resident.
+    const long rss = residentKiB();
+    if (rss < 0)
+        QSKIP("no /proc/self/status here");
+    QVERIFY2(rss < 128 * 1024, qPrintable(QString("resident %1 KiB").arg(rss)));
+}
+
+void TestWorkThread::callbackRefusesWhatItCannotKeep()
+{
+    std::vector<uchar> small(64);
+    FrameInfo sixteen { 4, 4, 16, {} };
+    QCOMPARE(frameCallback(small.data(), &sixteen, nullptr), 0);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
+    // 4096 x 8192 x 3 = 96 MiB: refused before any byte is read.
+    FrameInfo huge { 4096, 8192, 24, {} };
+    QCOMPARE(frameCallback(small.data(), &huge, nullptr), 1);
+    // Sizes whose byte count overflows 32 or even 64 bits are refused too.
+    FrameInfo overflow { 0xFFFFFFFFu, 0xFFFFFFFFu, 24, {} };
+    QCOMPARE(frameCallback(small.data(), &overflow, nullptr), 1);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
+    // Exactly 64 MiB of grey is kept.
+    std::vector<uchar> full(FrameBufferBytes, 7);
+    FrameInfo max { 8192, 8192, 8, {} };
+    QCOMPARE(frameCallback(full.data(), &max, nullptr), 0);
+    QCOMPARE(int(bufferState[0].load()), int(FirstBufferFull));
+    QCOMPARE(frameInfos[0][0].nWidth, 8192u);
+    QCOMPARE(int(frameBuffers[0][0][FrameBufferBytes - 1]), 7);
+}
+
+void TestWorkThread::callbackKeepsTwoFramesThenDrops()
+{
+    feed(4, 2, 8, 1);
+    feed(4, 2, 24, 2);
+    QCOMPARE(int(bufferState[0].load()), int(FirstBufferFull | SecondBufferFull));
+    feed(4, 2, 8, 3); // dropped
+    QCOMPARE(int(frameBuffers[0][0][0]), 1);
+    QCOMPARE(int(frameBuffers[0][1][0]), 2);
+    QCOMPARE(frameInfos[0][1].nBitCount, 24u);
+}
+
+void TestWorkThread::framesEmittedInOrderKept()
+{
+    feed(4, 2, 8, 10);
+    feed(3, 2, 24, 20);
+    worker->start();
+    QTRY_COMPARE(sink->frames.size(), 2);
+    QCOMPARE(sink->frames[0].format(), QImage::Format_Indexed8);
+    QCOMPARE(sink->frames[0].pixel(0, 0), qRgb(10, 10, 10));
+    QCOMPARE(sink->frames[1].format(), QImage::Format_RGB888);
+    QCOMPARE(sink->frames[1].size(), QSize(3, 2));
+    QTRY_COMPARE(int(bufferState[0].load()), 0);
+    // Frames keep flowing while the loop runs, one after another.
+    for (uchar v = 30; v < 40; ++v) {
+        QTRY_VERIFY(!(bufferState[0].load() & SecondBufferFull));
+        feed(2, 2, 8, v);
+    }
+    QTRY_COMPARE(sink->frames.size(), 12);
+    for (int i = 2; i < 12; ++i)
+        QCOMPARE(qRed(sink->frames[i].pixel(0, 0)), 28 + i);
+}
+
+void TestWorkThread::firstPassOpensRegisteredCameraOnce()
+{
+    worker->RegisterImage(1);
+    QCOMPARE(fake::calls.back().record, &cameraList.records[1]);
+    QVERIFY(fake::callback == &frameCallback);
+    worker->start();
+    QTRY_COMPARE(fake::ops(), (QStringList { "Register", "Open", "Start" }));
+    QCOMPARE(fake::calls[1].record, &cameraList.records[1]);
+    QVERIFY(cameraOpened.load());
+    worker->Stop(1);
+    worker->start();
+    QTest::qWait(50); // a running loop would have opened again by now
+    QCOMPARE(fake::ops().count("Open"), 1);
+}
+
+void TestWorkThread::withoutRegistrationFirstPassOpensRecordZero()
+{
+    cameraOpened.store(0);
+    worker->start();
+    QTRY_COMPARE(fake::ops(), (QStringList { "Open", "Start" }));
+    QCOMPARE(fake::calls[0].record, &cameraList.records[0]);
+}
+
+void TestWorkThread::stopJoinsAndOpenActionRestartsOnlyTheThread()
+{
+    worker->start();
+    QTRY_COMPARE(fake::ops().count("Start"), 1);
+    fake::status = 5;
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_StopCamera is: 5");
+    worker->Stop(0);
+    QVERIFY(worker->isFinished());
+    worker->start(); // the open action: thread only
+    QVERIFY(worker->isRunning());
+    QCOMPARE(fake::ops(), (QStringList { "Open", "Start", "Stop" }));
+    worker->Stop(0);
+    worker->startCamras(0); // start: the SDK and the thread
+    QVERIFY(worker->isRunning());
+    QCOMPARE(fake::ops(), (QStringList { "Open", "Start", "Stop", "Stop", "Start" }));
+}
+
+void TestWorkThread::closeLeavesThreadRunning()
+{
+    worker->start();
+    QTRY_COMPARE(fake::ops().count("Start"), 1);
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_StopCamera is: 0");
+    worker->CloseCamras(0);
+    QVERIFY(worker->isRunning());
+    worker->startCamras(0);
+    QCOMPARE(fake::ops(), (QStringList { "Open", "Start", "Close", "Start" }));
+}
+
+void TestWorkThread::slotsLogTheirStatus()
+{
+    fake::status = 3;
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeautoCamera is: 3");
+    worker->modeauto(1);
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeioCamera is: 3");
+    worker->modeio(1);
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_modesoftCamera is: 3");
+    worker->modesoft(1);
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_softCamera is: 3");
+    worker->softoneimg(1);
+    QCOMPARE(fake::calls[0].arg, 0);
+    QCOMPARE(fake::calls[1].arg, 1);
+    QCOMPARE(fake::calls[2].arg, 2);
+    QCOMPARE(worker->lastResult, 3);
+}
+
+void TestWorkThread::gettersFormatRecords()
+{
+    QCOMPARE(worker->getCamName(0), QString("Cam-A"));
+    QCOMPARE(worker->getCamName(1), QString::fromUtf8("Kamera-\xc3\xa4"));
+    QCOMPARE(worker->getCamIp(0), QString("0.0.0.0"));
+    QCOMPARE(worker->getCamIp(1), QString("192.168.1.10"));
+    QTest::ignoreMessage(QtDebugMsg, "Mac: 0-1a-2b-3-4d-5e");
+    QCOMPARE(worker->getCamMac(1), QString("0-1a-2b-3-4d-5e"));
+    // A name filling all 64 bytes without a terminator stays inside the record.
+    std::memset(cameraList.records[2].name, 'x', 64);
+    QCOMPARE(worker->getCamName(2), QString(64, 'x'));
+}
+
+void TestWorkThread::settersBoundTheirText()
+{
+    worker->setCameraName(1, QString());
+    QCOMPARE(fake::lastText, QByteArray(64, '\0'));
+    worker->setCameraName(1, QString(100, 'n'));
+    QCOMPARE(fake::lastText, QByteArray(63, 'n') + QByteArray(1, '\0'));
+    worker->setCameraIp(1, "127.0.0.9");
+    QCOMPARE(fake::lastText, QByteArray("127.0.0.9") + QByteArray(55, '\0'));
+    fake::status = 1;
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraip is fail!");
+    worker->setCameraIp(1, "bad");
+    QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraName is fail!");
+    worker->setCameraName(1, "bad");
+    // The records keep their enumerated values.
+    QCOMPARE(worker->getCamName(1), QString::fromUtf8("Kamera-\xc3\xa4"));
+    QCOMPARE(worker->getCamIp(1), QString("192.168.1.10"));
+}
+
+void TestWorkThread::outOfRangeIndexNeverReachesTheSdk()
+{
+    worker->modeauto(-1);
+    worker->softoneimg(32);
+    worker->RegisterImage(-1);
+    QVERIFY(fake::calls.empty());
+    QCOMPARE(worker->lastResult, SdkMissingStatus);
+}
+
+QTEST_GUILESS_MAIN(TestWorkThread)
+#include "tst_workthread.moc"
