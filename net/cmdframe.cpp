@@ -27,8 +27,8 @@ quint8 checkSum(const CmdFrame &frame)
     return byteSum(frame.raw.left(frame.raw.size() - 2));
 }
 
-QByteArray buildFrame(quint8 direction, quint8 cmd, quint16 id, const QByteArray &mac,
-                      const QByteArray &payload)
+QByteArray buildFrame(
+    quint8 direction, quint8 cmd, quint16 id, const QByteArray &mac, const QByteArray &payload)
 {
     const int body = 2 + mac.size() + payload.size();
     if (body > kMaxBody)
@@ -51,8 +51,8 @@ QByteArray buildFrame(quint8 direction, quint8 cmd, quint16 id, const QByteArray
     return raw;
 }
 
-PackedRequest packRequest(quint8 cmd, quint16 id, const QString &camIp, const QByteArray &camMac,
-                          const QByteArray &buff)
+PackedRequest packRequest(
+    quint8 cmd, quint16 id, const QString &camIp, const QByteArray &camMac, const QByteArray &buff)
 {
     PackedRequest out;
     out.logLines << QStringLiteral("cmd = %1 id = %2").arg(toHex(cmd, 2), toHex(id, 2));
@@ -61,8 +61,8 @@ PackedRequest packRequest(quint8 cmd, quint16 id, const QString &camIp, const QB
         out.logLines << QStringLiteral("comming 1");
     const QByteArray raw = buildFrame(kDirRequest, cmd, id, withMac ? camMac : QByteArray(), buff);
     if (raw.isEmpty()) {
-        out.logLines << QStringLiteral("request not sent: payload of %1 bytes does not fit a frame")
-                            .arg(buff.size());
+        out.logLines
+            << QStringLiteral("request not sent: payload of %1 bytes does not fit a frame").arg(buff.size());
         return out;
     }
     if (withMac)
@@ -126,8 +126,8 @@ std::optional<CmdFrame> unpack(const QByteArray &datagram, DropReason *why)
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame)
 {
     ReplyOutcome out;
-    const bool acknowledged = (frame.id >= 0xA001 && frame.id <= 0xA009) || frame.id == 0xA010
-        || frame.id == 0xA011;
+    const bool acknowledged
+        = (frame.id >= 0xA001 && frame.id <= 0xA009) || frame.id == 0xA010 || frame.id == 0xA011;
     if (acknowledged && !frame.data.isEmpty() && frame.data.at(0) != 0)
         out.logLines << QStringLiteral("set success:>") + QString::number(frame.id);
     return out;
@@ -135,20 +135,20 @@ ReplyOutcome writeReplyOutcome(const CmdFrame &frame)
 
 namespace {
 
-struct CJsonDeleter {
-    void operator()(cJSON *item) const { cJSON_Delete(item); }
-};
+    struct CJsonDeleter {
+        void operator()(cJSON *item) const { cJSON_Delete(item); }
+    };
 
-int reportRow(const char *key)
-{
-    if (!key)
+    int reportRow(const char *key)
+    {
+        if (!key)
+            return -1;
+        for (const ReportKey &k : kReportKeys) {
+            if (std::strcmp(k.key, key) == 0)
+                return k.row;
+        }
         return -1;
-    for (const ReportKey &k : kReportKeys) {
-        if (std::strcmp(k.key, key) == 0)
-            return k.row;
     }
-    return -1;
-}
 
 } // namespace
 

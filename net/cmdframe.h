@@ -72,8 +72,8 @@ quint8 checkSum(const CmdFrame &frame);
 // caller decides whether a MAC belongs into the frame). Returns an empty array
 // when id, MAC and payload together exceed 255 bytes, which the length byte
 // cannot express.
-QByteArray buildFrame(quint8 direction, quint8 cmd, quint16 id, const QByteArray &mac,
-                      const QByteArray &payload);
+QByteArray buildFrame(
+    quint8 direction, quint8 cmd, quint16 id, const QByteArray &mac, const QByteArray &payload);
 
 // A request frame ready to be sent, with where to send it and the debug lines the
 // sender writes on the way.
@@ -81,7 +81,8 @@ struct PackedRequest {
     CmdFrame frame; // frame.raw is the datagram; empty when the request cannot be framed
     QString host; // destination address text: "255.255.255.255" for id 0xB006, else the camera's
     quint16 port = kPort;
-    QStringList logLines; // in order: "cmd = ..", ["comming 1", "comming 2"], checksum, "CameraCode.Cam_ip:.."
+    QStringList
+        logLines; // in order: "cmd = ..", ["comming 1", "comming 2"], checksum, "CameraCode.Cam_ip:.."
 };
 
 // Frames a request from the command triple and the target camera (the work of
@@ -90,8 +91,8 @@ struct PackedRequest {
 // writes without a 6-byte MAC carry none. A payload too long for the length byte
 // (more than 253 bytes, 247 with a MAC) gives an empty frame.raw and a log line
 // saying so: such a request must not be sent.
-PackedRequest packRequest(quint8 cmd, quint16 id, const QString &camIp, const QByteArray &camMac,
-                          const QByteArray &buff);
+PackedRequest packRequest(
+    quint8 cmd, quint16 id, const QString &camIp, const QByteArray &camMac, const QByteArray &buff);
 
 // Why a datagram was not taken as a frame.
 enum class DropReason {
@@ -109,8 +110,7 @@ enum class DropReason {
 // checkSum). Bytes after the frame's L + 9 bytes are ignored. Anything that is
 // not a whole frame is dropped: the result is empty and `why` (when given) says
 // why. Nothing past the end of `datagram` is ever read.
-std::optional<CmdFrame> parseFrame(const QByteArray &datagram, quint8 direction,
-                                   DropReason *why = nullptr);
+std::optional<CmdFrame> parseFrame(const QByteArray &datagram, quint8 direction, DropReason *why = nullptr);
 
 // Reads a reply frame (direction 0x02) from one received datagram; see parseFrame.
 std::optional<CmdFrame> unpack(const QByteArray &datagram, DropReason *why = nullptr);

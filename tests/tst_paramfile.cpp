@@ -1,0 +1,145 @@
+// Parameter set files: the bytes save writes and what load makes of a file.
+#include "params/paramfile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace paramfile;
+using Error = LoadResult::Error;
+
+class TestParamFile : public QObject {
+    Q_OBJECT
+private slots:
+    void brightnessFileBytes();
+    void roundTrip();
+    void load_data();
+    void load();
+    void throughFiles();
+};
+
+void TestParamFile::brightnessFileBytes()
+{
+    // One Set of row 9 to 100; rows outside 2..21 are not stored.
+    const QByteArray expected = "[\n"
+                                "    {\n"
+                                "        \"B-colorBlack\": \"\",\n"
+                                "        \"Blue-Gain\": \"\",\n"
+                                "        \"Brightness\": \"100\",\n"
+                                "        \"ExposureEnable\": \"\",\n"
+                                "        \"ExposureTime\": \"\",\n"
+                                "        \"G-colorBlack\": \"\",\n"
+                                "        \"GlobalGain\": \"\",\n"
+                                "        \"Green-blueGain\": \"\",\n"
+                                "        \"Green-redGain\": \"\",\n"
+                                "        \"R-colorBlack\": \"\",\n"
+                                "        \"Red-Gain\": \"\",\n"
+                                "        \"ReverseLeftAndRightImage\": \"\",\n"
+                                "        \"SharpenAmount\": \"\",\n"
+                                "        \"SharpeningThreshold\": \"\",\n"
+                                "        \"SoberDebug1\": \"\",\n"
+                                "        \"SoberDebug2\": \"\",\n"
+                                "        \"SoberEnable\": \"\",\n"
+                                "        \"SoberMat\": \"\",\n"
+                                "        \"SoberThreshold\": \"\",\n"
+                                "        \"Upside-downImage\": \"\"\n"
+                                "    }\n"
+                                "]\n";
+    QCOMPARE(buildParameterFile({ { 9, QStringLiteral("100") }, { 22, QStringLiteral("30") } }), expected);
+
+    // Nothing remembered: twenty empty strings, the same layout.
+    const QByteArray empty = buildParameterFile({});
+    QCOMPARE(empty, QByteArray(expected).replace("\"100\"", "\"\""));
+}
+
+void TestParamFile::roundTrip()
+{
+    RowValues values;
+    for (const FileKey &k : kKeys)
+        values.insert(k.row, QStringLiteral("v%1").arg(k.row));
+    values[6] = QStringLiteral("12"); // "G-colorBlack" is the Gr row
+    values[7] = QString::fromUtf8("曝光 \"quoted\" \\ back\tslash");
+    values[20] = QString();
+    const QByteArray bytes = buildParameterFile(values);
+    QVERIFY(bytes.contains("\"G-colorBlack\": \"12\""));
+    QVERIFY(bytes.contains(QString::fromUtf8("曝光").toUtf8())); // UTF-8, not \u escapes
+
+    const LoadResult back = parseParameterFile(bytes);
+    QCOMPARE(int(back.error), int(Error::None));
+    QCOMPARE(back.values, values);
+}
+
+void TestParamFile::load_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("row7");
+    QTest::addColumn<QString>("row14");
+
+    QTest::newRow("object with only ExposureTime")
+        << QByteArray(R"({"ExposureTime":"5000"})") << int(Error::None) << "5000"
+        << "";
+    QTest::newRow("number under GlobalGain empties the row")
+        << QByteArray(R"([{"GlobalGain":16,"ExposureTime":"7"}])") << int(Error::None) << "7"
+        << "";
+    QTest::newRow("only the first element counts")
+        << QByteArray(R"([{"GlobalGain":"1"},{"GlobalGain":"2"}])") << int(Error::None) << ""
+        << "1";
+    QTest::newRow("empty array") << QByteArray("[]") << int(Error::None) << ""
+                                 << "";
+    QTest::newRow("array of a string") << QByteArray(R"(["x"])") << int(Error::None) << ""
+                                       << "";
+    QTest::newRow("invalid JSON") << QByteArray(R"([{"GlobalGain":"1"})") << int(Error::InvalidJson) << ""
+                                  << "";
+    QTest::newRow("empty file") << QByteArray() << int(Error::InvalidJson) << ""
+                                << "";
+}
+
+void TestParamFile::load()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, error);
+    QFETCH(QString, row7);
+    QFETCH(QString, row14);
+
+    const LoadResult result = parseParameterFile(bytes);
+    QCOMPARE(int(result.error), error);
+    if (result.error != Error::None) {
+        QVERIFY(result.values.isEmpty());
+        QCOMPARE(QString::fromLatin1(loadErrorMessage(result.error).text), QStringLiteral("Json is error!"));
+        return;
+    }
+    QCOMPARE(result.values.size(), 20);
+    QCOMPARE(result.values.firstKey(), 2);
+    QCOMPARE(result.values.lastKey(), 21);
+    QCOMPARE(result.values.value(7), row7);
+    QCOMPARE(result.values.value(14), row14);
+}
+
+void TestParamFile::throughFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("set.json"));
+
+    // Saving over a longer file truncates it first.
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(4096, ' '));
+    old.close();
+    QVERIFY(saveParameterFile(path, { { 9, QStringLiteral("100") } }));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), buildParameterFile({ { 9, QStringLiteral("100") } }));
+
+    const LoadResult loaded = loadParameterFile(path);
+    QCOMPARE(int(loaded.error), int(Error::None));
+    QCOMPARE(loaded.values.value(9), QStringLiteral("100"));
+
+    const LoadResult missing = loadParameterFile(dir.filePath(QStringLiteral("missing.json")));
+    QCOMPARE(int(missing.error), int(Error::OpenFailed));
+    QCOMPARE(QString::fromLatin1(loadErrorMessage(missing.error).text), QStringLiteral("Open file error!"));
+    QVERIFY(!saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {}));
+}
+
+QTEST_GUILESS_MAIN(TestParamFile)
+#include "tst_paramfile.moc"
