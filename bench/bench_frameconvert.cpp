@@ -1,0 +1,163 @@
+// Frame conversion cost per frame beside a plain copy of the same bytes, and the
+// hand-off from the SDK's frame callback to a receiver on another thread.
+#include "camera/frameconvert.h"
+#include "camera/workthread.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const int Sizes[][2] = { { 1280, 1024 }, { 2448, 2048 }, { 4096, 3000 } };
+
+void sizeArgs(benchmark::internal::Benchmark *b)
+{
+    for (const auto &s : Sizes)
+        b->Args({ s[0], s[1] });
+}
+
+std::vector<uchar> pattern(std::size_t bytes)
+{
+    std::vector<uchar> data(bytes);
+    for (std::size_t i = 0; i < bytes; ++i)
+        data[i] = uchar(i * 7 + (i >> 11));
+    return data;
+}
+
+void memcpyFrame(benchmark::State &state, int channels)
+{
+    const std::size_t bytes = std::size_t(state.range(0)) * state.range(1) * channels;
+    const std::vector<uchar> src = pattern(bytes);
+    std::vector<uchar> dst(bytes);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.data(), bytes);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+// The same copy into a buffer allocated for each frame, as a converted image is.
+void memcpyFreshFrame(benchmark::State &state, int channels)
+{
+    const std::size_t bytes = std::size_t(state.range(0)) * state.range(1) * channels;
+    const std::vector<uchar> src = pattern(bytes);
+    for (auto _ : state) {
+        std::unique_ptr<uchar[]> dst(new uchar[bytes]);
+        std::memcpy(dst.get(), src.data(), bytes);
+        benchmark::DoNotOptimize(dst.get());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void convertFrame(benchmark::State &state, int type)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const int channels = CV_MAT_CN(type);
+    std::vector<uchar> src = pattern(std::size_t(width) * height * channels);
+    const cv::Mat mat(height, width, type, src.data());
+    for (auto _ : state) {
+        QImage image = cvMatToQImage(mat);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.size()));
+}
+
+void BM_MemcpyGrey(benchmark::State &state) { memcpyFrame(state, 1); }
+void BM_MemcpyFreshGrey(benchmark::State &state) { memcpyFreshFrame(state, 1); }
+void BM_ConvertGrey(benchmark::State &state) { convertFrame(state, CV_8UC1); }
+void BM_MemcpyFreshColour(benchmark::State &state) { memcpyFreshFrame(state, 3); }
+void BM_MemcpyColour(benchmark::State &state) { memcpyFrame(state, 3); }
+void BM_ConvertColour(benchmark::State &state) { convertFrame(state, CV_8UC3); }
+
+// What Qt alone would do for a colour frame: wrap and take the red/blue-swapped copy.
+void BM_QtRgbSwappedColour(benchmark::State &state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    std::vector<uchar> src = pattern(std::size_t(width) * height * 3);
+    for (auto _ : state) {
+        const QImage wrapped(src.data(), width, height, width * 3, QImage::Format_RGB888);
+        QImage image = wrapped.rgbSwapped();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(src.size()));
+}
+
+// Frames pushed through frameCallback as fast as the loop takes them; the
+// receiver lives on the main thread, as the window does. Reports frames per
+// second received and frames the callback had to drop.
+void BM_Pipeline(benchmark::State &state, int bits)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const std::vector<uchar> src = pattern(std::size_t(width) * height * (bits / 8));
+    FrameInfo info {};
+    info.nWidth = uint32_t(width);
+    info.nHeight = uint32_t(height);
+    info.nBitCount = uint32_t(bits);
+
+    WorkThread worker;
+    std::atomic<int> received { 0 };
+    QObject receiver;
+    QObject::connect(&worker, &WorkThread::sig_GetOneFrame, &receiver,
+                     [&](const QImage &) { received.fetch_add(1); });
+    cameraOpened.store(1); // the loop must not try to open a camera here
+    bufferState[0].store(0);
+    worker.start();
+
+    const int framesPerRound = 30;
+    int64_t delivered = 0;
+    for (auto _ : state) {
+        const int target = received.load() + framesPerRound;
+        int sent = 0;
+        while (sent < framesPerRound) {
+            const uint8_t before = bufferState[0].load(std::memory_order_acquire);
+            if ((before & (FirstBufferFull | SecondBufferFull)) == (FirstBufferFull | SecondBufferFull)) {
+                QCoreApplication::processEvents();
+                continue; // both buffers full: wait, to measure the sustained rate
+            }
+            frameCallback(const_cast<uchar *>(src.data()), &info, nullptr);
+            ++sent;
+            QCoreApplication::processEvents();
+        }
+        while (received.load() < target)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        delivered += framesPerRound;
+    }
+    worker.shutdown();
+    state.counters["frames_per_s"] = benchmark::Counter(double(delivered), benchmark::Counter::kIsRate);
+}
+
+void BM_PipelineGrey(benchmark::State &state) { BM_Pipeline(state, 8); }
+void BM_PipelineColour(benchmark::State &state) { BM_Pipeline(state, 24); }
+
+} // namespace
+
+BENCHMARK(BM_MemcpyGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyFreshGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyFreshColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtRgbSwappedColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PipelineGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PipelineColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("BENCH_MALLOPT")) { mallopt(M_MMAP_THRESHOLD, 256 << 20); mallopt(M_TRIM_THRESHOLD, 512 << 20); }
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}); // the per-frame log lines
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
