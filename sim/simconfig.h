@@ -1,0 +1,70 @@
+// Configuration of the simulated cameras: defaults, LINKSIM_* environment
+// variables, and the address rules shared by start-up and IB_CC_setCameraip.
+#ifndef TAVIX_SIM_SIMCONFIG_H
+#define TAVIX_SIM_SIMCONFIG_H
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace linksim {
+
+// Everything that is fixed about one simulated camera when the SDK starts.
+struct CameraSpec {
+    QByteArray name; // at most 63 bytes
+    quint32 ip = 0; // host order: 127.0.0.2 is 0x7F000002
+    std::array<uchar, 6> mac {}; // first byte first
+    int width = 0; // pixels
+    int height = 0; // rows
+    int bytesPerPixel = 1; // 1 = grey, 3 = blue, green, red
+    int fps = 30; // free-run frame rate at start
+};
+
+enum class PixelFormat { Mono, Color, Alternate };
+
+struct SimConfig {
+    static constexpr int kMaxCameras = 32;
+    static constexpr int kMinSize = 16;
+    static constexpr int kMaxSize = 8192;
+    static constexpr int kMaxFps = 240;
+
+    int count = 2;
+    int width = 1280;
+    int height = 1024;
+    PixelFormat format = PixelFormat::Alternate;
+    int fps = 30;
+    quint32 baseIp = 0x7F000002; // 127.0.0.2
+
+    // Reads LINKSIM_COUNT, LINKSIM_WIDTH, LINKSIM_HEIGHT, LINKSIM_FORMAT,
+    // LINKSIM_FPS and LINKSIM_BASE_IP through `lookup` (null when unset).
+    // A value that does not parse or is out of range gets one line on
+    // stderr and the default.
+    using Lookup = std::function<std::optional<QByteArray>(const char *name)>;
+    static SimConfig fromLookup(const Lookup &lookup);
+    static SimConfig fromEnvironment();
+
+    // Camera i: name "SimCam-Mono"/"SimCam-Color" (then "-2", "-3", ... for
+    // further cameras of the same kind), address baseIp + i, MAC
+    // 02:54:56:00:00:(i + 1).
+    std::vector<CameraSpec> cameras() const;
+};
+
+// Parses dotted IPv4 text strictly: four decimal numbers 0..255 separated by
+// single dots, no sign, no blanks, no leading zeros ("0" itself is fine).
+// Reads at most `maxBytes` bytes and stops early at a NUL. Returns the
+// address in host order (first number in the top byte), or nothing.
+std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes);
+
+// True for an address a simulated camera may have: inside 127.0.0.0/8 but
+// not 127.0.0.0 (the network), 127.255.255.255 (broadcast) or 127.0.0.1
+// (the host itself, where the tool binds its own UDP port).
+bool isCameraAddress(quint32 ip);
+
+} // namespace linksim
+
+#endif
