@@ -1,0 +1,87 @@
+#include "sim/simmodel.h"
+
+#include "sim/linksim.h"
+
+#include <cstring>
+
+namespace linksim {
+
+SimModel &SimModel::instance()
+{
+    // Destroyed when the library is unloaded or at process exit; its
+    // destructor joins every delivery thread.
+    static SimModel model;
+    return model;
+}
+
+SimModel::~SimModel()
+{
+    for (const auto &camera : m_cameras)
+        camera->shutdown();
+}
+
+void SimModel::attachTransports(SimCamera &camera)
+{
+    // The frame source is attached by the camera itself. The camera's network
+    // transports (the UDP command responder on port 3956 and the TCP firmware
+    // receiver on port 7766, both at camera.ip()) are attached here:
+    //   camera.addTransport(std::make_unique<...>(camera));
+    (void)camera;
+}
+
+void SimModel::init()
+{
+    std::lock_guard<std::mutex> lock(m_buildMutex);
+    if (m_built.load(std::memory_order_relaxed))
+        return;
+    for (const CameraSpec &spec : SimConfig::fromEnvironment().cameras()) {
+        auto camera = std::make_unique<SimCamera>(spec);
+        attachTransports(*camera);
+        m_cameras.push_back(std::move(camera));
+    }
+    for (const auto &camera : m_cameras)
+        camera->startTransports();
+    m_built.store(true, std::memory_order_release);
+}
+
+int SimModel::count() const
+{
+    return initialised() ? int(m_cameras.size()) : 0;
+}
+
+SimCamera *SimModel::camera(int index) const
+{
+    if (index < 0 || index >= count())
+        return nullptr;
+    return m_cameras[std::size_t(index)].get();
+}
+
+SimCamera *SimModel::find(const CameraRecord *record) const
+{
+    if (!record || !initialised())
+        return nullptr;
+    CameraRecord copy;
+    std::memcpy(&copy, record, sizeof copy);
+    for (const auto &camera : m_cameras)
+        if (std::memcmp(camera->mac().data(), copy.mac, 6) == 0)
+            return camera.get();
+    for (const auto &camera : m_cameras)
+        if (camera->matchesNameAndIp(copy))
+            return camera.get();
+    return nullptr;
+}
+
+int SimModel::setAddress(SimCamera &camera, const char *text)
+{
+    const std::optional<quint32> ip = parseDottedIpv4(text, 64);
+    if (!ip || !isCameraAddress(*ip))
+        return LINKSIM_ERR_BAD_ADDRESS;
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    for (const auto &other : m_cameras)
+        if (other.get() != &camera && other->ip() == *ip)
+            return LINKSIM_ERR_ADDRESS_IN_USE;
+    camera.setIp(*ip);
+    return LINKSIM_OK;
+}
+
+} // namespace linksim
