@@ -1,13 +1,13 @@
 // Frame conversion cost per frame beside a plain copy of the same bytes, and the
 // hand-off from the SDK's frame callback to a receiver on another thread.
 #include "camera/frameconvert.h"
+#include "camera/framememory.h"
 #include "camera/workthread.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <atomic>
 #include <cstring>
@@ -154,7 +154,9 @@ BENCHMARK(BM_PipelineColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->Us
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsSet("BENCH_MALLOPT")) { mallopt(M_MMAP_THRESHOLD, 256 << 20); mallopt(M_TRIM_THRESHOLD, 512 << 20); }
+    // As the program does; BENCH_SYSTEM_MALLOC=1 measures the C library defaults.
+    if (!qEnvironmentVariableIsSet("BENCH_SYSTEM_MALLOC"))
+        keepFrameMemoryInProcess();
     QCoreApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}); // the per-frame log lines
     benchmark::Initialize(&argc, argv);

@@ -1,0 +1,15 @@
+#include "camera/framememory.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+void keepFrameMemoryInProcess()
+{
+#if defined(__GLIBC__)
+    // Above the largest frame image (4096 x 4096 x 3 bytes and then some).
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    // Give memory back only when a lot of it lies unused at the heap's top.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
