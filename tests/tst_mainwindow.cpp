@@ -1,0 +1,838 @@
+// The main window against an in-process stand-in for the camera SDK: start-up
+// state, the form, the camera list, the actions, frames on screen and snapshots.
+#include "app/messagebox.h"
+#include "camera/sdkbinding.h"
+#include "camera/workthread.h"
+#include "params/paramcatalogue.h"
+#include "tests/mainwindowprobe.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMutex>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// A camera SDK that records its calls and enumerates the cameras it is given.
+namespace fake {
+
+struct Camera {
+    const char *name;
+    unsigned char ip[4];
+    unsigned char mac[6];
+};
+
+QMutex mutex; // the worker thread opens and starts the camera
+std::vector<Camera> cameras;
+QStringList calls;
+
+int recordIndex(const CameraRecord *r)
+{
+    return int(r - cameraList.records);
+}
+
+void record(const QString &call)
+{
+    QMutexLocker lock(&mutex);
+    calls << call;
+}
+
+QStringList takeCalls()
+{
+    QMutexLocker lock(&mutex);
+    return std::exchange(calls, {});
+}
+
+QStringList peekCalls()
+{
+    QMutexLocker lock(&mutex);
+    return calls;
+}
+
+int init()
+{
+    record("Init");
+    return 0;
+}
+int enumerate(CameraList *list)
+{
+    record("Enum");
+    std::memset(list, 0, sizeof *list);
+    list->count = int(cameras.size());
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        std::strncpy(list->records[i].name, cameras[i].name, 63);
+        std::memcpy(list->records[i].ip, cameras[i].ip, 4);
+        std::memcpy(list->records[i].mac, cameras[i].mac, 6);
+    }
+    return 0;
+}
+int open(CameraRecord *r)
+{
+    record(QStringLiteral("Open %1").arg(recordIndex(r)));
+    return 0;
+}
+int registerImage(CameraRecord *r, FrameCallback, void *)
+{
+    record(QStringLiteral("Register %1").arg(recordIndex(r)));
+    return 0;
+}
+int start(CameraRecord *r)
+{
+    record(QStringLiteral("Start %1").arg(recordIndex(r)));
+    return 0;
+}
+int stop(CameraRecord *r)
+{
+    record(QStringLiteral("Stop %1").arg(recordIndex(r)));
+    return 0;
+}
+int close(CameraRecord *r)
+{
+    record(QStringLiteral("Close %1").arg(recordIndex(r)));
+    return 0;
+}
+int mode(CameraRecord *r, int m)
+{
+    record(QStringLiteral("Mode %1 %2").arg(recordIndex(r)).arg(m));
+    return 0;
+}
+int soft(CameraRecord *r)
+{
+    record(QStringLiteral("Soft %1").arg(recordIndex(r)));
+    return 0;
+}
+
+SdkApi api()
+{
+    SdkApi a {};
+    a.IB_CC_Init = init;
+    a.IB_CC_EnumCamera = enumerate;
+    a.IB_CC_OpenCamera = open;
+    a.IB_CC_RegisterImage = registerImage;
+    a.IB_CC_StartCamera = start;
+    a.IB_CC_StopCamera = stop;
+    a.IB_CC_CloseCamera = close;
+    a.IB_CC_modeCamera = mode;
+    a.IB_CC_softCamera = soft;
+    return a;
+}
+
+const std::vector<Camera> threeCameras = {
+    { "Cam-A", { 192, 168, 1, 10 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } },
+    { "Cam-B", { 10, 0, 0, 7 }, { 0x00, 0xE0, 0x4C, 0x68, 0x01, 0x02 } },
+    { "Cam-C", { 172, 16, 0, 3 }, { 0x02, 0x00, 0x00, 0x00, 0x00, 0xFF } },
+};
+
+} // namespace fake
+
+// ---------------------------------------------------------------------------
+// Debug log capture.
+namespace logcap {
+QMutex mutex;
+QStringList lines;
+QtMessageHandler previous = nullptr;
+
+void handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    {
+        QMutexLocker lock(&mutex);
+        lines << text;
+    }
+    if (type != QtDebugMsg && previous)
+        previous(type, context, text);
+}
+QStringList take()
+{
+    QMutexLocker lock(&mutex);
+    return std::exchange(lines, {});
+}
+} // namespace logcap
+
+// Receives the URLs the desktop services are asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startupState();
+    void formFacts();
+    void iconsAndResources();
+    void cameraList();
+    void emptyNamesKeepRecordsApart();
+    void noCurrentRowLeavesWorkerAlone();
+    void contextMenu();
+    void cameraActionsForwardTheSelectedRecord();
+    void openAction();
+    void openWithEmptyList();
+    void escActionClosesTwiceAndQuits();
+    void closingWindowClosesCamera();
+    void inertActions();
+    void helpAndFirmwareActions();
+    void frameCounters();
+    void pictureShowsNewestFrame();
+    void idleWindowDoesNotRepaint();
+    void snapshotWithoutFrame();
+    void snapshotSavesFrame_data();
+    void snapshotSavesFrame();
+
+private:
+    std::unique_ptr<MainWindow> makeWindow(const std::vector<fake::Camera> &cams = fake::threeCameras);
+    template <typename T> static T *find(QObject *w, const char *name)
+    {
+        T *child = w->findChild<T *>(QLatin1String(name));
+        if (!child)
+            qFatal("no child %s", name);
+        return child;
+    }
+    static QAction *action(QObject *w, const char *name) { return find<QAction>(w, name); }
+    static void sendTick(MainWindow &w)
+    {
+        QTimerEvent tick(MainWindowProbe::timerId(w));
+        QCoreApplication::sendEvent(&w, &tick);
+    }
+    static void emitFrame(MainWindow &w, const QImage &img)
+    {
+        emit MainWindowProbe::worker(w)->sig_GetOneFrame(img);
+    }
+    // Runs `trigger` inside an event loop; true when the application was asked to quit.
+    static bool quitsEventLoop(const std::function<void()> &trigger);
+
+    QList<msgbox::Request> boxes;
+    QString savedCwd;
+};
+
+void TestMainWindow::initTestCase()
+{
+    logcap::previous = qInstallMessageHandler(logcap::handler);
+    // Closing a test window must not end the application.
+    QApplication::setQuitOnLastWindowClosed(false);
+    installSdk(fake::api());
+    msgbox::setHandler([this](const msgbox::Request &r) {
+        boxes << r;
+        return QMessageBox::Ok;
+    });
+    savedCwd = QDir::currentPath();
+}
+
+void TestMainWindow::init()
+{
+    boxes.clear();
+    fake::takeCalls();
+    logcap::take();
+}
+
+void TestMainWindow::cleanup()
+{
+    QDir::setCurrent(savedCwd);
+}
+
+std::unique_ptr<MainWindow> TestMainWindow::makeWindow(const std::vector<fake::Camera> &cams)
+{
+    fake::cameras = cams;
+    auto w = std::make_unique<MainWindow>();
+    return w;
+}
+
+bool TestMainWindow::quitsEventLoop(const std::function<void()> &trigger)
+{
+    // The application's own loop: a quit request stays pending for any nested
+    // loop started later, and only the application's exec() clears it again.
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    QTimer::singleShot(0, qApp, trigger);
+    guard.start(5000);
+    return QCoreApplication::exec() == 0;
+}
+
+// ---------------------------------------------------------------------------
+
+void TestMainWindow::startupState()
+{
+    auto w = makeWindow();
+    const QStringList log = logcap::take();
+
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tavix_2.0"));
+    QVERIFY(log.contains("CameraApp statu is OK"));
+    QVERIFY(log.contains("CameraList Init!"));
+    QVERIFY(log.indexOf("CameraList Init!") < log.indexOf("CameraApp statu is OK"));
+    // The firmware dialog learnt camera 0's address before the list was filled.
+    const int ipLine = log.indexOf(QRegularExpression("^nIp>> .*192\\.168\\.1\\.10.*"));
+    QVERIFY2(ipLine >= 0, qPrintable(log.join('|')));
+    QVERIFY(ipLine < log.indexOf("CameraList Init!"));
+    QCOMPARE(fake::takeCalls(), (QStringList { "Init", "Enum" }));
+
+    const QStringList disabled = { "Saveaction", "SaveAsaction", "Verticalaction", "Renderingaction",
+        "FullScreen", "actStatus", "LogView", "WatermarkLog", "PictureLayout" };
+    const QList<QAction *> actions = w->findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly);
+    int named = 0;
+    for (QAction *a : actions) {
+        if (a->objectName().isEmpty())
+            continue; // menu actions of the menus
+        ++named;
+        QCOMPARE(a->isEnabled(), !disabled.contains(a->objectName()));
+    }
+    QCOMPARE(named, 36);
+
+    QVERIFY(find<QTabWidget>(w.get(), "tabWidget")->isHidden());
+    QVERIFY(find<QTableWidget>(w.get(), "tableWidget")->verticalHeader()->isHidden());
+    QCOMPARE(find<QComboBox>(w.get(), "comboBox")->currentIndex(), 0);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 0);
+    QVERIFY(!MainWindowProbe::edited(*w));
+    QVERIFY(MainWindowProbe::cameraCode(*w).Cam_ip.isEmpty());
+    QVERIFY(MainWindowProbe::cameraCode(*w).Cam_mac.isEmpty());
+    QVERIFY(!MainWindowProbe::worker(*w)->isRunning());
+
+    // The real one-second timer shows zero frames at its first tick.
+    auto *rate = find<QLineEdit>(w.get(), "ZLlineEdit");
+    auto *total = find<QLineEdit>(w.get(), "ZZlineEdit");
+    QVERIFY(rate->text().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(rate->text(), QStringLiteral("0"), 3000);
+    QCOMPARE(total->text(), QStringLiteral("0"));
+}
+
+void TestMainWindow::formFacts()
+{
+    auto w = makeWindow();
+
+    // Actions that the form places nowhere, and the camera actions that only
+    // the list's context menu holds.
+    for (const char *name : { "action", "action_2", "actionD", "actionA", "InitOpenAct", "actStop",
+             "actStart", "actClose", "actModeauto", "actIOmode", "actModeSoft", "actSoft" })
+        QVERIFY2(action(w.get(), name)->associatedWidgets().isEmpty(), name);
+    QCOMPARE(action(w.get(), "action")->text(), QStringLiteral("打开"));
+    QCOMPARE(action(w.get(), "action_2")->text(), QStringLiteral("打开文件"));
+    QCOMPARE(action(w.get(), "actionD")->text(), QStringLiteral("30帧/秒"));
+    QCOMPARE(action(w.get(), "actionA")->text(), QStringLiteral("60帧/每秒"));
+
+    const QList<QPair<const char *, const char *>> shortcuts = {
+        { "InitOpenAct", "Ctrl+Q" },
+        { "actStop", "Ctrl+W" },
+        { "actStart", "Ctrl+E" },
+        { "actClose", "Ctrl+R" },
+        { "actModeauto", "Ctrl+T" },
+        { "actIOmode", "Ctrl+Y" },
+        { "actModeSoft", "Ctrl+U" },
+        { "actSoft", "Ctrl+I" },
+    };
+    for (const auto &s : shortcuts)
+        QCOMPARE(action(w.get(), s.first)->shortcut(), QKeySequence(QString::fromLatin1(s.second)));
+    int withShortcut = 0;
+    for (QAction *a : w->findChildren<QAction *>())
+        withShortcut += a->shortcut().isEmpty() ? 0 : 1;
+    QCOMPARE(withShortcut, shortcuts.size());
+
+    // Escaction sits in the file menu; its connection to close() comes first.
+    QVERIFY(find<QMenu>(w.get(), "Filemenu")->actions().contains(action(w.get(), "Escaction")));
+
+    auto *combo = find<QComboBox>(w.get(), "comboBox");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("4210slave"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("4210master"));
+    auto *box = find<QComboBox>(w.get(), "a022SetBox");
+    QCOMPARE(box->count(), 2);
+    QCOMPARE(box->itemText(0), QStringLiteral("false"));
+    QCOMPARE(box->itemText(1), QStringLiteral("true"));
+
+    // The property table's labels are the catalogue's, row for row.
+    auto *table = find<QTableWidget>(w.get(), "tableWidget");
+    QCOMPARE(table->rowCount(), 30);
+    QCOMPARE(table->columnCount(), 3);
+    const QStringList labels = paramcat::rowLabels();
+    QCOMPARE(labels.size(), 30);
+    for (int row = 0; row < 30; ++row) {
+        QVERIFY(table->item(row, 0));
+        QCOMPARE(table->item(row, 0)->text(), labels.at(row));
+        QCOMPARE(table->verticalHeaderItem(row)->text(), QString::number(row + 1));
+    }
+    QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("属性名称"));
+    QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("属性值"));
+    QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("属性设置"));
+    QCOMPARE(find<QTableWidget>(w.get(), "tableWidget_3")->rowCount(), 0);
+
+    auto *tabs = find<QTabWidget>(w.get(), "tabWidget");
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("常用属性"));
+    QCOMPARE(find<QListWidget>(w.get(), "listWidget")->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(find<QLabel>(w.get(), "label_3")->text(), QStringLiteral("相机IP  :"));
+    QCOMPARE(w->size(), QSize(1226, 826));
+}
+
+void TestMainWindow::iconsAndResources()
+{
+    auto w = makeWindow();
+    const QList<QPair<const char *, const char *>> icons = {
+        { "newFileaction", ":/img/folder.ico" },
+        { "Saveaction", ":/img/folder_add.ico" },
+        { "SaveAsaction", ":/img/folder_go.ico" },
+        { "PictureLayout", ":/img/layouts_four_grid.ico" },
+        { "FullScreen", ":/img/monitor.ico" },
+        { "actStatus", ":/img/status_away.ico" },
+        { "WatermarkLog", ":/img/watermark.ico" },
+        { "LogView", ":/img/logic_functions.ico" },
+        { "saveOneImageAct", ":/img/picture_save.ico" },
+    };
+    for (const auto &i : icons) {
+        // The picture itself must decode (the ico image plugin), not just exist.
+        QImage picture(QString::fromLatin1(i.second));
+        QVERIFY2(!picture.isNull(), i.second);
+        QVERIFY(picture.width() >= 16);
+        const QPixmap shown = action(w.get(), i.first)->icon().pixmap(24, 24);
+        QVERIFY2(!shown.isNull(), i.first);
+    }
+    QVERIFY(QFile::exists(":/img/style.qss"));
+    QVERIFY(QFile::exists(":/stylesheets/material-blue.qss"));
+    QVERIFY(!QFile::exists(":/show.jpg"));
+    QCOMPARE(w->styleSheet(), QStringLiteral("border-image: url(:/show.jpg);"));
+}
+
+void TestMainWindow::cameraList()
+{
+    auto w = makeWindow();
+    auto *list = find<QListWidget>(w.get(), "listWidget");
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Cam-A"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Cam-B"));
+    QCOMPARE(list->item(2)->text(), QStringLiteral("Cam-C"));
+
+    list->resize(200, list->height());
+    QCOMPARE(MainWindowProbe::fillCameraList(*w), 1);
+    QCOMPARE(list->count(), 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(list->item(row)->sizeHint(), QSize(200, 25));
+    fake::takeCalls();
+    logcap::take();
+
+    list->setCurrentRow(1);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 1);
+    QCOMPARE(fake::takeCalls(), QStringList { "Register 1" });
+    QCOMPARE(find<QLineEdit>(w.get(), "NamelineEdit")->text(), QStringLiteral("Cam-B"));
+    QCOMPARE(find<QLineEdit>(w.get(), "IPlineEdit")->text(), QStringLiteral("10.0.0.7"));
+    QCOMPARE(find<QLineEdit>(w.get(), "MaclineEdit")->text(), QStringLiteral("0-e0-4c-68-1-2"));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("10.0.0.7"));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_mac, QByteArray::fromHex("00e04c680102"));
+    QVERIFY(logcap::take().contains("~~~~~~~~~~~~try"));
+
+    list->setCurrentRow(2);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 2);
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_mac, QByteArray::fromHex("0200000000ff"));
+}
+
+void TestMainWindow::emptyNamesKeepRecordsApart()
+{
+    // Records 0 and 2 have no name: the rows hold records 1 and 3.
+    std::vector<fake::Camera> cams = {
+        { "", { 1, 1, 1, 1 }, { 1, 1, 1, 1, 1, 1 } },
+        { "Second", { 10, 0, 0, 2 }, { 0, 0, 0, 0, 0, 2 } },
+        { "", { 3, 3, 3, 3 }, { 3, 3, 3, 3, 3, 3 } },
+        { "Fourth", { 10, 0, 0, 4 }, { 0, 0, 0, 0, 0, 4 } },
+    };
+    auto w = makeWindow(cams);
+    auto *list = find<QListWidget>(w.get(), "listWidget");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Second"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("Fourth"));
+    fake::takeCalls();
+
+    list->setCurrentRow(1);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 3);
+    QCOMPARE(fake::takeCalls(), QStringList { "Register 3" });
+    QCOMPARE(find<QLineEdit>(w.get(), "IPlineEdit")->text(), QStringLiteral("10.0.0.4"));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_mac, QByteArray::fromHex("000000000004"));
+
+    list->setCurrentRow(0);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 1);
+    action(w.get(), "actSoft")->trigger();
+    QCOMPARE(fake::takeCalls(), (QStringList { "Register 1", "Soft 1" }));
+}
+
+void TestMainWindow::noCurrentRowLeavesWorkerAlone()
+{
+    auto w = makeWindow();
+    auto *list = find<QListWidget>(w.get(), "listWidget");
+    list->setCurrentRow(2);
+    fake::takeCalls();
+
+    list->setCurrentRow(-1); // current item changes to none
+    QCOMPARE(list->currentRow(), -1);
+    QCOMPARE(MainWindowProbe::camIndex(*w), 2);
+    QVERIFY(fake::takeCalls().isEmpty());
+    QCOMPARE(find<QLineEdit>(w.get(), "NamelineEdit")->text(), QStringLiteral("Cam-C"));
+
+    action(w.get(), "actModeauto")->trigger();
+    QCOMPARE(fake::takeCalls(), QStringList { "Mode 2 0" });
+}
+
+void TestMainWindow::contextMenu()
+{
+    // Closes the menu that the list opens and remembers what it held.
+    QStringList seen;
+    int menus = 0;
+    auto inspect = [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        ++menus;
+        for (QAction *a : menu->actions())
+            seen << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+        menu->close();
+    };
+
+    auto empty = makeWindow({});
+    auto *emptyList = find<QListWidget>(empty.get(), "listWidget");
+    QCOMPARE(emptyList->count(), 0);
+    QTimer::singleShot(0, inspect);
+    emit emptyList->customContextMenuRequested(QPoint(5, 5));
+    QCoreApplication::processEvents();
+    QCOMPARE(menus, 0);
+
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTimer::singleShot(0, inspect);
+    emit find<QListWidget>(w.get(), "listWidget")->customContextMenuRequested(QPoint(5, 5));
+    QCOMPARE(menus, 1);
+    QCOMPARE(seen,
+        (QStringList { "InitOpenAct", "actStop", "actStart", "actClose", "-", "actModeauto", "actIOmode",
+            "actModeSoft", "actSoft" }));
+    // The menu is gone once closed: no widget holds the camera actions any more.
+    QVERIFY(action(w.get(), "actStop")->associatedWidgets().isEmpty());
+}
+
+void TestMainWindow::cameraActionsForwardTheSelectedRecord()
+{
+    auto w = makeWindow();
+    find<QListWidget>(w.get(), "listWidget")->setCurrentRow(2);
+    fake::takeCalls();
+
+    for (const char *name : { "actModeauto", "actIOmode", "actModeSoft", "actSoft", "actClose" })
+        action(w.get(), name)->trigger();
+    QCOMPARE(fake::takeCalls(), (QStringList { "Mode 2 0", "Mode 2 1", "Mode 2 2", "Soft 2", "Close 2" }));
+
+    // Start starts the camera and the loop; the loop's first pass opens the
+    // registered camera. Stop stops the camera and ends the loop.
+    auto *worker = MainWindowProbe::worker(*w);
+    action(w.get(), "actStart")->trigger();
+    QVERIFY(worker->isRunning());
+    QTRY_VERIFY(fake::peekCalls().contains("Open 2"));
+    action(w.get(), "actStop")->trigger();
+    QVERIFY(!worker->isRunning());
+    QCOMPARE(fake::takeCalls(), (QStringList { "Start 2", "Open 2", "Start 2", "Stop 2" }));
+}
+
+void TestMainWindow::openAction()
+{
+    auto w = makeWindow();
+    auto *worker = MainWindowProbe::worker(*w);
+    QSignalSpy started(worker, &QThread::started);
+
+    action(w.get(), "InitOpenAct")->trigger();
+    QVERIFY(worker->isRunning());
+    QVERIFY(!find<QTabWidget>(w.get(), "tabWidget")->isHidden());
+    // The loop opens record 0 when nothing has been selected.
+    QTRY_VERIFY(fake::peekCalls().contains("Start 0"));
+
+    action(w.get(), "InitOpenAct")->trigger();
+    QVERIFY(worker->isRunning());
+    QCOMPARE(started.count(), 1);
+    const QStringList calls = fake::takeCalls();
+    QCOMPARE(calls, (QStringList { "Init", "Enum", "Open 0", "Start 0" }));
+}
+
+void TestMainWindow::openWithEmptyList()
+{
+    auto w = makeWindow({});
+    logcap::take();
+    action(w.get(), "InitOpenAct")->trigger();
+    QVERIFY(MainWindowProbe::worker(*w)->isRunning());
+    QVERIFY(find<QTabWidget>(w.get(), "tabWidget")->isHidden());
+    QVERIFY(!logcap::take().contains("CameraSetView Init!"));
+    // The worker shuts down with the window (the destructor joins the loop).
+}
+
+void TestMainWindow::escActionClosesTwiceAndQuits()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    find<QListWidget>(w.get(), "listWidget")->setCurrentRow(1);
+    fake::takeCalls();
+
+    QVERIFY(quitsEventLoop([&] { action(w.get(), "Escaction")->trigger(); }));
+    QVERIFY(!w->isVisible());
+    QCOMPARE(fake::takeCalls(), (QStringList { "Close 1", "Close 1" }));
+}
+
+void TestMainWindow::closingWindowClosesCamera()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    action(w.get(), "InitOpenAct")->trigger();
+    QTRY_VERIFY(fake::peekCalls().contains("Start 0"));
+    fake::takeCalls();
+
+    QVERIFY(quitsEventLoop([&] { w->close(); }));
+    QVERIFY(!w->isVisible());
+    QCOMPARE(fake::takeCalls(), QStringList { "Close 0" });
+    // Destroying the window with the loop still polling must end it cleanly.
+    auto *worker = MainWindowProbe::worker(*w);
+    QVERIFY(worker->isRunning());
+    QSignalSpy finished(worker, &QThread::finished);
+    w.reset();
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestMainWindow::inertActions()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    fake::takeCalls();
+    const Qt::WindowStates states = w->windowState();
+
+    for (const char *name : { "actionD", "actionA", "FullScreen" }) {
+        QAction *a = action(w.get(), name);
+        a->setEnabled(true); // FullScreen is disabled at start-up
+        a->trigger();
+    }
+    QCoreApplication::processEvents();
+    QVERIFY(fake::takeCalls().isEmpty());
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->windowState(), states);
+    QCOMPARE(MainWindowProbe::frameTotal(*w), 0);
+    QVERIFY(boxes.isEmpty());
+}
+
+void TestMainWindow::helpAndFirmwareActions()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    auto w = makeWindow();
+
+    action(w.get(), "HelpFileaction")->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls.first(), QUrl::fromLocalFile(QDir::currentPath() + "/Tavix.pdf"));
+    QVERIFY(boxes.isEmpty()); // a missing file is not reported
+
+    QDialog *firmware = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->inherits("FirmWareDialog") && !top->isVisible())
+            firmware = qobject_cast<QDialog *>(top);
+    QVERIFY(firmware);
+    action(w.get(), "FirmwareUpdateaction")->trigger();
+    QVERIFY(firmware->isVisible());
+    QVERIFY(!firmware->isModal());
+    w.reset();
+    // The window frees its firmware dialog.
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY(!top->inherits("FirmWareDialog"));
+}
+
+void TestMainWindow::frameCounters()
+{
+    auto w = makeWindow();
+    auto *rate = find<QLineEdit>(w.get(), "ZLlineEdit");
+    auto *total = find<QLineEdit>(w.get(), "ZZlineEdit");
+    QImage frame(64, 48, QImage::Format_RGB888);
+    frame.fill(Qt::darkCyan);
+
+    for (int i = 0; i < 25; ++i)
+        emitFrame(*w, frame);
+    sendTick(*w);
+    QCOMPARE(rate->text(), QStringLiteral("25"));
+    QCOMPARE(total->text(), QStringLiteral("25"));
+    sendTick(*w);
+    QCOMPARE(rate->text(), QStringLiteral("0"));
+    QCOMPARE(total->text(), QStringLiteral("25"));
+
+    // Stop and start do not reset the total.
+    action(w.get(), "actStop")->trigger();
+    for (int i = 0; i < 3; ++i)
+        emitFrame(*w, frame);
+    action(w.get(), "actStart")->trigger();
+    for (int i = 0; i < 4; ++i)
+        emitFrame(*w, frame);
+    sendTick(*w);
+    QCOMPARE(rate->text(), QStringLiteral("7"));
+    QCOMPARE(total->text(), QStringLiteral("32"));
+
+    // A timer of the base window is not the one-second tick.
+    QTimerEvent other(MainWindowProbe::timerId(*w) + 1000);
+    QCoreApplication::sendEvent(w.get(), &other);
+    QCOMPARE(MainWindowProbe::frameTotal(*w), 32);
+}
+
+void TestMainWindow::pictureShowsNewestFrame()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto *label = find<QLabel>(w.get(), "label");
+
+    w->repaint();
+    QVERIFY(label->pixmap(Qt::ReturnByValue).isNull()); // nothing before the first frame
+
+    QImage red(320, 200, QImage::Format_RGB888);
+    red.fill(Qt::red);
+    QImage grey(300, 100, QImage::Format_Indexed8);
+    grey.setColorCount(256);
+    for (int i = 0; i < 256; ++i)
+        grey.setColor(i, qRgb(i, i, i));
+    grey.fill(77);
+    emitFrame(*w, red);
+    emitFrame(*w, grey); // newer, arrives before the window paints
+    w->repaint();
+
+    QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), grey.size());
+    QVERIFY(label->hasScaledContents());
+    // What the operator sees: the grey frame over the label's whole area.
+    const QImage seen = label->grab().toImage();
+    QCOMPARE(seen.size(), label->size());
+    for (const QPoint p : { QPoint(1, 1), QPoint(seen.width() - 2, seen.height() - 2),
+             QPoint(seen.width() / 2, seen.height() / 2) })
+        QCOMPARE(QColor(seen.pixel(p)), QColor(77, 77, 77));
+
+    // Resizing rescales the same frame to the new area.
+    label->setMinimumSize(700, 520);
+    w->resize(1400, 900);
+    QTRY_COMPARE(label->grab().toImage().size(), label->size());
+    QCOMPARE(QColor(label->grab().toImage().pixel(label->width() - 2, 2)), QColor(77, 77, 77));
+}
+
+void TestMainWindow::idleWindowDoesNotRepaint()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    w->installEventFilter(&counter);
+
+    QImage frame(640, 480, QImage::Format_RGB888);
+    frame.fill(Qt::yellow);
+    emitFrame(*w, frame);
+    // Painting the frame may schedule one more paint of the picture area; after
+    // that the window must fall quiet.
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QVERIFY(counter.paints >= 1);
+    counter.paints = 0;
+    for (int round = 0; round < 5; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QCOMPARE(counter.paints, 0);
+    QCOMPARE(find<QLabel>(w.get(), "label")->pixmap(Qt::ReturnByValue).size(), frame.size());
+}
+
+void TestMainWindow::snapshotWithoutFrame()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    auto w = makeWindow();
+
+    action(w.get(), "saveOneImageAct")->trigger();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
+    QVERIFY(!boxes.first().parent);
+    QCOMPARE(boxes.first().title, QStringLiteral("warning"));
+    QCOMPARE(boxes.first().text, QStringLiteral("Now , Image is NULL, Plase Init The Creame!"));
+    QCOMPARE(boxes.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    const QDir folder(dir.path() + "/CameraImage");
+    QVERIFY(folder.exists());
+    QVERIFY(folder.entryList(QDir::Files).isEmpty());
+}
+
+void TestMainWindow::snapshotSavesFrame_data()
+{
+    QTest::addColumn<QImage>("frame");
+    QImage grey(37, 23, QImage::Format_Indexed8);
+    grey.setColorCount(256);
+    for (int i = 0; i < 256; ++i)
+        grey.setColor(i, qRgb(i, i, i));
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            grey.setPixel(x, y, uint((x * 7 + y * 3) & 0xFF));
+    QTest::newRow("grey") << grey;
+    QImage colour(41, 19, QImage::Format_RGB888);
+    for (int y = 0; y < colour.height(); ++y)
+        for (int x = 0; x < colour.width(); ++x)
+            colour.setPixel(x, y, qRgb(x * 6, y * 13, 200));
+    QTest::newRow("colour") << colour;
+}
+
+void TestMainWindow::snapshotSavesFrame()
+{
+    QFETCH(QImage, frame);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    auto w = makeWindow();
+    emitFrame(*w, frame);
+
+    const QDateTime before = QDateTime::currentDateTime();
+    action(w.get(), "saveOneImageAct")->trigger();
+    const QDateTime after = QDateTime::currentDateTime();
+    QVERIFY(boxes.isEmpty());
+
+    const QStringList files = QDir(dir.path() + "/CameraImage").entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    const QString stamp = files.first().chopped(4);
+    QVERIFY(files.first().endsWith(".bmp"));
+    const QDateTime taken = QDateTime::fromString(stamp, "yyyy-MM-dd_hh-mm-ss.zzz");
+    QVERIFY2(taken.isValid(), qPrintable(files.first()));
+    QVERIFY(taken >= before.addMSecs(-1) && taken <= after);
+
+    QFile file(dir.path() + "/CameraImage/" + files.first());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), QByteArray("BM"));
+    file.close();
+    const QImage saved(file.fileName());
+    QCOMPARE(saved.size(), frame.size());
+    if (frame.format() == QImage::Format_Indexed8) {
+        QCOMPARE(saved.format(), QImage::Format_Indexed8);
+        QCOMPARE(saved.colorTable(), frame.colorTable());
+    }
+    QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
