@@ -12,51 +12,51 @@ namespace firmware {
 
 namespace {
 
-// zlib takes lengths as unsigned int in crc32(); feed large ranges in parts.
-quint32 crcUpdate(quint32 crc, const char *data, qint64 size)
-{
-    const auto *bytes = reinterpret_cast<const Bytef *>(data);
-    while (size > 0) {
-        const auto part = uInt(std::min<qint64>(size, qint64(1) << 30));
-        crc = quint32(crc32(crc, bytes, part));
-        bytes += part;
-        size -= part;
+    // zlib takes lengths as unsigned int in crc32(); feed large ranges in parts.
+    quint32 crcUpdate(quint32 crc, const char *data, qint64 size)
+    {
+        const auto *bytes = reinterpret_cast<const Bytef *>(data);
+        while (size > 0) {
+            const auto part = uInt(std::min<qint64>(size, qint64(1) << 30));
+            crc = quint32(crc32(crc, bytes, part));
+            bytes += part;
+            size -= part;
+        }
+        return crc;
     }
-    return crc;
-}
 
-quint16 readBigEndian16(const char *p)
-{
-    return qFromBigEndian<quint16>(reinterpret_cast<const uchar *>(p));
-}
+    quint16 readBigEndian16(const char *p)
+    {
+        return qFromBigEndian<quint16>(reinterpret_cast<const uchar *>(p));
+    }
 
-quint32 readBigEndian32(const char *p)
-{
-    return qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(p));
-}
+    quint32 readBigEndian32(const char *p)
+    {
+        return qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(p));
+    }
 
-// Checks the frame at the start of data. Returns its length when whole and
-// valid, 0 when more bytes are needed, -1 when these bytes are no frame.
-qint64 checkFrameAt(const char *data, qint64 size, qint64 maxFrame)
-{
-    if (size < 1)
-        return 0;
-    if (data[0] != FrameStart)
-        return -1;
-    if (size < 4)
-        return 0;
-    const qint64 length = readBigEndian16(data + 2);
-    const qint64 total = length + FrameOverhead;
-    if (total > maxFrame)
-        return -1;
-    if (size < total)
-        return 0;
-    if (data[total - 1] != FrameEnd)
-        return -1;
-    if (readBigEndian32(data + 4 + length) != crc32Of(data, 4 + length))
-        return -1;
-    return total;
-}
+    // Checks the frame at the start of data. Returns its length when whole and
+    // valid, 0 when more bytes are needed, -1 when these bytes are no frame.
+    qint64 checkFrameAt(const char *data, qint64 size, qint64 maxFrame)
+    {
+        if (size < 1)
+            return 0;
+        if (data[0] != FrameStart)
+            return -1;
+        if (size < 4)
+            return 0;
+        const qint64 length = readBigEndian16(data + 2);
+        const qint64 total = length + FrameOverhead;
+        if (total > maxFrame)
+            return -1;
+        if (size < total)
+            return 0;
+        if (data[total - 1] != FrameEnd)
+            return -1;
+        if (readBigEndian32(data + 4 + length) != crc32Of(data, 4 + length))
+            return -1;
+        return total;
+    }
 
 } // namespace
 
@@ -153,7 +153,7 @@ std::optional<TransferImage> readTransferImage(QIODevice &in, qint64 fileSize, I
 
 std::optional<TransferImage> buildTransferImage(const QByteArray &fileBytes, ImageError *error)
 {
-    QByteArray copy = fileBytes;   // shares the data; QBuffer only reads it
+    QByteArray copy = fileBytes; // shares the data; QBuffer only reads it
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     return readTransferImage(buffer, fileBytes.size(), error);

@@ -24,23 +24,23 @@ constexpr quint16 CameraPort = 7766;
 constexpr qint64 PieceSize = 4194304;
 constexpr int MaxPieces = 100;
 constexpr qint64 CrcSize = 4;
-constexpr qint64 MaxImageSize = PieceSize * MaxPieces;   // 419,430,400
-constexpr qint64 MaxFileSize = MaxImageSize - CrcSize;   // 419,430,396
+constexpr qint64 MaxImageSize = PieceSize * MaxPieces; // 419,430,400
+constexpr qint64 MaxFileSize = MaxImageSize - CrcSize; // 419,430,396
 
 // Control frame: 68 cmd Lhi Llo payload[L] crc32[4] 16, L + 9 bytes.
 constexpr char FrameStart = 0x68;
 constexpr char FrameEnd = 0x16;
 constexpr int FrameOverhead = 9;
-constexpr quint8 CmdHeader = 0x8F;   // tool: announce a file
-constexpr quint8 CmdData = 0x88;     // tool: start frame (payload 04 piece) or end frame (payload 03)
-constexpr quint8 CmdRestart = 0x90;  // tool: restart the camera
-constexpr quint8 CmdReply = 0x0A;    // camera: status reply
+constexpr quint8 CmdHeader = 0x8F; // tool: announce a file
+constexpr quint8 CmdData = 0x88; // tool: start frame (payload 04 piece) or end frame (payload 03)
+constexpr quint8 CmdRestart = 0x90; // tool: restart the camera
+constexpr quint8 CmdReply = 0x0A; // camera: status reply
 constexpr quint8 DataStart = 0x04;
 constexpr quint8 DataEnd = 0x03;
 
 // The header frame is at most 200 bytes: 9 framing bytes, type, size, name.
 constexpr int MaxHeaderFrame = 200;
-constexpr int MaxNameBytes = MaxHeaderFrame - FrameOverhead - 5;   // 186
+constexpr int MaxNameBytes = MaxHeaderFrame - FrameOverhead - 5; // 186
 
 // A stream parser gives up on a start byte whose announced frame would be
 // longer than this and looks for the next start byte instead. Every frame of
@@ -49,11 +49,11 @@ constexpr int MaxStreamFrame = 256;
 
 // Camera status codes.
 enum Status : quint8 {
-    StatusReceived = 1,   // file received and kept: announce the next one
-    StatusSendStart = 2,  // header accepted: send the start frame
-    StatusFailed = 3,     // file rejected: send it again
-    StatusSendData = 4,   // send the pieces, then the end frame
-    StatusProgress = 5,   // payload byte 1 is a percentage
+    StatusReceived = 1, // file received and kept: announce the next one
+    StatusSendStart = 2, // header accepted: send the start frame
+    StatusFailed = 3, // file rejected: send it again
+    StatusSendData = 4, // send the pieces, then the end frame
+    StatusProgress = 5, // payload byte 1 is a percentage
 };
 
 // CRC-32 (ISO-HDLC, as zlib and PNG: reflected 0x04C11DB7, init and final
@@ -64,8 +64,7 @@ quint32 crc32Of(const QByteArray &bytes);
 
 // Running CRC-32 over a file fed in parts; value() is the same number that
 // crc32Of gives over all parts joined.
-class RunningCrc
-{
+class RunningCrc {
 public:
     RunningCrc() { reset(); }
     void reset();
@@ -82,7 +81,10 @@ void appendBigEndian32(QByteArray &out, quint32 value);
 // --- Transfer image ------------------------------------------------------
 
 // Size of the transfer image of a file of fileSize bytes (fileSize + 4).
-constexpr qint64 imageSizeFor(qint64 fileSize) { return fileSize + CrcSize; }
+constexpr qint64 imageSizeFor(qint64 fileSize)
+{
+    return fileSize + CrcSize;
+}
 
 // Number of 4 MiB pieces an image of imageSize bytes is cut into (rounded up);
 // 0 for a size of 0 or less.
@@ -94,9 +96,9 @@ int pieceCountFor(qint64 imageSize);
 qint64 pieceLength(qint64 imageSize, int index);
 
 struct TransferImage {
-    std::vector<QByteArray> pieces;   // each exactly pieceLength(imageSize, i) bytes
-    qint64 imageSize = 0;             // file size + 4
-    quint32 crc = 0;                  // CRC-32 of the file bytes, also the image's last 4 bytes
+    std::vector<QByteArray> pieces; // each exactly pieceLength(imageSize, i) bytes
+    qint64 imageSize = 0; // file size + 4
+    quint32 crc = 0; // CRC-32 of the file bytes, also the image's last 4 bytes
     int pieceCount() const { return int(pieces.size()); }
 };
 
@@ -150,7 +152,7 @@ std::optional<Frame> parseFrame(const QByteArray &bytes);
 
 struct Reply {
     quint8 status = 0;
-    quint8 progress = 0;   // status 5 only; 0 when the frame carries no percentage
+    quint8 progress = 0; // status 5 only; 0 when the frame carries no percentage
 };
 
 // A camera status reply from a parsed frame: command 0x0A with bit 7 clear
@@ -167,7 +169,7 @@ QByteArray buildReplyFrame(quint8 status, quint8 progress = 0);
 struct HeaderInfo {
     quint8 typeCode = 0;
     quint32 imageSize = 0;
-    QByteArray name;   // Latin-1, as sent
+    QByteArray name; // Latin-1, as sent
 };
 
 // The payload of a header frame (command 0x8F): type, size (big-endian),
@@ -179,8 +181,7 @@ std::optional<HeaderInfo> parseHeaderPayload(const QByteArray &payload);
 // frame stays for the next append; bytes that cannot start a valid frame
 // (no start byte, wrong end byte or CRC, an announced length above
 // maxFrame) are skipped one start byte at a time.
-class FrameStream
-{
+class FrameStream {
 public:
     explicit FrameStream(int maxFrame = MaxStreamFrame)
         : maxFrame(maxFrame)

@@ -25,8 +25,7 @@ QByteArray patternBytes(qint64 size)
 
 } // namespace
 
-class TestFirmwareProto : public QObject
-{
+class TestFirmwareProto : public QObject {
     Q_OBJECT
 private slots:
     void crcCheckValue();
@@ -135,7 +134,7 @@ void TestFirmwareProto::replies()
     QFETCH(int, progress);
 
     QCOMPARE(buildReplyFrame(quint8(status), quint8(progress)), frame);
-    auto reply = parseReply(frame + hex("68 0A"));   // whatever follows is ignored
+    auto reply = parseReply(frame + hex("68 0A")); // whatever follows is ignored
     QVERIFY(reply);
     QCOMPARE(int(reply->status), status);
     QCOMPARE(int(reply->progress), progress);
@@ -288,7 +287,7 @@ void TestFirmwareProto::streamSeveralFramesAndGarbage()
         taken << *f;
     QCOMPARE(taken, (QList<QByteArray> { progress, done }));
     QCOMPARE(stream.takeSkipped(), qint64(garbage.size() + badCrc.size()));
-    QCOMPARE(stream.buffered(), qint64(3));   // the incomplete frame waits
+    QCOMPARE(stream.buffered(), qint64(3)); // the incomplete frame waits
 
     stream.append(done.mid(3));
     QCOMPARE(stream.takeFrame().value_or(QByteArray()), done);
