@@ -1,0 +1,410 @@
+// The firmware download dialog on the offscreen platform: its queue, type
+// codes, refusals and its reactions to the camera's replies. A QTcpServer on
+// 127.0.0.1 (a free port) plays the camera and records what the dialog sends.
+#include "firmware/firmwaredialog.h"
+#include "firmware/transfer.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+using namespace firmware;
+
+namespace {
+
+struct Box {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+// Records what the dialog sends and answers with status replies.
+class FakeCamera : public QObject {
+public:
+    FakeCamera()
+    {
+        server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            peer = server.nextPendingConnection();
+            connect(peer, &QTcpSocket::readyRead, this, [this] {
+                received += peer->readAll();
+                if (onReceive)
+                    onReceive();
+            });
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+    void send(const QByteArray &bytes)
+    {
+        peer->write(bytes);
+        peer->flush();
+    }
+    // Waits until n bytes have arrived and takes them.
+    QByteArray take(int n)
+    {
+        if (!QTest::qWaitFor([&] { return received.size() >= n; }, 10000))
+            return received;
+        const QByteArray bytes = received.left(n);
+        received.remove(0, n);
+        return bytes;
+    }
+
+    QTcpServer server;
+    QTcpSocket *peer = nullptr;
+    QByteArray received;
+    std::function<void()> onReceive; // runs after each read
+};
+
+} // namespace
+
+class TestFirmwareDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void queueDeduplicates();
+    void cancelledDialogEmptiesQueue();
+    void doubleClickRemovesEntry();
+    void typeCodes_data();
+    void typeCodes();
+    void loadWithEmptyList();
+    void downloadQueueAgainstCamera();
+    void earlyVerdictAndSecondStatus4InDataPhase();
+    void resendAndRetryLimit();
+    void unsendableFilesAreRefused();
+
+private:
+    QString makeFile(const QString &name, const QByteArray &content);
+    QStringList logLines() const;
+    void press(const char *button);
+    void connectDialog(FakeCamera &camera);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FirmWareDialog> dialog;
+    QList<Box> boxes;
+    QStringList nextFiles;
+    int fileDialogs = 0;
+};
+
+void TestFirmwareDialog::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    boxes.clear();
+    nextFiles.clear();
+    fileDialogs = 0;
+    dialog = std::make_unique<FirmWareDialog>();
+    dialog->setMessageHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        boxes << Box { icon, title, text };
+    });
+    dialog->setFileDialogHook(
+        [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
+            ++fileDialogs;
+            if (caption != QString::fromUtf8("文件选择")
+                || !filter.startsWith(QString::fromUtf8("二进制文件(*.bin")))
+                return QStringList();
+            return nextFiles;
+        });
+    dialog->read_ip(QStringLiteral("127.0.0.1"));
+}
+
+void TestFirmwareDialog::cleanup()
+{
+    dialog.reset();
+    dir.reset();
+}
+
+QString TestFirmwareDialog::makeFile(const QString &name, const QByteArray &content)
+{
+    const QString path = dir->filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+    return path;
+}
+
+QStringList TestFirmwareDialog::logLines() const
+{
+    const QString text = dialog->findChild<QTextBrowser *>(QStringLiteral("textBrowser"))->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+void TestFirmwareDialog::press(const char *button)
+{
+    auto *widget = dialog->findChild<QPushButton *>(QLatin1String(button));
+    QVERIFY(widget);
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+void TestFirmwareDialog::connectDialog(FakeCamera &camera)
+{
+    dialog->setCameraPort(camera.port());
+    press("NetWorkPushButton");
+    QCOMPARE(logLines().value(0), QStringLiteral("NOW is network success!"));
+    QTRY_VERIFY(camera.peer);
+}
+
+void TestFirmwareDialog::queueDeduplicates()
+{
+    auto *list = dialog->findChild<QListWidget *>(QStringLiteral("listWidget"));
+    nextFiles = QStringList { "/x/a.bin", "/x/b.bin", "/x/a.bin", "/x/a.bin" };
+    press("OpenfileButton");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/b.bin" }));
+
+    // A second selection queues old and new together, each path once, from the start.
+    dialog->fileIndex = 1;
+    nextFiles = QStringList { "/x/c.bin", "/x/b.bin" };
+    press("OpenfileButton");
+    QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/b.bin", "/x/c.bin" }));
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(dialog->fileCount, 3);
+    QCOMPARE(dialog->fileIndex, 0);
+    QCOMPARE(dialog->fileName, QStringLiteral("a.bin"));
+}
+
+void TestFirmwareDialog::cancelledDialogEmptiesQueue()
+{
+    nextFiles = QStringList { makeFile("a.bin", "0123456789") };
+    press("OpenfileButton");
+    nextFiles.clear(); // cancelled
+    press("OpenfileButton");
+    QCOMPARE(dialog->findChild<QListWidget *>(QStringLiteral("listWidget"))->count(), 1);
+    QVERIFY(dialog->fileList.isEmpty());
+    QCOMPARE(dialog->fileCount, 0);
+
+    press("LoadPushButton");
+    QCOMPARE(logLines(),
+        (QStringList { QString::fromUtf8("全部文件已经下载完成!"), "ALL FILE IS LOAD SUCCESS!" }));
+    QVERIFY(dialog->sendBuffer.isEmpty());
+    QVERIFY(boxes.isEmpty());
+}
+
+void TestFirmwareDialog::doubleClickRemovesEntry()
+{
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    auto *list = dialog->findChild<QListWidget *>(QStringLiteral("listWidget"));
+    nextFiles = QStringList { "/x/a.bin", "/x/b.bin", "/x/c.bin" };
+    press("OpenfileButton");
+    dialog->fileIndex = 2;
+
+    const QRect rect = list->visualItemRect(list->item(1));
+    // A real double-click: press and release, then the double-click event.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/c.bin" }));
+    QCOMPARE(dialog->fileCount, 2);
+    QCOMPARE(dialog->fileIndex, 2); // left as it was
+    QCOMPARE(dialog->fileName, QStringLiteral("a.bin"));
+}
+
+void TestFirmwareDialog::typeCodes_data()
+{
+    QTest::addColumn<int>("typeEntry");
+    QTest::addColumn<int>("code");
+    QTest::newRow("boot image") << 0 << 0x11;
+    QTest::newRow("algorithm library") << 1 << 0x21;
+    QTest::newRow("configuration") << 2 << 0x31;
+    QTest::newRow("picture") << 3 << 0;
+}
+
+void TestFirmwareDialog::typeCodes()
+{
+    QFETCH(int, typeEntry);
+    QFETCH(int, code);
+    dialog->findChild<QComboBox *>(QStringLiteral("FileTypeComboBox"))->setCurrentIndex(typeEntry);
+    QCOMPARE(dialog->findChild<QComboBox *>(QStringLiteral("VisionComboBox"))->currentIndex(), 0);
+    nextFiles = QStringList { makeFile("a.bin", "0123456789") };
+    press("OpenfileButton");
+    QCOMPARE(dialog->fileType, code);
+    if (code == 0) {
+        // No code: no file dialog, an empty queue and a line saying so.
+        QCOMPARE(fileDialogs, 0);
+        QVERIFY(dialog->fileList.isEmpty());
+        QCOMPARE(logLines().size(), 1);
+        return;
+    }
+    press("LoadPushButton");
+    QCOMPARE(logLines(), QStringList { "THE FILE LOAD RIGHT,WORK BEGIN!" });
+    QCOMPARE(dialog->sendBuffer, *buildHeaderFrame(quint8(code), 14, "a.bin"));
+}
+
+void TestFirmwareDialog::loadWithEmptyList()
+{
+    press("LoadPushButton");
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].icon, QMessageBox::Information);
+    QCOMPARE(boxes[0].title, QString());
+    QCOMPARE(boxes[0].text, QStringLiteral("open file first!!"));
+    QVERIFY(logLines().isEmpty());
+    QVERIFY(dialog->sendBuffer.isEmpty());
+}
+
+// Two files through the whole exchange; the replies come split and bunched
+// the way a byte stream delivers them.
+void TestFirmwareDialog::downloadQueueAgainstCamera()
+{
+    FakeCamera camera;
+    connectDialog(camera);
+    const QByteArray a = QByteArray(1000, 'a');
+    const QByteArray b = QByteArray(20, 'b');
+    nextFiles = QStringList { makeFile("a.bin", a), makeFile("b.bin", b) };
+    press("OpenfileButton");
+    press("LoadPushButton");
+
+    QByteArray header = *buildHeaderFrame(0x11, a.size() + 4, "a.bin");
+    QCOMPARE(camera.take(header.size()), header);
+    const QByteArray status2 = buildReplyFrame(StatusSendStart);
+    camera.send(status2.left(3));
+    QTRY_COMPARE(dialog->replyStream.buffered(), qint64(3));
+    camera.send(status2.mid(3));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    camera.send(buildReplyFrame(StatusSendData));
+    QByteArray image = a;
+    appendBigEndian32(image, crc32Of(a));
+    QCOMPARE(camera.take(image.size()), image);
+    QCOMPARE(camera.take(10), buildEndFrame());
+
+    // Progress and verdict in one read: both are acted on.
+    camera.send(buildReplyFrame(StatusProgress, 77) + buildReplyFrame(StatusReceived));
+    header = *buildHeaderFrame(0x11, b.size() + 4, "b.bin");
+    QCOMPARE(camera.take(header.size()), header);
+    QVERIFY(logLines().contains("a.bin download complete!!!"));
+    QCOMPARE(dialog->fileIndex, 1);
+
+    camera.send(buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    camera.send(buildReplyFrame(StatusSendData));
+    QCOMPARE(camera.take(b.size() + 4 + 10).right(10), buildEndFrame());
+    camera.send(QByteArray("\x00\x68", 2) + buildReplyFrame(StatusReceived)); // garbage first
+    QTRY_VERIFY(logLines().contains(QString::fromUtf8("所有文件传输完成!!!")));
+    QCOMPARE(logLines().mid(logLines().size() - 3),
+        (QStringList { QString::fromUtf8("全部文件已经下载完成!"), "b.bin download complete!!!",
+            QString::fromUtf8("所有文件传输完成!!!") }));
+    QCOMPARE(dialog->fileIndex, 0);
+    QCOMPARE(dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(), 100);
+    QVERIFY(boxes.isEmpty());
+}
+
+// A camera that judges the file as soon as the data is in and repeats its
+// status 4: the replies arrive inside the data phase's waits. One data phase,
+// the verdict acted on after its end frame.
+void TestFirmwareDialog::earlyVerdictAndSecondStatus4InDataPhase()
+{
+    FakeCamera camera;
+    connectDialog(camera);
+    const QByteArray a(100, 'x');
+    nextFiles = QStringList { makeFile("a.bin", a), makeFile("b.bin", "bb") };
+    press("OpenfileButton");
+    press("LoadPushButton");
+    QCOMPARE(
+        camera.take(buildHeaderFrame(0x11, 104, "a.bin")->size()), *buildHeaderFrame(0x11, 104, "a.bin"));
+
+    bool midPhase = false;
+    camera.onReceive = [&] {
+        if (midPhase || camera.received.size() < 104)
+            return;
+        midPhase = dialog->sendingPieces;
+        camera.send(buildReplyFrame(StatusSendData) + buildReplyFrame(StatusReceived));
+        press("LoadPushButton"); // refused while sending
+    };
+    camera.send(buildReplyFrame(StatusSendData));
+
+    const QByteArray header = *buildHeaderFrame(0x11, 6, "b.bin");
+    const QByteArray sent = camera.take(104 + 10 + header.size());
+    QVERIFY(midPhase);
+    QCOMPARE(sent.mid(104, 10), buildEndFrame());
+    QCOMPARE(sent.mid(114), header);
+    QVERIFY(logLines().contains("status 4 ignored: the pieces are being sent"));
+    QVERIFY(logLines().contains("Pieces are being sent, please wait!!"));
+    QVERIFY(!dialog->sendingPieces);
+    QCOMPARE(dialog->fileIndex, 1);
+}
+
+void TestFirmwareDialog::resendAndRetryLimit()
+{
+    FakeCamera camera;
+    connectDialog(camera);
+    nextFiles = QStringList { makeFile("a.bin", "0123456789") };
+    press("OpenfileButton");
+    press("LoadPushButton");
+    const QByteArray header = *buildHeaderFrame(0x11, 14, "a.bin");
+    QCOMPARE(camera.take(header.size()), header);
+
+    dialog->retryCount = 5;
+    camera.send(buildReplyFrame(StatusFailed));
+    QCOMPARE(camera.take(header.size()), header);
+    QCOMPARE(dialog->retryCount, qint8(6));
+    QCOMPARE(logLines().mid(logLines().size() - 3),
+        (QStringList { "defeated once again!!!", "a.bin download defaulted!!!",
+            QString::fromUtf8("重新传输当前文件!!!") }));
+
+    // The seventh failure: nothing shown, nothing sent. The start frame asked
+    // for next is the first thing the camera gets.
+    const QStringList before = logLines();
+    camera.send(buildReplyFrame(StatusFailed) + buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    QCOMPARE(logLines(), before);
+    QCOMPARE(dialog->retryCount, qint8(6));
+
+    // A status 3 after the queue ran out disables everything but the load button.
+    dialog->fileIndex = 1;
+    dialog->handleReply(buildReplyFrame(StatusFailed));
+    QCOMPARE(logLines().last(), QString::fromUtf8("文件完成!!!"));
+    for (const char *name :
+        { "NetWorkPushButton", "OpenfileButton", "RestartPushButton", "encryptionButton" })
+        QVERIFY2(!dialog->findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+    QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("LoadPushButton"))->isEnabled());
+}
+
+void TestFirmwareDialog::unsendableFilesAreRefused()
+{
+    const QString empty = makeFile("empty.bin", QByteArray());
+    const QString missing = dir->filePath("missing.bin");
+    const QString longName = makeFile(QString(MaxNameBytes + 1, QLatin1Char('n')), "x");
+    const QString large = makeFile("large.bin", QByteArray());
+    {
+        QFile file(large); // sparse: takes no disk space, refused before reading
+        QVERIFY(file.resize(MaxFileSize + 1));
+    }
+    const QString good = makeFile("good.bin", "good");
+    nextFiles = QStringList { empty, missing, longName, large, good };
+    press("OpenfileButton");
+    press("LoadPushButton");
+
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("boot buffer error!"));
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines[0].contains(empty) && lines[0].contains("boot buffer error!"));
+    QVERIFY(lines[1].contains(missing) && lines[1].contains("open boot file error"));
+    QVERIFY(lines[2].contains(longName));
+    QVERIFY(lines[3].contains(large));
+    QCOMPARE(lines[4], QStringLiteral("THE FILE LOAD RIGHT,WORK BEGIN!"));
+    QCOMPARE(dialog->fileIndex, 4);
+    QCOMPARE(dialog->sendBuffer, *buildHeaderFrame(0x11, 8, "good.bin"));
+
+    // Nothing left that can be sent: the queue ends, nothing is announced.
+    dialog->sendBuffer.clear();
+    QFile::remove(good);
+    dialog->handleReply(buildReplyFrame(StatusFailed));
+    QVERIFY(logLines().contains(QString::fromUtf8("文件完成!!!")));
+    QVERIFY(dialog->sendBuffer.isEmpty());
+    QCOMPARE(dialog->pieceCount, qint8(0));
+
+    // A data phase with nothing loaded sends just the end frame.
+    dialog->handleReply(buildReplyFrame(StatusSendData));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->sendingPieces, 5000);
+    QCOMPARE(dialog->sendBuffer, buildEndFrame());
+}
+
+QTEST_MAIN(TestFirmwareDialog)
+#include "tst_firmwaredialog.moc"
