@@ -1,0 +1,488 @@
+#include "sim/firmwarereceiver.h"
+
+#include "firmware/transfer.h"
+#include "sim/simcamera.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#define LINKSIM_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace linksim {
+
+namespace {
+
+    using Clock = std::chrono::steady_clock;
+
+    QString dotted(quint32 ip)
+    {
+        return QStringLiteral("%1.%2.%3.%4")
+            .arg(ip >> 24)
+            .arg((ip >> 16) & 0xFF)
+            .arg((ip >> 8) & 0xFF)
+            .arg(ip & 0xFF);
+    }
+
+    int envInt(const char *name, int fallback, int max)
+    {
+        const QByteArray text = qgetenv(name);
+        if (text.isEmpty())
+            return fallback;
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (!ok || value < 0 || value > max) {
+            std::fprintf(stderr, "linksim: %s=%s is not a number from 0 to %d, using %d\n", name,
+                text.constData(), max, fallback);
+            return fallback;
+        }
+        return value;
+    }
+
+    // A name that can only land inside the folder: no separator, no "." or "..",
+    // no control characters.
+    bool safeFileName(const QByteArray &name)
+    {
+        if (name.isEmpty() || name == "." || name == "..")
+            return false;
+        for (const char c : name) {
+            if (c == '/' || uchar(c) < 0x20)
+                return false;
+        }
+        return true;
+    }
+
+    void closeFd(int &fd)
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    int openListener(quint32 ip, quint16 port)
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return -1;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(ip);
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+} // namespace
+
+FirmwareSettings FirmwareSettings::fromEnvironment()
+{
+    FirmwareSettings settings;
+    const QByteArray folder = qgetenv("LINKSIM_FIRMWARE_DIR");
+    settings.baseFolder = folder.isEmpty() ? QDir::tempPath() + QStringLiteral("/linksim-firmware")
+                                           : QString::fromLocal8Bit(folder);
+    settings.rejectFiles = envInt("LINKSIM_REJECT_FILES", 0, 1000000);
+    settings.restartMs = envInt("LINKSIM_RESTART_MS", 2000, 600000);
+    return settings;
+}
+
+QString FirmwareSettings::folderFor(quint32 ip) const
+{
+    return baseFolder + QLatin1Char('/') + dotted(ip);
+}
+
+// One connection: frames in control mode, raw image bytes in data mode.
+class FirmwareReceiver::Session {
+public:
+    Session(FirmwareReceiver &owner, int fd)
+        : owner(owner)
+        , fd(fd)
+    {
+    }
+    ~Session() { closeFd(fd); }
+
+    // Feeds received bytes; false when the connection is to be closed.
+    bool feed(const char *data, qint64 size);
+    bool restartRequested() const { return restart; }
+    int socket() const { return fd; }
+
+private:
+    void handleFrame(const firmware::Frame &frame);
+    void consumeData(const char *data, qint64 size);
+    void finishFile();
+    void reply(quint8 status, quint8 progress = 0);
+    void dropFile();
+
+    FirmwareReceiver &owner;
+    int fd;
+    bool open = true;
+    bool restart = false;
+
+    firmware::FrameStream control;
+    bool haveHeader = false;
+    firmware::HeaderInfo header;
+    bool dataMode = false;
+    qint64 expected = 0; // image bytes announced
+    qint64 received = 0;
+    int lastTenth = 0;
+    firmware::RunningCrc crc;
+    QByteArray crcBytes;
+    std::unique_ptr<QSaveFile> out;
+    bool writeFailed = false;
+};
+
+bool FirmwareReceiver::Session::feed(const char *data, qint64 size)
+{
+    QByteArray pending;
+    for (;;) {
+        if (dataMode) {
+            const qint64 take = std::min(size, expected - received);
+            consumeData(data, take);
+            data += take;
+            size -= take;
+            if (received < expected)
+                return open;
+            dataMode = false;
+        }
+        control.append(data, size);
+        size = 0;
+        bool switched = false;
+        while (open && !switched) {
+            const auto bytes = control.takeFrame();
+            if (!bytes)
+                break;
+            if (const auto frame = firmware::parseFrame(*bytes))
+                handleFrame(*frame);
+            if (dataMode) {
+                // What follows the start frame is image data, not frames.
+                pending = control.takeRaw(control.buffered());
+                data = pending.constData();
+                size = pending.size();
+                switched = true;
+            }
+        }
+        if (!open || !switched)
+            return open;
+    }
+}
+
+void FirmwareReceiver::Session::handleFrame(const firmware::Frame &frame)
+{
+    using namespace firmware;
+    if (frame.command == CmdHeader) {
+        dropFile();
+        const auto info = parseHeaderPayload(frame.payload);
+        if (!info || info->imageSize <= CrcSize || info->imageSize > MaxImageSize
+            || !safeFileName(info->name)) {
+            reply(StatusFailed);
+            return;
+        }
+        header = *info;
+        haveHeader = true;
+        reply(StatusSendStart);
+    } else if (frame.command == CmdData && frame.payload.size() >= 2
+        && quint8(frame.payload[0]) == DataStart) {
+        dropFile();
+        // Reception always starts at the image's first byte.
+        if (!haveHeader || frame.payload[1] != 0) {
+            reply(StatusFailed);
+            return;
+        }
+        out = std::make_unique<QSaveFile>(owner.folder + QLatin1Char('/') + QString::fromLatin1(header.name));
+        if (!out->open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "linksim: firmware: cannot write %s\n", qPrintable(out->fileName()));
+            out.reset();
+            reply(StatusFailed);
+            return;
+        }
+        expected = header.imageSize;
+        received = 0;
+        lastTenth = 0;
+        crc.reset();
+        crcBytes.clear();
+        writeFailed = false;
+        dataMode = true;
+        reply(StatusSendData);
+    } else if (frame.command == CmdData && frame.payload.size() == 1 && quint8(frame.payload[0]) == DataEnd) {
+        finishFile();
+    } else if (frame.command == CmdRestart) {
+        dropFile();
+        restart = true;
+        open = false;
+    }
+}
+
+void FirmwareReceiver::Session::consumeData(const char *data, qint64 size)
+{
+    const qint64 fileSize = expected - firmware::CrcSize;
+    const qint64 fileBytes = std::max<qint64>(0, std::min(size, fileSize - received));
+    if (fileBytes > 0) {
+        crc.update(data, fileBytes);
+        if (out->write(data, fileBytes) != fileBytes)
+            writeFailed = true;
+    }
+    crcBytes.append(data + fileBytes, int(size - fileBytes));
+    received += size;
+
+    const int tenth = int(received * 10 / expected);
+    if (tenth > lastTenth) {
+        lastTenth = tenth;
+        reply(firmware::StatusProgress, quint8(tenth * 10));
+    }
+}
+
+void FirmwareReceiver::Session::finishFile()
+{
+    const bool complete = out && received == expected && crcBytes.size() == 4;
+    const bool crcMatches = complete
+        && qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(crcBytes.constData())) == crc.value();
+    bool keep = crcMatches && !writeFailed;
+    if (keep && owner.rejectLeft > 0) {
+        --owner.rejectLeft;
+        keep = false;
+    }
+    if (keep && out->commit()) {
+        out.reset();
+        ++owner.kept;
+        reply(firmware::StatusReceived);
+    } else {
+        dropFile();
+        ++owner.rejected;
+        reply(firmware::StatusFailed);
+    }
+    haveHeader = false;
+}
+
+void FirmwareReceiver::Session::dropFile()
+{
+    if (out)
+        out->cancelWriting();
+    out.reset();
+    dataMode = false;
+}
+
+void FirmwareReceiver::Session::reply(quint8 status, quint8 progress)
+{
+    const QByteArray frame = firmware::buildReplyFrame(status, progress);
+    if (::send(fd, frame.constData(), size_t(frame.size()), MSG_NOSIGNAL) != frame.size())
+        open = false;
+}
+
+FirmwareReceiver::~FirmwareReceiver()
+{
+    stop();
+}
+
+bool FirmwareReceiver::start(
+    quint32 address, const QString &files, int rejectFiles, int restartPause, quint16 listenPort)
+{
+    if (running())
+        return false;
+    if (!QDir().mkpath(files)) {
+        std::fprintf(stderr, "linksim: firmware: cannot make folder %s\n", qPrintable(files));
+        return false;
+    }
+    const int listener = openListener(address, listenPort);
+    if (listener < 0) {
+        std::fprintf(stderr, "linksim: firmware: cannot listen at %s:%u: %s\n", qPrintable(dotted(address)),
+            unsigned(listenPort), std::strerror(errno));
+        return false;
+    }
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(listener);
+        return false;
+    }
+    wakeRead = pipeFds[0];
+    wakeWrite = pipeFds[1];
+    ip = address;
+    port = listenPort;
+    folder = files;
+    rejectLeft = rejectFiles;
+    restartMs = restartPause;
+    stopping = false;
+    kept = 0;
+    rejected = 0;
+    thread = std::thread([this, listener] { run(listener); });
+    return true;
+}
+
+void FirmwareReceiver::stop()
+{
+    if (!running())
+        return;
+    stopping = true;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeWrite, &wake, 1);
+    thread.join();
+    closeFd(wakeRead);
+    closeFd(wakeWrite);
+}
+
+void FirmwareReceiver::run(int listener)
+{
+    std::unique_ptr<Session> session;
+    Clock::time_point reopenAt;
+    std::vector<char> buffer(1 << 20);
+
+    while (!stopping) {
+        if (listener < 0 && Clock::now() >= reopenAt) {
+            listener = openListener(ip, port);
+            if (listener < 0)
+                reopenAt = Clock::now() + std::chrono::milliseconds(100);
+        }
+        pollfd fds[3] = { { wakeRead, POLLIN, 0 }, { listener, POLLIN, 0 }, { -1, POLLIN, 0 } };
+        if (session)
+            fds[2].fd = session->socket();
+        int timeout = -1;
+        if (listener < 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reopenAt - Clock::now());
+            timeout = int(std::max<qint64>(1, left.count() + 1));
+        }
+        if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
+            break;
+        if (stopping)
+            break;
+
+        if (listener >= 0 && (fds[1].revents & POLLIN)) {
+            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                // The newest connection wins, as the tool reconnects at will.
+                const timeval sendTimeout { 2, 0 };
+                ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+                session = std::make_unique<Session>(*this, client);
+                continue;
+            }
+        }
+        if (session && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const ssize_t n = ::recv(session->socket(), buffer.data(), buffer.size(), 0);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            const bool keepOpen = n > 0 && session->feed(buffer.data(), n);
+            if (!keepOpen) {
+                const bool restart = session->restartRequested();
+                session.reset();
+                if (restart) {
+                    // Rebooting: nobody answers at this address for a while.
+                    ::close(listener);
+                    listener = -1;
+                    reopenAt = Clock::now() + std::chrono::milliseconds(restartMs);
+                }
+            }
+        }
+    }
+    session.reset();
+    if (listener >= 0)
+        ::close(listener);
+}
+
+namespace {
+
+    class FirmwareTransport final : public SimTransport {
+    public:
+        explicit FirmwareTransport(SimCamera &camera)
+            : camera(camera)
+        {
+        }
+        const char *name() const override { return "firmware"; }
+        bool start() override
+        {
+            const FirmwareSettings settings = FirmwareSettings::fromEnvironment();
+            const quint32 ip = camera.ip();
+            return receiver.start(ip, settings.folderFor(ip), settings.rejectFiles, settings.restartMs);
+        }
+        void stop() override { receiver.stop(); }
+        void addressChanged() override
+        {
+            if (!receiver.running())
+                return;
+            receiver.stop();
+            start();
+        }
+
+    private:
+        SimCamera &camera;
+        FirmwareReceiver receiver;
+    };
+
+    // Receivers started through the C functions, by address.
+    std::mutex registryMutex;
+    std::map<quint32, std::unique_ptr<FirmwareReceiver>> &registry()
+    {
+        static std::map<quint32, std::unique_ptr<FirmwareReceiver>> receivers;
+        return receivers;
+    }
+
+    // A dotted address in 127.0.0.0/8, host order; 0 when it is none.
+    quint32 loopbackAddress(const char *text)
+    {
+        in_addr address {};
+        if (!text || ::inet_pton(AF_INET, text, &address) != 1)
+            return 0;
+        const quint32 ip = ntohl(address.s_addr);
+        return (ip >> 24) == 127 ? ip : 0;
+    }
+
+} // namespace
+
+std::unique_ptr<SimTransport> makeFirmwareTransport(SimCamera &camera)
+{
+    return std::make_unique<FirmwareTransport>(camera);
+}
+
+} // namespace linksim
+
+using linksim::FirmwareReceiver;
+using linksim::FirmwareSettings;
+
+LINKSIM_EXPORT int linksim_firmware_receiver_start(const char *ip, const char *folder)
+{
+    const quint32 address = linksim::loopbackAddress(ip);
+    if (address == 0)
+        return 8;
+    const FirmwareSettings settings = FirmwareSettings::fromEnvironment();
+    const QString files = folder && *folder ? QString::fromLocal8Bit(folder) : settings.folderFor(address);
+    std::lock_guard<std::mutex> lock(linksim::registryMutex);
+    auto &receiver = linksim::registry()[address];
+    if (!receiver)
+        receiver = std::make_unique<FirmwareReceiver>();
+    return receiver->start(address, files, settings.rejectFiles, settings.restartMs) ? 0 : 9;
+}
+
+LINKSIM_EXPORT int linksim_firmware_receiver_stop(const char *ip)
+{
+    std::lock_guard<std::mutex> lock(linksim::registryMutex);
+    auto &receivers = linksim::registry();
+    const auto it = receivers.find(linksim::loopbackAddress(ip));
+    if (it == receivers.end() || !it->second->running())
+        return 8;
+    it->second->stop();
+    return 0;
+}
+
+LINKSIM_EXPORT int linksim_firmware_files_kept(const char *ip)
+{
+    std::lock_guard<std::mutex> lock(linksim::registryMutex);
+    auto &receivers = linksim::registry();
+    const auto it = receivers.find(linksim::loopbackAddress(ip));
+    if (it == receivers.end() || !it->second->running())
+        return -1;
+    return it->second->filesKept();
+}

@@ -1,0 +1,217 @@
+// Firmware downloads end to end: the dialog against the simulated camera's
+// firmware receiver (from the simulated SDK library) at 127.0.0.42:7766.
+#include "firmware/firmwaredialog.h"
+#include "firmware/transfer.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLibrary>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+using namespace firmware;
+
+namespace {
+
+const char *const CameraIp = "127.0.0.42";
+
+using StartFn = int (*)(const char *, const char *);
+using StopFn = int (*)(const char *);
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(size);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestE2eFirmware : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void threeFilesArriveIntact();
+    void rejectedFileIsSentAgain();
+    void restartAndReconnect();
+
+private:
+    QStringList logLines() const;
+    void press(const char *button);
+    QString makeFile(const QString &name, const QByteArray &content);
+    void startReceiver(int rejectFiles);
+    void downloadAll(const QStringList &files);
+
+    QLibrary sdk;
+    StartFn startReceiverFn = nullptr;
+    StopFn stopReceiverFn = nullptr;
+    std::unique_ptr<QTemporaryDir> sourceDir;
+    std::unique_ptr<QTemporaryDir> cameraDir;
+    std::unique_ptr<FirmWareDialog> dialog;
+    QStringList boxes;
+    QStringList nextFiles;
+};
+
+void TestE2eFirmware::initTestCase()
+{
+    const QString path = qEnvironmentVariable("TAVIX_TEST_SDK");
+    QVERIFY2(!path.isEmpty(), "TAVIX_TEST_SDK names the simulated SDK library");
+    sdk.setFileName(path);
+    QVERIFY2(sdk.load(), qPrintable(sdk.errorString()));
+    startReceiverFn = reinterpret_cast<StartFn>(sdk.resolve("linksim_firmware_receiver_start"));
+    stopReceiverFn = reinterpret_cast<StopFn>(sdk.resolve("linksim_firmware_receiver_stop"));
+    QVERIFY(startReceiverFn && stopReceiverFn);
+    qputenv("LINKSIM_RESTART_MS", "2000");
+}
+
+void TestE2eFirmware::init()
+{
+    sourceDir = std::make_unique<QTemporaryDir>();
+    cameraDir = std::make_unique<QTemporaryDir>();
+    boxes.clear();
+    dialog = std::make_unique<FirmWareDialog>();
+    dialog->setMessageHook(
+        [this](QMessageBox::Icon, const QString &, const QString &text) { boxes << text; });
+    dialog->setFileDialogHook(
+        [this](QWidget *, const QString &, const QString &, const QString &) { return nextFiles; });
+    dialog->read_ip(QLatin1String(CameraIp));
+}
+
+void TestE2eFirmware::cleanup()
+{
+    dialog.reset();
+    stopReceiverFn(CameraIp);
+    QVERIFY(boxes.isEmpty());
+}
+
+QStringList TestE2eFirmware::logLines() const
+{
+    return dialog->findChild<QTextBrowser *>(QStringLiteral("textBrowser"))
+        ->toPlainText()
+        .split(QLatin1Char('\n'));
+}
+
+void TestE2eFirmware::press(const char *button)
+{
+    auto *widget = dialog->findChild<QPushButton *>(QLatin1String(button));
+    QVERIFY(widget);
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+QString TestE2eFirmware::makeFile(const QString &name, const QByteArray &content)
+{
+    const QString path = sourceDir->filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+    return path;
+}
+
+void TestE2eFirmware::startReceiver(int rejectFiles)
+{
+    qputenv("LINKSIM_REJECT_FILES", QByteArray::number(rejectFiles));
+    QCOMPARE(startReceiverFn(CameraIp, QFile::encodeName(cameraDir->path()).constData()), 0);
+    qunsetenv("LINKSIM_REJECT_FILES");
+}
+
+void TestE2eFirmware::downloadAll(const QStringList &files)
+{
+    press("NetWorkPushButton");
+    QVERIFY(logLines().contains("NOW is network success!"));
+    nextFiles = files;
+    press("OpenfileButton");
+    press("LoadPushButton");
+    QTRY_VERIFY_WITH_TIMEOUT(logLines().contains(QString::fromUtf8("所有文件传输完成!!!")), 60000);
+}
+
+void TestE2eFirmware::threeFilesArriveIntact()
+{
+    startReceiver(0);
+    const QByteArray small = randomBytes(10);
+    const QByteArray big = randomBytes(int(PieceSize) + 4000);
+    const QByteArray config = randomBytes(1000);
+    dialog->findChild<QComboBox *>(QStringLiteral("FileTypeComboBox"))->setCurrentIndex(2);
+    downloadAll({ makeFile("small.bin", small), makeFile("big.bin", big), makeFile("camera.cfg", config) });
+
+    QDir camera(cameraDir->path());
+    QCOMPARE(
+        camera.entryList(QDir::Files, QDir::Name), (QStringList { "big.bin", "camera.cfg", "small.bin" }));
+    QVERIFY(readAll(camera.filePath("small.bin")) == small);
+    QVERIFY(readAll(camera.filePath("big.bin")) == big);
+    QVERIFY(readAll(camera.filePath("camera.cfg")) == config);
+    for (const char *name : { "small.bin", "big.bin", "camera.cfg" })
+        QVERIFY(logLines().contains(QLatin1String(name) + QLatin1String(" download complete!!!")));
+    QCOMPARE(dialog->fileIndex, 0);
+    QCOMPARE(dialog->retryCount, qint8(0));
+}
+
+void TestE2eFirmware::rejectedFileIsSentAgain()
+{
+    startReceiver(1);
+    const QByteArray content = randomBytes(5000);
+    downloadAll({ makeFile("boot.bin", content) });
+
+    const QStringList lines = logLines();
+    const int failed = lines.indexOf("defeated once again!!!");
+    QVERIFY(failed >= 0);
+    QCOMPARE(lines.value(failed + 1), QStringLiteral("boot.bin download defaulted!!!"));
+    QCOMPARE(lines.value(failed + 2), QString::fromUtf8("重新传输当前文件!!!"));
+    QVERIFY(lines.indexOf("boot.bin download complete!!!") > failed);
+    QCOMPARE(dialog->retryCount, qint8(1));
+    QVERIFY(readAll(QDir(cameraDir->path()).filePath("boot.bin")) == content);
+}
+
+void TestE2eFirmware::restartAndReconnect()
+{
+    startReceiver(0);
+
+    // The camera drops the connection on a restart frame and refuses new ones for a while.
+    QTcpSocket probe;
+    probe.connectToHost(QLatin1String(CameraIp), CameraPort);
+    QVERIFY(probe.waitForConnected(5000));
+    probe.write(buildRestartFrame());
+    QVERIFY(probe.waitForDisconnected(5000));
+    QTcpSocket early;
+    early.connectToHost(QLatin1String(CameraIp), CameraPort);
+    QVERIFY(!early.waitForConnected(1000));
+    QCOMPARE(early.error(), QAbstractSocket::ConnectionRefusedError);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [] {
+            QTcpSocket again;
+            again.connectToHost(QLatin1String(CameraIp), CameraPort);
+            return again.waitForConnected(1000);
+        }(),
+        10000);
+
+    // The dialog's restart: frame, log line, then a connection once the camera is back.
+    press("NetWorkPushButton");
+    press("RestartPushButton");
+    const QStringList lines = logLines();
+    QCOMPARE(lines.mid(lines.size() - 2),
+        (QStringList { QString::fromUtf8("相机重启!!!"), "NOW is network success!" }));
+
+    // The new connection carries a download.
+    const QByteArray content = randomBytes(300);
+    nextFiles = QStringList { makeFile("after-restart.bin", content) };
+    press("OpenfileButton");
+    press("LoadPushButton");
+    QTRY_VERIFY_WITH_TIMEOUT(logLines().contains(QString::fromUtf8("所有文件传输完成!!!")), 30000);
+    QVERIFY(readAll(QDir(cameraDir->path()).filePath("after-restart.bin")) == content);
+}
+
+QTEST_MAIN(TestE2eFirmware)
+#include "tst_e2e_firmware.moc"
