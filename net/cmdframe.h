@@ -30,6 +30,9 @@ struct CmdFrame {
 
 namespace cmdproto {
 
+// Port of both sides. Tavix listens on 0.0.0.0:3956 and simulated cameras on
+// 127.x.y.z:3956 of the same host: on Linux both sockets must allow sharing the
+// port (SO_REUSEADDR; Qt's ShareAddress), which Qt's default bind mode does not.
 constexpr quint16 kPort = 3956;
 constexpr quint8 kStartByte = 0x68;
 constexpr quint8 kEndByte = 0x16;

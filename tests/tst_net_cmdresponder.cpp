@@ -33,6 +33,7 @@ private slots:
     void writesForOtherCamerasIgnored();
     void controlCommands();
     void followsAddressChange();
+    void sharesPortWithTool();
 
 private:
     // Sends one request to `host` and returns the first reply datagram.
@@ -178,6 +179,34 @@ void TestNetCmdResponder::followsAddressChange()
     QCOMPARE(reply.senderAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
     QCOMPARE(reply.senderPort(), int(kPort));
     QCOMPARE(unpack(reply.data()).value_or(CmdFrame()).id, kIdQuery);
+}
+
+void TestNetCmdResponder::sharesPortWithTool()
+{
+    // Tavix listens on the any-address, port 3956. On one host with simulated
+    // cameras that is only possible when both sides allow the port to be shared
+    // (Qt's default bind mode does not on Linux): cameras started before and
+    // after Tavix must get their requests, and their replies to the tool's
+    // port must reach it.
+    QUdpSocket tool;
+    QVERIFY2(tool.bind(QHostAddress::AnyIPv4, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
+        qPrintable(tool.errorString()));
+    auto query = [&tool](const QString &host) {
+        QSignalSpy ready(&tool, &QUdpSocket::readyRead);
+        tool.writeDatagram(packRequest(0xC3, kIdQuery, host, {}, {}).frame.raw, QHostAddress(host), kPort);
+        if (!tool.hasPendingDatagrams() && !ready.wait(5000))
+            return QNetworkDatagram();
+        return tool.receiveDatagram();
+    };
+    const QNetworkDatagram before = query(QStringLiteral("127.0.0.2"));
+    QCOMPARE(before.senderAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
+    QCOMPARE(unpack(before.data()).value_or(CmdFrame()).id, kIdQuery);
+
+    m_ip = kMovedIp;
+    m_responder->addressChanged(); // binds again, after the tool
+    const QNetworkDatagram after = query(QStringLiteral("127.0.0.3"));
+    QCOMPARE(after.senderAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
+    QCOMPARE(unpack(after.data()).value_or(CmdFrame()).id, kIdQuery);
 }
 
 QTEST_GUILESS_MAIN(TestNetCmdResponder)
