@@ -17,9 +17,8 @@ shift || true
 build="${TAVIX_FUZZ_BUILD:-build-fuzz}"
 
 scripts/deps.sh test
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAVIX_FUZZ=ON -DTAVIX_BENCH=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+    -DTAVIX_FUZZ=ON -DTAVIX_BENCH=OFF >/dev/null
 
 if [ $# -gt 0 ]; then
     targets=("$@")
