@@ -259,42 +259,57 @@ std::optional<HeaderInfo> parseHeaderPayload(const QByteArray &payload)
 
 void FrameStream::append(const char *data, qint64 size)
 {
-    if (size > 0)
-        buffer.append(data, int(size));
+    if (size <= 0)
+        return;
+    // Drop what was taken before the buffer grows; at most once per half of
+    // the buffer, so each byte is moved a bounded number of times.
+    if (head > 0 && head >= buffer.size() / 2) {
+        buffer.remove(0, int(head));
+        head = 0;
+    }
+    buffer.append(data, int(size));
 }
 
 std::optional<QByteArray> FrameStream::takeFrame()
 {
+    std::optional<QByteArray> frame;
     for (;;) {
-        const int start = buffer.indexOf(FrameStart);
+        const int start = buffer.indexOf(FrameStart, int(head));
         if (start < 0) {
-            skipped += buffer.size();
-            buffer.clear();
-            return std::nullopt;
+            skipped += buffer.size() - head;
+            head = buffer.size();
+            break;
         }
-        if (start > 0) {
-            skipped += start;
-            buffer.remove(0, start);
-        }
-        const qint64 total = checkFrameAt(buffer.constData(), buffer.size(), maxFrame);
+        skipped += start - head;
+        head = start;
+        const qint64 total = checkFrameAt(buffer.constData() + head, buffer.size() - head, maxFrame);
         if (total == 0)
-            return std::nullopt;
+            break;
         if (total < 0) {
             ++skipped;
-            buffer.remove(0, 1);
+            ++head;
             continue;
         }
-        QByteArray frame = buffer.left(int(total));
-        buffer.remove(0, int(total));
-        return frame;
+        frame = buffer.mid(int(head), int(total));
+        head += total;
+        break;
     }
+    if (head == buffer.size()) {
+        buffer.clear();
+        head = 0;
+    }
+    return frame;
 }
 
 QByteArray FrameStream::takeRaw(qint64 max)
 {
-    const int n = int(std::min<qint64>(std::max<qint64>(max, 0), buffer.size()));
-    QByteArray raw = buffer.left(n);
-    buffer.remove(0, n);
+    const int n = int(std::min<qint64>(std::max<qint64>(max, 0), buffered()));
+    QByteArray raw = buffer.mid(int(head), n);
+    head += n;
+    if (head == buffer.size()) {
+        buffer.clear();
+        head = 0;
+    }
     return raw;
 }
 
@@ -308,6 +323,7 @@ qint64 FrameStream::takeSkipped()
 void FrameStream::clear()
 {
     buffer.clear();
+    head = 0;
     skipped = 0;
 }
 

@@ -198,13 +198,14 @@ public:
     // unframed data follows a control frame).
     QByteArray takeRaw(qint64 max);
 
-    qint64 buffered() const { return buffer.size(); }
+    qint64 buffered() const { return buffer.size() - head; }
     // Bytes skipped as garbage since the last call.
     qint64 takeSkipped();
     void clear();
 
 private:
     QByteArray buffer;
+    qint64 head = 0; // bytes of buffer already taken or skipped
     int maxFrame;
     qint64 skipped = 0;
 };

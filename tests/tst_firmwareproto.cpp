@@ -42,6 +42,7 @@ private slots:
     void streamSplitAtEveryByte_data();
     void streamSplitAtEveryByte();
     void streamSeveralFramesAndGarbage();
+    void streamLargeReads();
 };
 
 void TestFirmwareProto::crcCheckValue()
@@ -300,6 +301,28 @@ void TestFirmwareProto::streamSeveralFramesAndGarbage()
     QCOMPARE(stream.takeRaw(2), hex("68 01"));
     QCOMPARE(stream.buffered(), qint64(1));
     stream.clear();
+    QCOMPARE(stream.buffered(), qint64(0));
+}
+
+// Large reads are worked through in linear time: a megabyte of start bytes
+// and a hundred thousand frames in one read.
+void TestFirmwareProto::streamLargeReads()
+{
+    const QByteArray frame = buildReplyFrame(StatusProgress, 1);
+    FrameStream stream;
+    stream.append(QByteArray(1 << 20, FrameStart) + frame);
+    QCOMPARE(stream.takeFrame().value_or(QByteArray()), frame);
+    QCOMPARE(stream.takeSkipped(), qint64(1 << 20));
+
+    const int count = 100000;
+    stream.append(frame.repeated(count));
+    int taken = 0;
+    while (auto f = stream.takeFrame()) {
+        if (*f != frame)
+            break;
+        ++taken;
+    }
+    QCOMPARE(taken, count);
     QCOMPARE(stream.buffered(), qint64(0));
 }
 
