@@ -79,7 +79,7 @@ void FirmWareDialog::on_NetWorkPushButton_clicked()
 void FirmWareDialog::on_LoadPushButton_clicked()
 {
     if (ui->listWidget->count() == 0) {
-        showBox(QMessageBox::Information, QString(), QStringLiteral("open file first!!"));
+        showBox(QMessageBox::Information, QString(), tr("open file first!!"));
         return;
     }
     if (refuseWhileSending())
@@ -91,9 +91,9 @@ void FirmWareDialog::on_LoadPushButton_clicked()
 
     const int r = loadNextFile();
     if (r == 2) {
-        log(QStringLiteral("ALL FILE IS LOAD SUCCESS!"));
+        log(tr("ALL FILE IS LOAD SUCCESS!"));
     } else if (r == 1) {
-        log(QStringLiteral("THE FILE LOAD RIGHT,WORK BEGIN!"));
+        log(tr("THE FILE LOAD RIGHT,WORK BEGIN!"));
         Handshake();
     }
 }
@@ -217,19 +217,18 @@ void FirmWareDialog::connectToCamera()
     }
     if (!connected) {
         tcpSocket->abort();
-        log(QStringLiteral("Network fail!!!"));
+        log(tr("Network fail!!!"));
         return;
     }
     ui->RestartPushButton->setEnabled(true);
-    log(QStringLiteral("NOW is network success!"));
+    log(tr("NOW is network success!"));
     ui->NetWorkPushButton->setEnabled(true);
 }
 
 void FirmWareDialog::checkIp()
 {
     if (cameraIp.isEmpty())
-        showBox(
-            QMessageBox::Warning, QStringLiteral("Warning"), QStringLiteral("Now ip is NULL! Please check!"));
+        showBox(QMessageBox::Warning, tr("Warning"), tr("Now ip is NULL! Please check!"));
 }
 
 int FirmWareDialog::TcpSend()
@@ -265,7 +264,7 @@ void FirmWareDialog::clearPieceBlock()
 int FirmWareDialog::loadNextFile()
 {
     if (ui->listWidget->count() == 0) {
-        showBox(QMessageBox::Information, QString(), QStringLiteral("open file first!!"));
+        showBox(QMessageBox::Information, QString(), tr("open file first!!"));
         return -1;
     }
     clearPieceBlock();
@@ -308,7 +307,7 @@ int FirmWareDialog::loadFile()
             switch (error) {
             case ImageError::Empty:
                 qDebug() << "boot buffer error!";
-                showBox(QMessageBox::Information, QString(), QStringLiteral("boot buffer error!"));
+                showBox(QMessageBox::Information, QString(), tr("boot buffer error!"));
                 log(tr("boot buffer error! empty file skipped: %1").arg(path));
                 break;
             case ImageError::TooLarge:
@@ -385,7 +384,7 @@ void FirmWareDialog::handleReply(const QByteArray &bytes)
         const int r = loadNextFile();
         setProgress(100);
         ui->RestartPushButton->setEnabled(true);
-        log(keptName + QStringLiteral(" download complete!!!"));
+        log(keptName + tr(" download complete!!!"));
         if (r == 1) {
             Handshake();
         } else if (r == -1) {
@@ -407,8 +406,8 @@ void FirmWareDialog::handleReply(const QByteArray &bytes)
                 break;
             ++retryCount;
             setProgress(0);
-            log(QStringLiteral("defeated once again!!!"));
-            log(keptName + QStringLiteral(" download defaulted!!!"));
+            log(tr("defeated once again!!!"));
+            log(keptName + tr(" download defaulted!!!"));
             log(tr("重新传输当前文件!!!"));
             Handshake();
         } else if (r == -1) {

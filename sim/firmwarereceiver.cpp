@@ -377,14 +377,15 @@ void FirmwareReceiver::run(int listener)
                 continue;
             const bool keepOpen = n > 0 && session->feed(buffer.data(), n);
             if (!keepOpen) {
-                const bool restart = session->restartRequested();
-                session.reset();
-                if (restart) {
-                    // Rebooting: nobody answers at this address for a while.
+                if (session->restartRequested()) {
+                    // Rebooting: nobody answers at this address for a while. The
+                    // listener goes first, so no one gets in once the client
+                    // has seen its connection close.
                     ::close(listener);
                     listener = -1;
                     reopenAt = Clock::now() + std::chrono::milliseconds(restartMs);
                 }
+                session.reset();
             }
         }
     }
