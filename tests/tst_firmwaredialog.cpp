@@ -74,6 +74,7 @@ private slots:
     void typeCodes_data();
     void typeCodes();
     void loadWithEmptyList();
+    void connectionRefused();
     void downloadQueueAgainstCamera();
     void earlyVerdictAndSecondStatus4InDataPhase();
     void resendAndRetryLimit();
@@ -246,6 +247,28 @@ void TestFirmwareDialog::loadWithEmptyList()
     QCOMPARE(boxes[0].text, QStringLiteral("open file first!!"));
     QVERIFY(logLines().isEmpty());
     QVERIFY(dialog->sendBuffer.isEmpty());
+}
+
+// Nobody listens: the dialog keeps asking for the whole connect window, then
+// says so and leaves the buttons alone.
+void TestFirmwareDialog::connectionRefused()
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+        port = probe.serverPort();
+    }
+    dialog->setCameraPort(port);
+    auto *restart = dialog->findChild<QPushButton *>(QStringLiteral("RestartPushButton"));
+    restart->setEnabled(false);
+    QElapsedTimer clock;
+    clock.start();
+    press("NetWorkPushButton");
+    QVERIFY(clock.elapsed() >= 4000);
+    QCOMPARE(logLines(), QStringList { "Network fail!!!" });
+    QVERIFY(!restart->isEnabled());
+    QCOMPARE(dialog->tcpSocket->state(), QAbstractSocket::UnconnectedState);
 }
 
 // Two files through the whole exchange; the replies come split and bunched
