@@ -1,0 +1,440 @@
+// The main window's parameter side through its widgets: the property table and
+// its Set buttons, camera replies, the other parameter controls and parameter
+// files. A UDP socket at the camera's loopback address, port 3956, stands in for
+// the camera: it receives what Tavix sends and sends the replies.
+#include "app/filedialog.h"
+#include "app/messagebox.h"
+#include "camera/sdkbinding.h"
+#include "net/cmdframe.h"
+#include "params/paramfile.h"
+#include "tests/mainwindowprobe.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMutex>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const QHostAddress kCameraIp(QStringLiteral("127.0.0.41"));
+const QByteArray kCameraMac = QByteArray::fromHex("001122334455");
+
+// An SDK with one camera at kCameraIp; it records the address and name changes.
+QStringList sdkCalls;
+int sdkInit()
+{
+    return 0;
+}
+int sdkEnumerate(CameraList *list)
+{
+    std::memset(list, 0, sizeof *list);
+    list->count = 1;
+    std::strcpy(list->records[0].name, "ParamCam");
+    const quint32 ip = kCameraIp.toIPv4Address();
+    for (int i = 0; i < 4; ++i)
+        list->records[0].ip[i] = uchar(ip >> (24 - 8 * i));
+    std::memcpy(list->records[0].mac, kCameraMac.constData(), 6);
+    return 0;
+}
+int sdkSetIp(CameraRecord *, char *text)
+{
+    sdkCalls << QStringLiteral("ip %1").arg(QLatin1String(text));
+    return 0;
+}
+int sdkSetName(CameraRecord *, char *text)
+{
+    sdkCalls << QStringLiteral("name %1").arg(QLatin1String(text));
+    return 0;
+}
+
+QMutex logMutex; // the worker thread logs too
+QStringList logLines;
+void captureLog(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    QMutexLocker lock(&logMutex);
+    logLines << text;
+}
+QStringList takeLog()
+{
+    QMutexLocker lock(&logMutex);
+    return std::exchange(logLines, {});
+}
+
+QByteArray reply(quint8 cmd, quint16 id, const QByteArray &payload)
+{
+    return cmdproto::buildFrame(cmdproto::kDirReply, cmd, id, {}, payload);
+}
+
+} // namespace
+
+class TestNetParamView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void openBuildsTableAndQueries();
+    void valueChecks();
+    void rowsZeroAndOneGoToTheWorker();
+    void otherControlsSend();
+    void repliesFillTable();
+    void oneNotificationReadsEveryDatagram();
+    void rememberedValuesAndSave();
+    void filesWithoutSet();
+    void failedBindIsLoggedAndStillSends();
+
+private:
+    // A window with its camera selected and the parameter view opened; the
+    // parameter query is taken from the camera socket.
+    void openWindow();
+    // The next request the camera receives.
+    QByteArray nextRequest();
+    // Sends a marker request (the 60 fps action) and returns the id of the next
+    // request the camera receives: 0xA001 when nothing was sent before the marker.
+    quint16 sendMarker();
+    quint16 nextId()
+    {
+        const QByteArray request = nextRequest();
+        return request.size() < 9 ? 0 : quint16(quint8(request[7]) | quint8(request[8]) << 8);
+    }
+    void setRow(int row, const QString &text);
+    QString cell(int row) const { return table->item(row, 1) ? table->item(row, 1)->text() : QString(); }
+    void toTool(const QByteArray &datagram)
+    {
+        camera->writeDatagram(datagram, QHostAddress::LocalHost, cmdproto::kPort);
+    }
+    template <typename T> T *find(const char *name) const
+    {
+        T *child = window->findChild<T *>(QLatin1String(name));
+        if (!child)
+            qFatal("no child %s", name);
+        return child;
+    }
+
+    std::unique_ptr<QUdpSocket> camera;
+    std::unique_ptr<MainWindow> window;
+    QTableWidget *table = nullptr;
+    QList<msgbox::Request> boxes;
+    QList<filedialog::Request> dialogs;
+    QString chosenFile;
+    QTemporaryDir dir;
+};
+
+void TestNetParamView::initTestCase()
+{
+    qInstallMessageHandler(captureLog);
+    SdkApi api {};
+    api.IB_CC_Init = sdkInit;
+    api.IB_CC_EnumCamera = sdkEnumerate;
+    api.IB_CC_setCameraip = sdkSetIp;
+    api.IB_CC_setCameraName = sdkSetName;
+    installSdk(api);
+    QApplication::setQuitOnLastWindowClosed(false);
+    msgbox::setHandler([this](const msgbox::Request &r) {
+        boxes << r;
+        return QMessageBox::Yes;
+    });
+    filedialog::setHandler([this](const filedialog::Request &r) {
+        dialogs << r;
+        return chosenFile;
+    });
+    QVERIFY(dir.isValid());
+}
+
+void TestNetParamView::cleanup()
+{
+    window.reset();
+    camera.reset();
+    boxes.clear();
+    dialogs.clear();
+    sdkCalls.clear();
+    takeLog();
+}
+
+void TestNetParamView::openWindow()
+{
+    camera = std::make_unique<QUdpSocket>();
+    QVERIFY2(
+        camera->bind(kCameraIp, cmdproto::kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
+        qPrintable(camera->errorString()));
+    window = std::make_unique<MainWindow>();
+    table = find<QTableWidget>("tableWidget");
+    find<QListWidget>("listWidget")->setCurrentRow(0);
+    find<QAction>("InitOpenAct")->trigger();
+    QCOMPARE(nextRequest(), QByteArray::fromHex("680100 68C3020001B14816"));
+}
+
+QByteArray TestNetParamView::nextRequest()
+{
+    if (!camera->hasPendingDatagrams()) {
+        QSignalSpy ready(camera.get(), &QUdpSocket::readyRead);
+        if (!ready.wait(5000))
+            return QByteArray("(no request)");
+    }
+    QByteArray datagram(int(camera->pendingDatagramSize()), '\0');
+    camera->readDatagram(datagram.data(), datagram.size());
+    return datagram;
+}
+
+quint16 TestNetParamView::sendMarker()
+{
+    find<QAction>("rate2action")->trigger();
+    return nextId();
+}
+
+void TestNetParamView::setRow(int row, const QString &text)
+{
+    table->item(row, 1)->setText(text);
+    qobject_cast<QPushButton *>(table->cellWidget(row, 2))->click();
+}
+
+void TestNetParamView::openBuildsTableAndQueries()
+{
+    openWindow();
+    QCOMPARE(cell(0), QStringLiteral("127.0.0.41"));
+    QCOMPARE(cell(1), QStringLiteral("ParamCam"));
+    for (int row = 0; row < 30; ++row) {
+        QVERIFY(!(table->item(row, 0)->flags() & Qt::ItemIsEditable));
+        auto *button = qobject_cast<QPushButton *>(table->cellWidget(row, 2));
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("Set"));
+        QCOMPARE(button->property("_q_index").toInt(), row);
+    }
+    QVERIFY(takeLog().contains(QStringLiteral("CameraSetView Init!")));
+
+    // A row's Set sends its parameter write with the camera's MAC.
+    setRow(10, QStringLiteral("300"));
+    QCOMPARE(nextRequest(), QByteArray::fromHex("680100 68C20C0005A0 001122334455 2C010500 75 16"));
+}
+
+void TestNetParamView::valueChecks()
+{
+    openWindow();
+    auto *save = find<QAction>("Saveaction");
+    auto *saveAs = find<QAction>("SaveAsaction");
+
+    setRow(5, QString());
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("warning"));
+    QCOMPARE(boxes[0].text, QStringLiteral("The Value is NULL!"));
+    QCOMPARE(boxes[0].parent, nullptr);
+    QCOMPARE(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(boxes[0].defaultButton, QMessageBox::Yes);
+    QVERIFY(!save->isEnabled() && !MainWindowProbe::edited(*window));
+
+    // A switch row refuses anything but 0 and 1, yet counts as an edit.
+    setRow(26, QStringLiteral("2"));
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].text, QStringLiteral("The Value only is 0/1!"));
+    QVERIFY(save->isEnabled() && saveAs->isEnabled());
+
+    // The register address holds at most eight hexadecimal digits.
+    setRow(23, QStringLiteral("123456789"));
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[2].title, QStringLiteral("warning"));
+    QCOMPARE(boxes[2].buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!boxes[2].text.isEmpty());
+
+    QCOMPARE(sendMarker(), quint16(0xA001)); // nothing went out before it
+}
+
+void TestNetParamView::rowsZeroAndOneGoToTheWorker()
+{
+    openWindow();
+    setRow(0, QStringLiteral("127.0.0.77"));
+    setRow(1, QStringLiteral("Renamed"));
+    QCOMPARE(sdkCalls, (QStringList { "ip 127.0.0.77", "name Renamed" }));
+    QCOMPARE(find<QLineEdit>("IPlineEdit")->text(), QStringLiteral("127.0.0.77"));
+    QCOMPARE(find<QLineEdit>("NamelineEdit")->text(), QStringLiteral("Renamed"));
+    QVERIFY(!find<QAction>("Saveaction")->isEnabled() && !MainWindowProbe::edited(*window));
+    QCOMPARE(sendMarker(), quint16(0xA001));
+}
+
+void TestNetParamView::otherControlsSend()
+{
+    openWindow();
+    find<QAction>("rate1action")->trigger();
+    QCOMPARE(nextRequest(), QByteArray::fromHex("680100 68C20D0001A0 001122334455 000000001E 5E 16"));
+    find<QAction>("rate2action")->trigger();
+    QCOMPARE(nextRequest().mid(15, 5), QByteArray::fromHex("000000003C"));
+
+    auto *combo = find<QComboBox>("comboBox");
+    auto *sc4210 = find<QPushButton>("sc4210Button");
+    combo->setCurrentIndex(1);
+    sc4210->click();
+    QCOMPARE(nextRequest(), QByteArray::fromHex("680100 68C302001FA0 55 16"));
+    combo->setCurrentIndex(0);
+    sc4210->click();
+    QCOMPARE(nextRequest().mid(4, 5), QByteArray::fromHex("C302001EA0"));
+    QVERIFY(takeLog().join('\n').contains(QStringLiteral("1F!!!!!!\n")));
+
+    auto *burnIn = find<QComboBox>("a022SetBox");
+    burnIn->setCurrentIndex(1);
+    find<QPushButton>("a022SetBtn")->click();
+    QCOMPARE(nextRequest(), QByteArray::fromHex("680100 68C3030022A0 01 5A 16"));
+    burnIn->setCurrentIndex(0);
+    find<QPushButton>("a022SetBtn")->click();
+    QCOMPARE(nextRequest().mid(9, 1), QByteArray(1, '\0'));
+    // None of them is an edit.
+    QVERIFY(!find<QAction>("Saveaction")->isEnabled());
+}
+
+void TestNetParamView::repliesFillTable()
+{
+    openWindow();
+    setRow(7, QStringLiteral("555")); // remembered; the report must not change that
+    nextRequest();
+    table->item(7, 1)->setText(QStringLiteral("typing"));
+
+    toTool(reply(0xC3, 0xB101,
+        R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00D_x":9,"model":"sim"})"));
+    QTRY_COMPARE(cell(22), QStringLiteral("30"));
+    QCOMPARE(cell(7), QStringLiteral("1000"));
+    QCOMPARE(cell(2), QStringLiteral("12"));
+    QCOMPARE(cell(4), QString());
+
+    // Later replies win; malformed ones change nothing.
+    toTool(reply(0xC3, 0xB101, R"({"A001_rate":25})"));
+    QByteArray outbound = reply(0xC3, 0xB101, R"({"A001_rate":99})");
+    outbound[1] = 0x01;
+    toTool(outbound);
+    toTool(QByteArray::fromHex("680200 68C3030001B1"));
+    toTool(reply(0xC3, 0xB101, "not json"));
+    toTool(reply(0xC3, 0xB101, R"({"A00C_ruihua_qiangdu":7})"));
+    QTRY_COMPARE(cell(3), QStringLiteral("7"));
+    QCOMPARE(cell(22), QStringLiteral("25"));
+
+    chosenFile = dir.filePath(QStringLiteral("report.json"));
+    find<QAction>("Saveaction")->trigger();
+    QCOMPARE(paramfile::loadParameterFile(chosenFile).values.value(7), QStringLiteral("555"));
+}
+
+void TestNetParamView::oneNotificationReadsEveryDatagram()
+{
+    openWindow();
+    takeLog();
+    // Loopback hands each datagram to the receiving socket within the send call,
+    // so all three wait in the socket before the window reads once.
+    toTool(reply(0xC2, 0xA001, QByteArray(1, '\x01')));
+    toTool(QByteArray::fromHex("68020068C301"));
+    toTool(reply(0xC3, 0xB101, R"({"A001_rate":45})"));
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "read_data", Qt::DirectConnection));
+    QCOMPARE(cell(22), QStringLiteral("45"));
+    const QStringList log = takeLog();
+    QVERIFY(log.contains(QStringLiteral("set success:>40961")));
+    QVERIFY(log.filter(QStringLiteral("command reply dropped")).size() == 1);
+}
+
+void TestNetParamView::rememberedValuesAndSave()
+{
+    openWindow();
+    setRow(9, QStringLiteral("100"));
+    chosenFile = dir.filePath(QStringLiteral("brightness.json"));
+    find<QAction>("Saveaction")->trigger();
+    QCOMPARE(dialogs.size(), 1);
+    QCOMPARE(dialogs[0].kind, filedialog::Request::Kind::Save);
+    QCOMPARE(dialogs[0].parent, window.get());
+    QCOMPARE(dialogs[0].caption, QStringLiteral("Open File"));
+    QCOMPARE(dialogs[0].filter, QStringLiteral("Text File(*.json)"));
+    QFile saved(chosenFile);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QByteArray expected = "[\n    {\n";
+    for (const char *key : { "B-colorBlack", "Blue-Gain", "Brightness", "ExposureEnable", "ExposureTime",
+             "G-colorBlack", "GlobalGain", "Green-blueGain", "Green-redGain", "R-colorBlack", "Red-Gain",
+             "ReverseLeftAndRightImage", "SharpenAmount", "SharpeningThreshold", "SoberDebug1", "SoberDebug2",
+             "SoberEnable", "SoberMat", "SoberThreshold", "Upside-downImage" }) {
+        expected
+            += "        \"" + QByteArray(key) + "\": \"" + (qstrcmp(key, "Brightness") ? "" : "100") + "\"";
+        expected += qstrcmp(key, "Upside-downImage") ? ",\n" : "\n";
+    }
+    expected += "    }\n]\n";
+    QCOMPARE(saved.readAll(), expected);
+
+    // Remembered values are per row and outlive a new set-up of the table.
+    setRow(6, QStringLiteral("12"));
+    setRow(28, QStringLiteral("40"));
+    QCOMPARE(nextId(), quint16(0xA004));
+    QCOMPARE(nextId(), quint16(0xA00F));
+    QCOMPARE(nextId(), quint16(0xA020));
+    find<QAction>("InitOpenAct")->trigger();
+    QCOMPARE(nextId(), quint16(0xB101));
+    QVERIFY(takeLog().contains(QStringLiteral("command socket reused, local port 3956")));
+    for (int row = 2; row < 30; ++row)
+        QCOMPARE(cell(row), QString());
+    chosenFile = dir.filePath(QStringLiteral("after.json"));
+    find<QAction>("Saveaction")->trigger();
+    const paramfile::RowValues values = paramfile::loadParameterFile(chosenFile).values;
+    QCOMPARE(values.value(6), QStringLiteral("12"));
+    QCOMPARE(values.value(9), QStringLiteral("100"));
+}
+
+void TestNetParamView::filesWithoutSet()
+{
+    // No parameter view needed: the file actions work on the remembered values.
+    window = std::make_unique<MainWindow>();
+    table = find<QTableWidget>("tableWidget");
+    auto *save = find<QAction>("Saveaction");
+    save->setEnabled(true); // the menu entry is disabled; the slot must refuse on its own
+    save->trigger();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("warning!"));
+    QCOMPARE(boxes[0].text, QStringLiteral("The Set is Null,please edit !"));
+    QVERIFY(dialogs.isEmpty());
+
+    chosenFile = dir.filePath(QStringLiteral("exposure.json"));
+    QFile file(chosenFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"ExposureTime": "500", "GlobalGain": 16})");
+    file.close();
+    table->setItem(14, 1, new QTableWidgetItem(QStringLiteral("typed")));
+    find<QAction>("newFileaction")->trigger();
+    QCOMPARE(dialogs.last().kind, filedialog::Request::Kind::Open);
+    QCOMPARE(cell(7), QStringLiteral("500"));
+    QCOMPARE(cell(14), QString());
+    QCOMPARE(boxes.size(), 1);
+
+    // Loading is not an edit: Save still refuses.
+    save->trigger();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].text, QStringLiteral("The Set is Null,please edit !"));
+
+    // A file that is not JSON is reported and changes nothing.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[{\"ExposureTime\": ");
+    file.close();
+    find<QAction>("newFileaction")->trigger();
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[2].title, QStringLiteral("error"));
+    QCOMPARE(boxes[2].text, QStringLiteral("Json is error!"));
+    QCOMPARE(cell(7), QStringLiteral("500"));
+}
+
+void TestNetParamView::failedBindIsLoggedAndStillSends()
+{
+    // A socket that does not share the port keeps Tavix from binding it; being
+    // bound to the any-address, it also receives what is sent to the camera.
+    QUdpSocket blocker;
+    QVERIFY2(blocker.bind(QHostAddress::AnyIPv4, cmdproto::kPort, QUdpSocket::DontShareAddress),
+        qPrintable(blocker.errorString()));
+    window = std::make_unique<MainWindow>();
+    find<QListWidget>("listWidget")->setCurrentRow(0);
+    find<QAction>("InitOpenAct")->trigger();
+    QVERIFY(!takeLog().filter(QStringLiteral("cannot bind UDP port 3956")).isEmpty());
+    QSignalSpy ready(&blocker, &QUdpSocket::readyRead);
+    QVERIFY(blocker.hasPendingDatagrams() || ready.wait(5000));
+    QByteArray query(int(blocker.pendingDatagramSize()), '\0');
+    blocker.readDatagram(query.data(), query.size());
+    QCOMPARE(query, QByteArray::fromHex("68010068C3020001B14816"));
+}
+
+QTEST_MAIN(TestNetParamView)
+#include "tst_net_paramview.moc"
