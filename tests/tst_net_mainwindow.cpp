@@ -1,3 +1,5 @@
+// Binds the command port (the open action builds the parameter view), hence the tst_net_ name;
+// the fake cameras live on loopback addresses where nothing answers.
 // The main window against an in-process stand-in for the camera SDK: start-up
 // state, the form, the camera list, the actions, frames on screen and snapshots.
 #include "app/messagebox.h"
@@ -133,9 +135,9 @@ SdkApi api()
 }
 
 const std::vector<Camera> threeCameras = {
-    { "Cam-A", { 192, 168, 1, 10 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } },
-    { "Cam-B", { 10, 0, 0, 7 }, { 0x00, 0xE0, 0x4C, 0x68, 0x01, 0x02 } },
-    { "Cam-C", { 172, 16, 0, 3 }, { 0x02, 0x00, 0x00, 0x00, 0x00, 0xFF } },
+    { "Cam-A", { 127, 0, 0, 210 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } },
+    { "Cam-B", { 127, 0, 0, 211 }, { 0x00, 0xE0, 0x4C, 0x68, 0x01, 0x02 } },
+    { "Cam-C", { 127, 0, 0, 212 }, { 0x02, 0x00, 0x00, 0x00, 0x00, 0xFF } },
 };
 
 } // namespace fake
@@ -283,7 +285,7 @@ void TestMainWindow::startupState()
     QVERIFY(log.contains("CameraList Init!"));
     QVERIFY(log.indexOf("CameraList Init!") < log.indexOf("CameraApp statu is OK"));
     // The firmware dialog learnt camera 0's address before the list was filled.
-    const int ipLine = log.indexOf(QRegularExpression("^nIp>> .*192\\.168\\.1\\.10.*"));
+    const int ipLine = log.indexOf(QRegularExpression("^nIp>> .*127\\.0\\.0\\.210.*"));
     QVERIFY2(ipLine >= 0, qPrintable(log.join('|')));
     QVERIFY(ipLine < log.indexOf("CameraList Init!"));
     QCOMPARE(fake::takeCalls(), (QStringList { "Init", "Enum" }));
@@ -434,9 +436,9 @@ void TestMainWindow::cameraList()
     QCOMPARE(MainWindowProbe::camIndex(*w), 1);
     QCOMPARE(fake::takeCalls(), QStringList { "Register 1" });
     QCOMPARE(find<QLineEdit>(w.get(), "NamelineEdit")->text(), QStringLiteral("Cam-B"));
-    QCOMPARE(find<QLineEdit>(w.get(), "IPlineEdit")->text(), QStringLiteral("10.0.0.7"));
+    QCOMPARE(find<QLineEdit>(w.get(), "IPlineEdit")->text(), QStringLiteral("127.0.0.211"));
     QCOMPARE(find<QLineEdit>(w.get(), "MaclineEdit")->text(), QStringLiteral("0-e0-4c-68-1-2"));
-    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("10.0.0.7"));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("127.0.0.211"));
     QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_mac, QByteArray::fromHex("00e04c680102"));
     QVERIFY(logcap::take().contains("~~~~~~~~~~~~try"));
 
@@ -835,4 +837,4 @@ void TestMainWindow::snapshotSavesFrame()
 }
 
 QTEST_MAIN(TestMainWindow)
-#include "tst_mainwindow.moc"
+#include "tst_net_mainwindow.moc"
