@@ -146,8 +146,12 @@ void FrameSource::run()
         lock.unlock();
 
         // The camera counts every frame it takes; only a registered callback gets it.
+        // A camera whose sensor or stream was switched off over the command
+        // port takes no pictures until it is switched on again.
+        const ParameterStore &store = m_camera.parameters();
+        const bool taking = store.value(param::sensorOn, 1) != 0 && store.value(param::streamOn, 1) != 0;
         const auto [callback, context] = m_camera.callback();
-        if (callback) {
+        if (callback && taking) {
             const quint64 revision = m_camera.parameters().revision();
             if (!lookSet || revision != lookRevision) {
                 lookRevision = revision;

@@ -27,6 +27,8 @@ namespace param {
     constexpr char gainGreenBlue[] = "gain_green_blue"; // of the two green gains
     constexpr char flipVertical[] = "flip_vertical"; // non-zero: upside down
     constexpr char flipHorizontal[] = "flip_horizontal"; // non-zero: mirrored left to right
+    constexpr char sensorOn[] = "sensor_on"; // 0: the sensor is off, no frames
+    constexpr char streamOn[] = "stream_vdma"; // 0: streaming stopped, no frames
 
     constexpr qint64 kNeutralExposure = 10000;
     constexpr qint64 kNeutralGain = 100;

@@ -1,5 +1,7 @@
 #include "sim/simmodel.h"
 
+#include "sim/cmdresponder.h"
+#include "sim/firmwarereceiver.h"
 #include "sim/linksim.h"
 
 #include <cstring>
@@ -22,11 +24,10 @@ SimModel::~SimModel()
 
 void SimModel::attachTransports(SimCamera &camera)
 {
-    // The frame source is attached by the camera itself. The camera's network
-    // transports (the UDP command responder on port 3956 and the TCP firmware
-    // receiver on port 7766, both at camera.ip()) are attached here:
-    //   camera.addTransport(std::make_unique<...>(camera));
-    (void)camera;
+    // The frame source is attached by the camera itself; the network sides
+    // serve at camera.ip(): commands on UDP 3956, firmware on TCP 7766.
+    camera.addTransport(CmdResponder::forCamera(camera));
+    camera.addTransport(makeFirmwareTransport(camera));
 }
 
 void SimModel::init()
