@@ -105,6 +105,13 @@ SimConfig SimConfig::fromLookup(const Lookup &lookup)
             reject("LINKSIM_FORMAT", *text, "mono, color or alternate", "alternate");
     }
 
+    if (const std::optional<QByteArray> text = lookup("LINKSIM_NETWORK")) {
+        if (*text == "0" || *text == "1")
+            config.network = *text == "1";
+        else
+            reject("LINKSIM_NETWORK", *text, "0 or 1", "1");
+    }
+
     if (const std::optional<QByteArray> text = lookup("LINKSIM_BASE_IP")) {
         const std::optional<quint32> ip = parseDottedIpv4(text->constData(), std::size_t(text->size()));
         // Every camera's address, base + 0 to base + count - 1, must be usable.

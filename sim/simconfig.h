@@ -39,9 +39,10 @@ struct SimConfig {
     PixelFormat format = PixelFormat::Alternate;
     int fps = 30;
     quint32 baseIp = 0x7F000002; // 127.0.0.2
+    bool network = true; // attach the network transports (LINKSIM_NETWORK=0: frames only)
 
     // Reads LINKSIM_COUNT, LINKSIM_WIDTH, LINKSIM_HEIGHT, LINKSIM_FORMAT,
-    // LINKSIM_FPS and LINKSIM_BASE_IP through `lookup` (null when unset).
+    // LINKSIM_FPS, LINKSIM_BASE_IP and LINKSIM_NETWORK through `lookup` (null when unset).
     // A value that does not parse or is out of range gets one line on
     // stderr and the default.
     using Lookup = std::function<std::optional<QByteArray>(const char *name)>;

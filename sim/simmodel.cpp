@@ -35,9 +35,11 @@ void SimModel::init()
     std::lock_guard<std::mutex> lock(m_buildMutex);
     if (m_built.load(std::memory_order_relaxed))
         return;
-    for (const CameraSpec &spec : SimConfig::fromEnvironment().cameras()) {
+    const SimConfig config = SimConfig::fromEnvironment();
+    for (const CameraSpec &spec : config.cameras()) {
         auto camera = std::make_unique<SimCamera>(spec);
-        attachTransports(*camera);
+        if (config.network)
+            attachTransports(*camera);
         m_cameras.push_back(std::move(camera));
     }
     for (const auto &camera : m_cameras)
