@@ -134,9 +134,9 @@ void WorkThread::run()
         if (!cameraOpened.load()) {
             CameraRecord *cam = record(registeredIndex);
             lastResult = cam ? sdk().IB_CC_OpenCamera(cam) : SdkMissingStatus;
-            qDebug() << "IB_CC_OpenCamera is:" << lastResult;
+            qDebug() << "IB_CC_OpenCamera is:" << lastResult.load();
             lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
-            qDebug() << "IB_CC_StartCamera is:" << lastResult;
+            qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
             cameraOpened.store(1);
         }
         QThread::yieldCurrentThread();
@@ -149,14 +149,14 @@ void WorkThread::Stop(int index)
     lastResult = cam ? sdk().IB_CC_StopCamera(cam) : SdkMissingStatus;
     requestInterruption();
     wait();
-    qDebug() << "IB_CC_StopCamera is:" << lastResult;
+    qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
 }
 
 void WorkThread::startCamras(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
-    qDebug() << "IB_CC_StartCamera is:" << lastResult;
+    qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
     start();
 }
 
@@ -164,35 +164,35 @@ void WorkThread::CloseCamras(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_CloseCamera(cam) : SdkMissingStatus;
-    qDebug() << "IB_CC_StopCamera is:" << lastResult;
+    qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
 }
 
 void WorkThread::modeauto(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 0) : SdkMissingStatus;
-    qDebug() << "IB_CC_modeautoCamera is:" << lastResult;
+    qDebug() << "IB_CC_modeautoCamera is:" << lastResult.load();
 }
 
 void WorkThread::modeio(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 1) : SdkMissingStatus;
-    qDebug() << "IB_CC_modeioCamera is:" << lastResult;
+    qDebug() << "IB_CC_modeioCamera is:" << lastResult.load();
 }
 
 void WorkThread::modesoft(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 2) : SdkMissingStatus;
-    qDebug() << "IB_CC_modesoftCamera is:" << lastResult;
+    qDebug() << "IB_CC_modesoftCamera is:" << lastResult.load();
 }
 
 void WorkThread::softoneimg(int index)
 {
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_softCamera(cam) : SdkMissingStatus;
-    qDebug() << "IB_CC_softCamera is:" << lastResult;
+    qDebug() << "IB_CC_softCamera is:" << lastResult.load();
 }
 
 QString WorkThread::getCamName(int index)

@@ -41,7 +41,8 @@ public:
     explicit WorkThread(QObject *parent = nullptr);
     ~WorkThread() override;
 
-    int lastResult = 0;
+    // Written by the slots on the GUI thread and by the loop on its own thread.
+    std::atomic<int> lastResult { 0 };
     char textBuffer[64] = {};
     int registeredIndex = 0;
 

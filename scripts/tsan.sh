@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh test
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVIX_SANITIZE=thread -DTAVIX_BENCH=OFF
 cmake --build build-tsan -j"$(nproc)" --target tst_workthread tst_simsdk link
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp ${TSAN_OPTIONS:-}"
 export QT_QPA_PLATFORM=offscreen
 export TAVIX_TEST_SDK="$PWD/build-tsan/liblink.so"
 for t in tst_workthread tst_simsdk; do

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 // An in-process stand-in for the camera SDK that records every call.
@@ -14,15 +16,34 @@ struct Call {
     const CameraRecord *record;
     int arg;
 };
-std::vector<Call> calls;
+// Calls arrive from the test's thread and from the acquisition loop.
+std::mutex mutex;
+std::vector<Call> recorded;
 QByteArray lastText;
-int status = 0;
+std::atomic<int> status { 0 };
+
+void log(const Call &call)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    recorded.push_back(call);
+}
+std::vector<Call> calls()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return recorded;
+}
+void clear()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    recorded.clear();
+}
+
 FrameCallback callback = nullptr;
 
-int init() { calls.push_back({ "Init", nullptr, 0 }); return status; }
+int init() { log({ "Init", nullptr, 0 }); return status; }
 int enumerate(CameraList *list)
 {
-    calls.push_back({ "Enum", nullptr, 0 });
+    log({ "Enum", nullptr, 0 });
     list->count = 2;
     std::memset(list->records, 0, sizeof list->records);
     std::strcpy(list->records[0].name, "Cam-A");
@@ -33,27 +54,27 @@ int enumerate(CameraList *list)
     std::memcpy(list->records[1].mac, mac, 6);
     return status;
 }
-int open(CameraRecord *r) { calls.push_back({ "Open", r, 0 }); return status; }
+int open(CameraRecord *r) { log({ "Open", r, 0 }); return status; }
 int registerImage(CameraRecord *r, FrameCallback cb, void *)
 {
-    calls.push_back({ "Register", r, 0 });
+    log({ "Register", r, 0 });
     callback = cb;
     return status;
 }
-int start(CameraRecord *r) { calls.push_back({ "Start", r, 0 }); return status; }
-int stop(CameraRecord *r) { calls.push_back({ "Stop", r, 0 }); return status; }
-int close(CameraRecord *r) { calls.push_back({ "Close", r, 0 }); return status; }
-int mode(CameraRecord *r, int m) { calls.push_back({ "Mode", r, m }); return status; }
-int soft(CameraRecord *r) { calls.push_back({ "Soft", r, 0 }); return status; }
+int start(CameraRecord *r) { log({ "Start", r, 0 }); return status; }
+int stop(CameraRecord *r) { log({ "Stop", r, 0 }); return status; }
+int close(CameraRecord *r) { log({ "Close", r, 0 }); return status; }
+int mode(CameraRecord *r, int m) { log({ "Mode", r, m }); return status; }
+int soft(CameraRecord *r) { log({ "Soft", r, 0 }); return status; }
 int setIp(CameraRecord *r, char *text)
 {
-    calls.push_back({ "SetIp", r, 0 });
+    log({ "SetIp", r, 0 });
     lastText = QByteArray(text, 64);
     return status;
 }
 int setName(CameraRecord *r, char *text)
 {
-    calls.push_back({ "SetName", r, 0 });
+    log({ "SetName", r, 0 });
     lastText = QByteArray(text, 64);
     return status;
 }
@@ -78,7 +99,7 @@ SdkApi api()
 QStringList ops()
 {
     QStringList out;
-    for (const Call &c : calls)
+    for (const Call &c : calls())
         out << c.op;
     return out;
 }
@@ -129,7 +150,7 @@ void TestWorkThread::initTestCase()
 
 void TestWorkThread::init()
 {
-    fake::calls.clear();
+    fake::clear();
     fake::status = 0;
     bufferState[0].store(0);
     worker = new WorkThread;
@@ -137,7 +158,7 @@ void TestWorkThread::init()
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
     worker->EnumCamras();
-    fake::calls.clear();
+    fake::clear();
 }
 
 void TestWorkThread::cleanup()
@@ -237,11 +258,11 @@ void TestWorkThread::framesEmittedInOrderKept()
 void TestWorkThread::firstPassOpensRegisteredCameraOnce()
 {
     worker->RegisterImage(1);
-    QCOMPARE(fake::calls.back().record, &cameraList.records[1]);
+    QCOMPARE(fake::calls().back().record, &cameraList.records[1]);
     QVERIFY(fake::callback == &frameCallback);
     worker->start();
     QTRY_COMPARE(fake::ops(), (QStringList { "Register", "Open", "Start" }));
-    QCOMPARE(fake::calls[1].record, &cameraList.records[1]);
+    QCOMPARE(fake::calls()[1].record, &cameraList.records[1]);
     QVERIFY(cameraOpened.load());
     worker->Stop(1);
     worker->start();
@@ -254,7 +275,7 @@ void TestWorkThread::withoutRegistrationFirstPassOpensRecordZero()
     cameraOpened.store(0);
     worker->start();
     QTRY_COMPARE(fake::ops(), (QStringList { "Open", "Start" }));
-    QCOMPARE(fake::calls[0].record, &cameraList.records[0]);
+    QCOMPARE(fake::calls()[0].record, &cameraList.records[0]);
 }
 
 void TestWorkThread::stopJoinsAndOpenActionRestartsOnlyTheThread()
@@ -296,10 +317,10 @@ void TestWorkThread::slotsLogTheirStatus()
     worker->modesoft(1);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_softCamera is: 3");
     worker->softoneimg(1);
-    QCOMPARE(fake::calls[0].arg, 0);
-    QCOMPARE(fake::calls[1].arg, 1);
-    QCOMPARE(fake::calls[2].arg, 2);
-    QCOMPARE(worker->lastResult, 3);
+    QCOMPARE(fake::calls()[0].arg, 0);
+    QCOMPARE(fake::calls()[1].arg, 1);
+    QCOMPARE(fake::calls()[2].arg, 2);
+    QCOMPARE(worker->lastResult.load(), 3);
 }
 
 void TestWorkThread::gettersFormatRecords()
@@ -338,8 +359,8 @@ void TestWorkThread::outOfRangeIndexNeverReachesTheSdk()
     worker->modeauto(-1);
     worker->softoneimg(32);
     worker->RegisterImage(-1);
-    QVERIFY(fake::calls.empty());
-    QCOMPARE(worker->lastResult, SdkMissingStatus);
+    QVERIFY(fake::calls().empty());
+    QCOMPARE(worker->lastResult.load(), SdkMissingStatus);
 }
 
 QTEST_GUILESS_MAIN(TestWorkThread)
