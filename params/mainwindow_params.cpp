@@ -56,8 +56,8 @@ const char *dropReasonText(cmdproto::DropReason why)
 // as default; the answer does not matter.
 void showValueWarning(const paramcat::Warning &warning)
 {
-    msgbox::warning(
-        nullptr, warning.title, warning.text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    msgbox::warning(nullptr, MainWindow::tr(warning.title), MainWindow::tr(warning.text),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
 }
 
 QString fileCaption()
@@ -268,12 +268,19 @@ void MainWindow::on_Saveaction_triggered()
     paramfile::RowValues values;
     for (const paramfile::FileKey &key : paramfile::kKeys)
         values.insert(key.row, rememberedValues[std::size_t(key.row - 2)]);
-    if (!paramfile::saveParameterFile(path, values)) {
+    switch (paramfile::saveParameterFile(path, values)) {
+    case paramfile::SaveResult::OpenFailed:
         qDebug() << "file open error";
         return;
+    case paramfile::SaveResult::WriteFailed:
+        qDebug() << "file open";
+        qWarning().noquote() << QStringLiteral("parameter file %1: not completely written").arg(path);
+        return;
+    case paramfile::SaveResult::Written:
+        qDebug() << "file open";
+        qDebug() << "write to file";
+        return;
     }
-    qDebug() << "file open";
-    qDebug() << "write to file";
 }
 
 void MainWindow::on_rate1action_triggered()

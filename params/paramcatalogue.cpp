@@ -80,7 +80,7 @@ namespace {
 
     Warning valueWarning(const char *text)
     {
-        return { QStringLiteral("warning"), QString::fromLatin1(text) };
+        return { QT_TRANSLATE_NOOP("MainWindow", "warning"), text };
     }
 
     RowEncoding rejected(const char *text, QStringList logLines)
@@ -110,7 +110,7 @@ namespace {
         QStringList log;
         log << hexBytes(bytes) + QStringLiteral(" len: ") + QString::number(bytes.size());
         if (bytes.size() > 8)
-            return rejected("The Value is longer than 8 bytes!", log);
+            return rejected(QT_TRANSLATE_NOOP("MainWindow", "The Value is longer than 8 bytes!"), log);
         log << QStringLiteral("str lengh = ") + QString::number(bytes.size());
         quint16 address = 0;
         for (int i = 0; i < bytes.size(); ++i) {
@@ -159,7 +159,7 @@ namespace {
         if (row != 25)
             log << name;
         if (text != QLatin1String("0") && text != QLatin1String("1"))
-            return rejected("The Value only is 0/1!", log);
+            return rejected(QT_TRANSLATE_NOOP("MainWindow", "The Value only is 0/1!"), log);
         const QByteArray buffer(1, text == QLatin1String("1") ? '\x01' : '\x00');
         log << name + QLatin1Char(':') + hexBytes(buffer);
         return command(kControl, quint16(0xA01B + (row - 25)), buffer, log);
@@ -220,7 +220,7 @@ RowEncoding encodeRow(int row, const QString &text)
     if (row == 2 || row == 3)
         log << QStringLiteral("now index=%1 %2").arg(row).arg(text);
     if (text.isEmpty())
-        return rejected("The Value is NULL!", log);
+        return rejected(QT_TRANSLATE_NOOP("MainWindow", "The Value is NULL!"), log);
 
     if (row == kRowIp || row == kRowName) {
         RowEncoding out;

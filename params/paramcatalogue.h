@@ -33,10 +33,11 @@ struct CommandTriple {
 };
 
 // A value warning shown to the operator: a warning box without parent window,
-// buttons Yes and No with Yes as default, answer ignored.
+// buttons Yes and No with Yes as default, answer ignored. The texts are the
+// untranslated sources; the window shows them through tr() ("MainWindow").
 struct Warning {
-    QString title;
-    QString text;
+    const char *title = "";
+    const char *text = "";
 };
 
 // What a row's Set button does with the text of its value cell.

@@ -66,14 +66,16 @@ LoadResult loadParameterFile(const QString &path)
     return parseParameterFile(file.readAll());
 }
 
-bool saveParameterFile(const QString &path, const RowValues &values)
+SaveResult saveParameterFile(const QString &path, const RowValues &values)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
-        return false;
-    file.resize(0);
+        return SaveResult::OpenFailed;
     const QByteArray bytes = buildParameterFile(values);
-    return file.write(bytes) == bytes.size();
+    if (!file.resize(0) || file.write(bytes) != bytes.size() || !file.flush())
+        return SaveResult::WriteFailed;
+    file.close();
+    return SaveResult::Written;
 }
 
 } // namespace paramfile

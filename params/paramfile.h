@@ -83,9 +83,15 @@ LoadResult parseParameterFile(const QByteArray &bytes);
 // Opens, reads and parses the file at `path` (read-only, text mode).
 LoadResult loadParameterFile(const QString &path);
 
-// Writes the file for `values` to `path`, created if missing and truncated.
-// Returns false, having written nothing, when the file cannot be opened.
-bool saveParameterFile(const QString &path, const RowValues &values);
+enum class SaveResult {
+    Written,
+    OpenFailed, // nothing was written
+    WriteFailed, // opened and truncated, but not all bytes reached the file
+};
+
+// Writes the file for `values` to `path`, opened for reading and writing,
+// created if missing and truncated.
+SaveResult saveParameterFile(const QString &path, const RowValues &values);
 
 } // namespace paramfile
 

@@ -114,8 +114,8 @@ void TestParamCatalogue::rowRejections()
 
     const RowEncoding enc = encodeRow(row, text);
     QCOMPARE(int(enc.kind), int(Kind::Rejected));
-    QCOMPARE(enc.warning.title, QStringLiteral("warning"));
-    QCOMPARE(enc.warning.text, warning);
+    QCOMPARE(QString::fromLatin1(enc.warning.title), QStringLiteral("warning"));
+    QCOMPARE(QString::fromLatin1(enc.warning.text), warning);
     QVERIFY(enc.command.buffer.isEmpty());
 }
 

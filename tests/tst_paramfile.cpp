@@ -126,7 +126,7 @@ void TestParamFile::throughFiles()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(4096, ' '));
     old.close();
-    QVERIFY(saveParameterFile(path, { { 9, QStringLiteral("100") } }));
+    QCOMPARE(int(saveParameterFile(path, { { 9, QStringLiteral("100") } })), int(SaveResult::Written));
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), buildParameterFile({ { 9, QStringLiteral("100") } }));
@@ -138,7 +138,11 @@ void TestParamFile::throughFiles()
     const LoadResult missing = loadParameterFile(dir.filePath(QStringLiteral("missing.json")));
     QCOMPARE(int(missing.error), int(Error::OpenFailed));
     QCOMPARE(QString::fromLatin1(loadErrorMessage(missing.error).text), QStringLiteral("Open file error!"));
-    QVERIFY(!saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {}));
+    QCOMPARE(int(saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {})),
+        int(SaveResult::OpenFailed));
+    // A file that opens but cannot take the bytes is not reported as written.
+    if (QFileInfo::exists(QStringLiteral("/dev/full")))
+        QCOMPARE(int(saveParameterFile(QStringLiteral("/dev/full"), {})), int(SaveResult::WriteFailed));
 }
 
 QTEST_GUILESS_MAIN(TestParamFile)
