@@ -50,9 +50,9 @@ namespace {
         { 0xA015, "sobel_kernel" },
         { 0xA016, "sobel_enable" },
         { 0xA019, "register_print_address" },
-        { 0xA01B, "stream_vdma" }, // 0: streaming stopped
+        { 0xA01B, param::streamOn }, // 0: streaming stopped
         { 0xA01C, "capture_vdma" },
-        { 0xA01D, "sensor_on" }, // 0: sensor off
+        { 0xA01D, param::sensorOn }, // 0: sensor off
         { 0xA020, "black_level_b" },
         { 0xA021, "filter_threshold" },
         { 0xA022, "burn_in" },

@@ -6,6 +6,7 @@
 #include "app/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "net/cmdframe.h"
+#include "params/paramcatalogue.h"
 #include "params/paramfile.h"
 #include "tests/mainwindowprobe.h"
 
@@ -203,6 +204,11 @@ void TestNetParamView::openBuildsTableAndQueries()
     QCOMPARE(cell(0), QStringLiteral("127.0.0.41"));
     QCOMPARE(cell(1), QStringLiteral("ParamCam"));
     QVERIFY(!(table->item(7, 0)->flags() & Qt::ItemIsEditable));
+    // The form's row labels are the catalogue's rows.
+    QStringList labels;
+    for (int row = 0; row < table->rowCount(); ++row)
+        labels << table->item(row, 0)->text();
+    QCOMPARE(labels, paramcat::rowLabels());
     QVERIFY(takeLog().contains(QStringLiteral("CameraSetView Init!")));
 
     // A row's Set sends its parameter write with the camera's MAC.
@@ -358,6 +364,26 @@ void TestNetParamView::rememberedValuesAndSave()
     const paramfile::RowValues values = paramfile::loadParameterFile(chosenFile).values;
     QCOMPARE(values.value(6), QStringLiteral("12"));
     QCOMPARE(values.value(9), QStringLiteral("100"));
+
+    // Loading replaces the remembered values of rows 2 to 21 too: a later Save
+    // writes what was loaded, and rows the file lacks are empty.
+    QFile only(chosenFile);
+    QVERIFY(only.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    only.write(R"({"ExposureTime": "500"})");
+    only.close();
+    find<QAction>("newFileaction")->trigger();
+    find<QAction>("Saveaction")->trigger();
+    const paramfile::RowValues reloaded = paramfile::loadParameterFile(chosenFile).values;
+    QCOMPARE(reloaded.value(7), QStringLiteral("500"));
+    QCOMPARE(reloaded.value(6), QString());
+    QCOMPARE(reloaded.value(9), QString());
+
+    // A file that cannot be opened for saving is only logged.
+    takeLog();
+    chosenFile = dir.path();
+    find<QAction>("Saveaction")->trigger();
+    QVERIFY(takeLog().contains(QStringLiteral("file open error")));
+    QVERIFY(boxes.isEmpty());
 }
 
 void TestNetParamView::filesWithoutSet()
@@ -366,9 +392,15 @@ void TestNetParamView::filesWithoutSet()
     window = std::make_unique<MainWindow>();
     table = find<QTableWidget>("tableWidget");
     auto *save = find<QAction>("Saveaction");
+    // Commands before the parameter view exists are neither sent nor logged.
+    find<QAction>("rate1action")->trigger();
+    QVERIFY(takeLog().filter(QStringLiteral("cmd = ")).isEmpty());
+
     save->setEnabled(true); // the menu entry is disabled; the slot must refuse on its own
     save->trigger();
     QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].parent, window.get());
+    QCOMPARE(boxes[0].buttons, QMessageBox::Ok);
     QCOMPARE(boxes[0].title, QStringLiteral("warning!"));
     QCOMPARE(boxes[0].text, QStringLiteral("The Set is Null,please edit !"));
     QVERIFY(dialogs.isEmpty());
@@ -381,6 +413,9 @@ void TestNetParamView::filesWithoutSet()
     table->setItem(14, 1, new QTableWidgetItem(QStringLiteral("typed")));
     find<QAction>("newFileaction")->trigger();
     QCOMPARE(dialogs.last().kind, filedialog::Request::Kind::Open);
+    QCOMPARE(dialogs.last().parent, window.get());
+    QCOMPARE(dialogs.last().caption, QStringLiteral("Open File"));
+    QCOMPARE(dialogs.last().filter, QStringLiteral("Text File(*.json)"));
     QCOMPARE(cell(7), QStringLiteral("500"));
     QCOMPARE(cell(14), QString());
     QCOMPARE(boxes.size(), 1);
@@ -398,6 +433,15 @@ void TestNetParamView::filesWithoutSet()
     QCOMPARE(boxes.size(), 3);
     QCOMPARE(boxes[2].title, QStringLiteral("error"));
     QCOMPARE(boxes[2].text, QStringLiteral("Json is error!"));
+    QCOMPARE(cell(7), QStringLiteral("500"));
+
+    chosenFile = dir.filePath(QStringLiteral("missing.json"));
+    find<QAction>("newFileaction")->trigger();
+    QCOMPARE(boxes.size(), 4);
+    QCOMPARE(boxes[3].parent, window.get());
+    QCOMPARE(boxes[3].title, QStringLiteral("error"));
+    QCOMPARE(boxes[3].text, QStringLiteral("Open file error!"));
+    QCOMPARE(boxes[3].buttons, QMessageBox::Ok);
     QCOMPARE(cell(7), QStringLiteral("500"));
 }
 
