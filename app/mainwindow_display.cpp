@@ -45,10 +45,10 @@ void MainWindow::on_saveOneImageAct_triggered()
     QDir dir(folder);
     if (!dir.exists()) {
         const bool made = dir.mkpath(folder);
-        qDebug() << "dir make Success or fail > " << made;
+        qDebug().nospace() << "dir make Success or fail > " << made;
     }
     const QString path = folder + QStringLiteral("/") + stamp + QStringLiteral(".bmp");
-    qDebug() << "path->" << path;
+    qDebug().noquote() << "path->" << path;
     if (frameImage.isNull()) {
         msgbox::warning(nullptr, QStringLiteral("warning"),
             QStringLiteral("Now , Image is NULL, Plase Init The Creame!"), QMessageBox::Ok);

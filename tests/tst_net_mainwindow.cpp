@@ -554,6 +554,7 @@ void TestMainWindow::openAction()
     auto w = makeWindow();
     auto *worker = MainWindowProbe::worker(*w);
     QSignalSpy started(worker, &QThread::started);
+    logcap::take();
 
     action(w.get(), "InitOpenAct")->trigger();
     QVERIFY(worker->isRunning());
@@ -564,6 +565,8 @@ void TestMainWindow::openAction()
     action(w.get(), "InitOpenAct")->trigger();
     QVERIFY(worker->isRunning());
     QCOMPARE(started.count(), 1);
+    // Each open builds the parameter view anew.
+    QCOMPARE(logcap::take().count("CameraSetView Init!"), 2);
     const QStringList calls = fake::takeCalls();
     QCOMPARE(calls, (QStringList { "Init", "Enum", "Open 0", "Start 0" }));
 }
@@ -770,8 +773,14 @@ void TestMainWindow::snapshotWithoutFrame()
     QVERIFY(dir.isValid());
     QDir::setCurrent(dir.path());
     auto w = makeWindow();
+    logcap::take();
 
     action(w.get(), "saveOneImageAct")->trigger();
+    const QStringList log = logcap::take();
+    QVERIFY2(log.contains("dir make Success or fail > true"), qPrintable(log.join('|')));
+    const QString pathLine = log.value(log.indexOf(QRegularExpression("^path->.*")));
+    QVERIFY(pathLine.startsWith("path-> " + dir.path() + "/CameraImage/"));
+    QVERIFY(pathLine.endsWith(".bmp"));
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().icon, QMessageBox::Warning);
     QVERIFY(!boxes.first().parent);
