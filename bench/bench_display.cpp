@@ -10,6 +10,7 @@
 // The simulated SDK is taken from --sdk PATH, else $TAVIX_TEST_SDK, else liblink.so
 // in the build folder. Measures with the platform Qt picks (offscreen unless
 // QT_QPA_PLATFORM says otherwise).
+#include "camera/framememory.h"
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
 #include "tests/mainwindowprobe.h"
@@ -212,6 +213,8 @@ int runAll(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
+    // The program's own heap tuning, so that the frame images cost what they cost there.
+    keepFrameMemoryInProcess();
     QApplication app(argc, argv);
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setQuitOnLastWindowClosed(false);
