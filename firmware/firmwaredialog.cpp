@@ -28,6 +28,8 @@ namespace {
 // restarting camera still refuses connections.
 constexpr int ConnectTimeoutMs = 5000;
 constexpr int ConnectRetryPauseMs = 200;
+// How long a restart waits for the camera to close the old connection.
+constexpr int RestartCloseWaitMs = 2000;
 
 QString baseName(const QString &path)
 {
@@ -105,6 +107,10 @@ void FirmWareDialog::on_RestartPushButton_clicked()
     sendBuffer = buildRestartFrame();
     TcpSend();
     log(tr("相机重启!!!"));
+    // The camera closes the connection as it goes down. Connecting again
+    // before that would reach the camera that is about to restart.
+    if (tcpSocket->state() == QAbstractSocket::ConnectedState)
+        tcpSocket->waitForDisconnected(RestartCloseWaitMs);
     connectToCamera();
 }
 

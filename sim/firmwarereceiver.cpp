@@ -320,6 +320,7 @@ bool FirmwareReceiver::start(
     stopping = false;
     kept = 0;
     rejected = 0;
+    restarts = 0;
     thread = std::thread([this, listener] { run(listener); });
     return true;
 }
@@ -361,16 +362,8 @@ void FirmwareReceiver::run(int listener)
         if (stopping)
             break;
 
-        if (listener >= 0 && (fds[1].revents & POLLIN)) {
-            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) {
-                // The newest connection wins, as the tool reconnects at will.
-                const timeval sendTimeout { 2, 0 };
-                ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-                session = std::make_unique<Session>(*this, client);
-                continue;
-            }
-        }
+        // The current client's bytes before a new connection: a restart frame
+        // sent just before connecting again must not be dropped with its session.
         if (session && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = ::recv(session->socket(), buffer.data(), buffer.size(), 0);
             if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -380,12 +373,24 @@ void FirmwareReceiver::run(int listener)
                 if (session->restartRequested()) {
                     // Rebooting: nobody answers at this address for a while. The
                     // listener goes first, so no one gets in once the client
-                    // has seen its connection close.
+                    // has seen its connection close; connections waiting in
+                    // its backlog are reset.
                     ::close(listener);
                     listener = -1;
                     reopenAt = Clock::now() + std::chrono::milliseconds(restartMs);
+                    ++restarts;
                 }
                 session.reset();
+            }
+        }
+        if (listener >= 0 && (fds[1].revents & POLLIN)) {
+            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                // The newest connection wins, as the tool reconnects at will.
+                const timeval sendTimeout { 2, 0 };
+                ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+                session = std::make_unique<Session>(*this, client);
+                continue;
             }
         }
     }
@@ -476,6 +481,16 @@ LINKSIM_EXPORT int linksim_firmware_receiver_stop(const char *ip)
         return 8;
     it->second->stop();
     return 0;
+}
+
+LINKSIM_EXPORT int linksim_firmware_restarts(const char *ip)
+{
+    std::lock_guard<std::mutex> lock(linksim::registryMutex);
+    auto &receivers = linksim::registry();
+    const auto it = receivers.find(linksim::loopbackAddress(ip));
+    if (it == receivers.end() || !it->second->running())
+        return -1;
+    return it->second->restartCount();
 }
 
 LINKSIM_EXPORT int linksim_firmware_files_kept(const char *ip)

@@ -65,6 +65,8 @@ public:
     // Files kept and files rejected since start().
     int filesKept() const { return kept.load(); }
     int filesRejected() const { return rejected.load(); }
+    // Restart frames acted on since start().
+    int restartCount() const { return restarts.load(); }
 
 private:
     class Session;
@@ -76,6 +78,7 @@ private:
     std::atomic<bool> stopping { false };
     std::atomic<int> kept { 0 };
     std::atomic<int> rejected { 0 };
+    std::atomic<int> restarts { 0 };
     quint32 ip = 0;
     quint16 port = 7766;
     QString folder;
@@ -99,6 +102,8 @@ int linksim_firmware_receiver_start(const char *ip, const char *folder);
 int linksim_firmware_receiver_stop(const char *ip);
 // Files kept by the receiver at ip since its start, or -1 when none runs there.
 int linksim_firmware_files_kept(const char *ip);
+// Restart frames the receiver at ip acted on since its start, or -1 when none runs there.
+int linksim_firmware_restarts(const char *ip);
 }
 
 #endif

@@ -59,6 +59,7 @@ private:
     QLibrary sdk;
     StartFn startReceiverFn = nullptr;
     StopFn stopReceiverFn = nullptr;
+    StopFn restartsFn = nullptr;
     std::unique_ptr<QTemporaryDir> sourceDir;
     std::unique_ptr<QTemporaryDir> cameraDir;
     std::unique_ptr<FirmWareDialog> dialog;
@@ -74,7 +75,8 @@ void TestE2eFirmware::initTestCase()
     QVERIFY2(sdk.load(), qPrintable(sdk.errorString()));
     startReceiverFn = reinterpret_cast<StartFn>(sdk.resolve("linksim_firmware_receiver_start"));
     stopReceiverFn = reinterpret_cast<StopFn>(sdk.resolve("linksim_firmware_receiver_stop"));
-    QVERIFY(startReceiverFn && stopReceiverFn);
+    restartsFn = reinterpret_cast<StopFn>(sdk.resolve("linksim_firmware_restarts"));
+    QVERIFY(startReceiverFn && stopReceiverFn && restartsFn);
     qputenv("LINKSIM_RESTART_MS", "2000");
 }
 
@@ -185,6 +187,7 @@ void TestE2eFirmware::restartAndReconnect()
     QVERIFY(probe.waitForConnected(5000));
     probe.write(buildRestartFrame());
     QVERIFY(probe.waitForDisconnected(5000));
+    QCOMPARE(restartsFn(CameraIp), 1);
     QTcpSocket early;
     early.connectToHost(QLatin1String(CameraIp), CameraPort);
     QVERIFY(!early.waitForConnected(1000));
@@ -197,12 +200,14 @@ void TestE2eFirmware::restartAndReconnect()
         }(),
         10000);
 
-    // The dialog's restart: frame, log line, then a connection once the camera is back.
+    // The dialog's restart: frame, log line, then a connection once the camera
+    // is back, not one made before the camera went down.
     press("NetWorkPushButton");
     press("RestartPushButton");
     const QStringList lines = logLines();
     QCOMPARE(lines.mid(lines.size() - 2),
         (QStringList { QString::fromUtf8("相机重启!!!"), "NOW is network success!" }));
+    QCOMPARE(restartsFn(CameraIp), 2);
 
     // The new connection carries a download.
     const QByteArray content = randomBytes(300);
