@@ -378,14 +378,29 @@ void TestFirmwareDialog::resendAndRetryLimit()
     QCOMPARE(logLines(), before);
     QCOMPARE(dialog->retryCount, qint8(6));
 
-    // A status 3 after the queue ran out disables everything but the load button.
+    // A status 3 after the queue ran out disables everything but the load
+    // button (and the check box). The load button enables them again, except
+    // the connect button, which only a successful connection enables.
+    const auto enabled
+        = [this](const char *name) { return dialog->findChild<QWidget *>(QLatin1String(name))->isEnabled(); };
+    const char *const loadEnables[] = { "OpenfileButton", "FileTypeComboBox", "VisionComboBox", "listWidget",
+        "RestartPushButton", "encryptionButton" };
     dialog->fileIndex = 1;
     dialog->handleReply(buildReplyFrame(StatusFailed));
     QCOMPARE(logLines().last(), QString::fromUtf8("文件完成!!!"));
-    for (const char *name :
-        { "NetWorkPushButton", "OpenfileButton", "RestartPushButton", "encryptionButton" })
-        QVERIFY2(!dialog->findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
-    QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("LoadPushButton"))->isEnabled());
+    QVERIFY(!enabled("NetWorkPushButton"));
+    for (const char *name : loadEnables)
+        QVERIFY2(!enabled(name), name);
+    QVERIFY(enabled("LoadPushButton") && enabled("checkBox"));
+
+    press("LoadPushButton");
+    QCOMPARE(logLines().last(), QStringLiteral("ALL FILE IS LOAD SUCCESS!"));
+    for (const char *name : loadEnables)
+        QVERIFY2(enabled(name), name);
+    QVERIFY(!enabled("NetWorkPushButton"));
+    dialog->on_NetWorkPushButton_clicked();
+    QCOMPARE(logLines().last(), QStringLiteral("NOW is network success!"));
+    QVERIFY(enabled("NetWorkPushButton"));
 }
 
 void TestFirmwareDialog::unsendableFilesAreRefused()
