@@ -237,9 +237,11 @@ void CmdResponder::run(int socketFd, int wakeFd)
             std::fprintf(stderr, "linksim: command responder: poll: %s\n", std::strerror(errno));
             return;
         }
-        if (fds[1].revents)
+        if (fds[1].revents || (fds[0].revents & POLLNVAL))
             return;
-        if (!(fds[0].revents & POLLIN))
+        // A pending socket error (POLLERR) is taken by the read below; skipping it
+        // would make poll report it again at once.
+        if (!(fds[0].revents & (POLLIN | POLLERR)))
             continue;
         sockaddr_in peer {};
         socklen_t peerLen = sizeof peer;
