@@ -31,6 +31,12 @@ MainWindow::MainWindow(QWidget *parent)
     if (initApp() == 1)
         qDebug() << "CameraApp statu is OK";
     ui->tableWidget->verticalHeader()->hide();
+    // Names and Set buttons take what they need, values the rest, so every
+    // row's Set button is in view without scrolling sideways.
+    QHeaderView *columns = ui->tableWidget->horizontalHeader();
+    columns->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    columns->setSectionResizeMode(1, QHeaderView::Stretch);
+    columns->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 }
 
 MainWindow::~MainWindow()
