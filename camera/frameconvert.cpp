@@ -23,6 +23,30 @@ const QVector<QRgb> &greyTable()
     return table;
 }
 
+// Copies one row of grey pixels. Rows of a few kilobytes are where the C
+// library's memcpy switches to a string-move instruction that is several times
+// slower than plain vector moves on some processors (seen on AMD EPYC), so on
+// x86 the row is moved 64 bytes at a time.
+void copyRow(const uchar *src, uchar *dst, std::size_t bytes)
+{
+#ifdef TAVIX_HAVE_SSSE3_PATH
+    std::size_t i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i + 48));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 16), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 32), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 48), d);
+    }
+    std::memcpy(dst + i, src + i, bytes - i);
+#else
+    std::memcpy(dst, src, bytes);
+#endif
+}
+
 // Copies `pixels` three-byte pixels from src to dst, swapping the first and third byte.
 void swapRedBlueScalar(const uchar *src, uchar *dst, int pixels)
 {
@@ -86,7 +110,7 @@ QImage cvMatToQImage(const cv::Mat &mat)
         image.setColorTable(greyTable());
         const uchar *src = mat.data;
         for (int row = 0; row < mat.rows; ++row, src += mat.step[0])
-            std::memcpy(image.scanLine(row), src, std::size_t(mat.cols));
+            copyRow(src, image.scanLine(row), std::size_t(mat.cols));
         return image;
     }
     case CV_8UC3: {

@@ -3,11 +3,15 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <cstring>
+
 class TestFrameConvert : public QObject
 {
     Q_OBJECT
 private slots:
     void greyGivesIndexedWithGreyTable();
+    void greyCopiesEveryByteOfEveryRow_data();
+    void greyCopiesEveryByteOfEveryRow();
     void colourSwapsBlueAndRed();
     void colourMatchesQtSwapForAnyWidthAndStride_data();
     void colourMatchesQtSwapForAnyWidthAndStride();
@@ -30,6 +34,31 @@ void TestFrameConvert::greyGivesIndexedWithGreyTable()
     QCOMPARE(image.pixel(1, 0), qRgba(127, 127, 127, 255));
     QCOMPARE(image.pixel(0, 1), qRgba(128, 128, 128, 255));
     QCOMPARE(image.pixel(1, 1), qRgba(255, 255, 255, 255));
+}
+
+void TestFrameConvert::greyCopiesEveryByteOfEveryRow_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("padding");
+    for (int width : { 1, 3, 63, 64, 65, 127, 130, 2448 })
+        QTest::addRow("w%d", width) << width << 0;
+    QTest::newRow("w70 padded rows") << 70 << 9;
+}
+
+void TestFrameConvert::greyCopiesEveryByteOfEveryRow()
+{
+    QFETCH(int, width);
+    QFETCH(int, padding);
+    const int height = 3;
+    cv::Mat backing(height, width + padding, CV_8UC1);
+    QRandomGenerator random(width);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < backing.cols; ++x)
+            backing.at<uchar>(y, x) = uchar(random.bounded(256));
+    const cv::Mat mat(height, width, CV_8UC1, backing.data, backing.step[0]);
+    const QImage image = cvMatToQImage(mat);
+    for (int y = 0; y < height; ++y)
+        QVERIFY(std::memcmp(image.constScanLine(y), mat.ptr(y), std::size_t(width)) == 0);
 }
 
 void TestFrameConvert::colourSwapsBlueAndRed()
