@@ -13,5 +13,10 @@ void keepFrameMemoryInProcess()
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     // Give memory back only when a lot of it lies unused at the heap's top.
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    // Frames are allocated on the acquisition thread and freed on the GUI
+    // thread. A thread's own arena is built of 64 MiB heaps that are unmapped
+    // as soon as they are empty, so large frames would be faulted in afresh
+    // each time; one arena keeps them all in the heap above.
+    mallopt(M_ARENA_MAX, 1);
 #endif
 }
