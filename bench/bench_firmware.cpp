@@ -5,6 +5,7 @@
 //
 // The download needs the simulated SDK library: TAVIX_TEST_SDK, or liblink.so
 // in the build folder above this program.
+#include "app/messagebox.h"
 #include "firmware/firmwaredialog.h"
 #include "firmware/transfer.h"
 
@@ -92,7 +93,7 @@ void BM_Download(benchmark::State &state)
     }
 
     FirmWareDialog dialog;
-    dialog.setMessageHook([](QMessageBox::Icon, const QString &, const QString &) {});
+    msgbox::setHandler([](const msgbox::Request &) { return QMessageBox::Ok; });
     dialog.setFileDialogHook(
         [&](QWidget *, const QString &, const QString &, const QString &) { return QStringList { path }; });
     dialog.read_ip(QLatin1String(CameraIp));

@@ -54,11 +54,6 @@ FirmWareDialog::~FirmWareDialog()
     tcpSocket->abort();
 }
 
-void FirmWareDialog::setMessageHook(MessageHook hook)
-{
-    messageHook = std::move(hook);
-}
-
 void FirmWareDialog::setFileDialogHook(FileDialogHook hook)
 {
     fileDialogHook = std::move(hook);
@@ -506,10 +501,6 @@ bool FirmWareDialog::refuseWhileSending()
 
 void FirmWareDialog::showBox(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    if (messageHook) {
-        messageHook(icon, title, text);
-        return;
-    }
     // Boxes without parent, like every box of the program, through its one handler.
     msgbox::Request request;
     request.icon = icon;

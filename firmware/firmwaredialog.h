@@ -32,11 +32,6 @@ public:
     explicit FirmWareDialog(QWidget *parent = nullptr);
     ~FirmWareDialog() override;
 
-    // Replaces this dialog's message boxes (tests, scripted use). The hook gets
-    // the box's icon, title and text; nullptr sends them to msgbox::show again.
-    using MessageHook = std::function<void(QMessageBox::Icon, const QString &title, const QString &text)>;
-    void setMessageHook(MessageHook hook);
-
     // Replaces the multi-file open dialog; the hook gets parent, caption,
     // folder and filter and returns the chosen paths (empty when cancelled).
     using FileDialogHook = std::function<QStringList(
@@ -102,7 +97,6 @@ private:
     // Replies that would change the transfer, held back while the pieces are sent.
     QList<QByteArray> heldReplies;
     quint16 cameraPort = firmware::CameraPort;
-    MessageHook messageHook;
     FileDialogHook fileDialogHook;
 };
 

@@ -1,5 +1,6 @@
 // Firmware downloads end to end: the dialog against the simulated camera's
 // firmware receiver (from the simulated SDK library) at 127.0.0.42:7766.
+#include "app/messagebox.h"
 #include "firmware/firmwaredialog.h"
 #include "firmware/transfer.h"
 
@@ -86,8 +87,10 @@ void TestE2eFirmware::init()
     cameraDir = std::make_unique<QTemporaryDir>();
     boxes.clear();
     dialog = std::make_unique<FirmWareDialog>();
-    dialog->setMessageHook(
-        [this](QMessageBox::Icon, const QString &, const QString &text) { boxes << text; });
+    msgbox::setHandler([this](const msgbox::Request &box) {
+        boxes << box.text;
+        return QMessageBox::Ok;
+    });
     dialog->setFileDialogHook(
         [this](QWidget *, const QString &, const QString &, const QString &) { return nextFiles; });
     dialog->read_ip(QLatin1String(CameraIp));

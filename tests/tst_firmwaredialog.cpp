@@ -1,6 +1,7 @@
 // The firmware download dialog on the offscreen platform: its queue, type
 // codes, refusals and its reactions to the camera's replies. A QTcpServer on
 // 127.0.0.1 (a free port) plays the camera and records what the dialog sends.
+#include "app/messagebox.h"
 #include "firmware/firmwaredialog.h"
 #include "firmware/transfer.h"
 
@@ -101,8 +102,9 @@ void TestFirmwareDialog::init()
     nextFiles.clear();
     fileDialogs = 0;
     dialog = std::make_unique<FirmWareDialog>();
-    dialog->setMessageHook([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        boxes << Box { icon, title, text };
+    msgbox::setHandler([this](const msgbox::Request &box) {
+        boxes << Box { box.icon, box.title, box.text };
+        return QMessageBox::Ok;
     });
     dialog->setFileDialogHook(
         [this](QWidget *, const QString &caption, const QString &, const QString &filter) {
