@@ -73,7 +73,8 @@ struct LoadResult {
 // The message for a load failure; Error::None gives an empty title and text.
 Message loadErrorMessage(LoadResult::Error error);
 
-// Reads file bytes. Text that is not JSON gives Error::InvalidJson and no values.
+// Reads file bytes. Text that is not JSON, or an object that names a member
+// twice, gives Error::InvalidJson and no values.
 // Otherwise the parameter object is the top-level object, or the first element
 // of a top-level array; anything else counts as an empty object. Each of the
 // twenty rows gets its member's string value, or "" when the member is missing

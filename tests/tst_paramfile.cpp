@@ -92,6 +92,23 @@ void TestParamFile::load_data()
                                   << "";
     QTest::newRow("empty file") << QByteArray() << int(Error::InvalidJson) << ""
                                 << "";
+    QTest::newRow("text after the JSON") << QByteArray(R"([{"ExposureTime":"7"}] x)")
+                                         << int(Error::InvalidJson) << ""
+                                         << "";
+    // A repeated member name is ambiguous: refused wherever it stands.
+    QTest::newRow("repeated parameter") << QByteArray(R"([{"ExposureTime":"7","ExposureTime":"8"}])")
+                                        << int(Error::InvalidJson) << ""
+                                        << "";
+    QTest::newRow("repeated member deep inside")
+        << QByteArray(R"([{"ExposureTime":"7","x":[{"a":[1],"a":2}]}])") << int(Error::InvalidJson)
+        << ""
+        << "";
+    QTest::newRow("same name in two objects") << QByteArray(R"([{"ExposureTime":"7","x":{"ExposureTime":1}}])")
+                                              << int(Error::None) << "7"
+                                              << "";
+    QTest::newRow("nested deeper than the reader goes")
+        << QByteArray(1010, '[') + QByteArray(1010, ']') << int(Error::InvalidJson) << ""
+        << "";
 }
 
 void TestParamFile::load()
