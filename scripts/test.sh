@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tavix, the simulated camera SDK, the tests and the benchmarks in
 # build/, gives each fuzz target a short run of fixed inputs (the same on every
-# machine; TAVIX_FUZZ_RUNS, default 200000 each), then runs every test.
+# run of the same build; TAVIX_FUZZ_RUNS, default 200000 each), then runs every test.
 # Exploratory fuzzing with fresh inputs is scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
