@@ -5,9 +5,9 @@
 //
 // The download needs the simulated SDK library: TAVIX_TEST_SDK, or liblink.so
 // in the build folder above this program.
-#include "app/messagebox.h"
-#include "firmware/firmwaredialog.h"
-#include "firmware/transfer.h"
+#include "gui/messagebox.h"
+#include "gui/firmwaredialog.h"
+#include "core/transfer.h"
 
 #include <QApplication>
 #include <QDir>

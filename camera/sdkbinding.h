@@ -1,7 +1,7 @@
 #ifndef TAVIX_SDKBINDING_H
 #define TAVIX_SDKBINDING_H
 
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 
 #include <QString>
 #include <QStringList>

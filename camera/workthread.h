@@ -1,7 +1,7 @@
 #ifndef TAVIX_WORKTHREAD_H
 #define TAVIX_WORKTHREAD_H
 
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 
 #include <QImage>
 #include <QString>

@@ -1,5 +1,5 @@
 // One received datagram through the reply parser and the reply handling.
-#include "net/cmdframe.h"
+#include "core/cmdframe.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Fuzzes the firmware reply stream: the input arrives in reads of varying
 // size; every frame taken must be a whole, valid frame, and every input byte
 // must end up taken, skipped or still buffered as the start of one frame.
-#include "firmware/transfer.h"
+#include "core/transfer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // File bytes through the parameter set loader; what loads must save and load again unchanged.
-#include "params/paramfile.h"
+#include "core/paramfile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "sim/cmdresponder.h"
 
-#include "net/cmdframe.h"
-#include "params/paramcatalogue.h"
+#include "core/cmdframe.h"
+#include "core/paramcatalogue.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

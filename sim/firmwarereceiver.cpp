@@ -1,6 +1,6 @@
 #include "sim/firmwarereceiver.h"
 
-#include "firmware/transfer.h"
+#include "core/transfer.h"
 #include "sim/simcamera.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The exported operations of the simulated camera SDK (camera/linksdk.h) and
 // its introspection functions (sim/linksim.h).
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 #include "sim/framesource.h"
 #include "sim/linksim.h"
 #include "sim/simmodel.h"

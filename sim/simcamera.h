@@ -12,7 +12,7 @@
 #ifndef TAVIX_SIM_SIMCAMERA_H
 #define TAVIX_SIM_SIMCAMERA_H
 
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 #include "sim/paramstore.h"
 #include "sim/simconfig.h"
 #include "sim/simtransport.h"

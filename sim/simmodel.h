@@ -4,7 +4,7 @@
 #ifndef TAVIX_SIM_SIMMODEL_H
 #define TAVIX_SIM_SIMMODEL_H
 
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 #include "sim/simcamera.h"
 
 #include <atomic>

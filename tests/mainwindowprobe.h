@@ -2,7 +2,7 @@
 #ifndef TAVIX_MAINWINDOWPROBE_H
 #define TAVIX_MAINWINDOWPROBE_H
 
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
 struct MainWindowProbe {
     static int camIndex(const MainWindow &w) { return w.camIndex; }

@@ -1,5 +1,5 @@
 // MAC texts of the camera list turned into the bytes of the command target.
-#include "net/cameracode.h"
+#include "core/cameracode.h"
 
 #include <QtTest>
 

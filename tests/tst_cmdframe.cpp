@@ -1,5 +1,5 @@
 // Command protocol frames: requests as sent, replies as parsed and handled.
-#include "net/cmdframe.h"
+#include "core/cmdframe.h"
 
 #include <QtTest>
 

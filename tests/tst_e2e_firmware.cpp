@@ -1,8 +1,8 @@
 // Firmware downloads end to end: the dialog against the simulated camera's
 // firmware receiver (from the simulated SDK library) at 127.0.0.42:7766.
-#include "app/messagebox.h"
-#include "firmware/firmwaredialog.h"
-#include "firmware/transfer.h"
+#include "gui/messagebox.h"
+#include "gui/firmwaredialog.h"
+#include "core/transfer.h"
 
 #include <QComboBox>
 #include <QDir>

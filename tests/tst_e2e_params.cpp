@@ -1,6 +1,6 @@
 // The property table against the simulated camera over loopback: the parameter
 // report fills the table, and a Set changes the camera.
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "sim/linksim.h"
 #include "tests/mainwindowprobe.h"

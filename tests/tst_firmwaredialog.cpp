@@ -1,9 +1,9 @@
 // The firmware download dialog on the offscreen platform: its queue, type
 // codes, refusals and its reactions to the camera's replies. A QTcpServer on
 // 127.0.0.1 (a free port) plays the camera and records what the dialog sends.
-#include "app/messagebox.h"
-#include "firmware/firmwaredialog.h"
-#include "firmware/transfer.h"
+#include "gui/messagebox.h"
+#include "gui/firmwaredialog.h"
+#include "core/transfer.h"
 
 #include <QComboBox>
 #include <QListWidget>

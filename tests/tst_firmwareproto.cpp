@@ -1,6 +1,6 @@
 // Byte-level checks of the firmware transfer: CRC-32, frames, replies,
 // transfer images and the reply stream.
-#include "firmware/transfer.h"
+#include "core/transfer.h"
 
 #include <QBuffer>
 #include <QtTest>

@@ -5,8 +5,8 @@
 #include "sim/cmdresponder.cpp"
 #include "sim/paramstore.cpp"
 
-#include "net/cmdframe.h"
-#include "params/paramcatalogue.h"
+#include "core/cmdframe.h"
+#include "core/paramcatalogue.h"
 
 #include <QHostAddress>
 #include <QNetworkDatagram>

@@ -2,10 +2,10 @@
 // the fake cameras live on loopback addresses where nothing answers.
 // The main window against an in-process stand-in for the camera SDK: start-up
 // state, the form, the camera list, the actions, frames on screen and snapshots.
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
-#include "params/paramcatalogue.h"
+#include "core/paramcatalogue.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>

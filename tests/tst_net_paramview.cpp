@@ -2,12 +2,12 @@
 // its Set buttons, camera replies, the other parameter controls and parameter
 // files. A UDP socket at the camera's loopback address, port 3956, stands in for
 // the camera: it receives what Tavix sends and sends the replies.
-#include "app/filedialog.h"
-#include "app/messagebox.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
-#include "net/cmdframe.h"
-#include "params/paramcatalogue.h"
-#include "params/paramfile.h"
+#include "core/cmdframe.h"
+#include "core/paramcatalogue.h"
+#include "core/paramfile.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>

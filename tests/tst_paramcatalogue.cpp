@@ -1,6 +1,6 @@
 // The parameter command catalogue: every row's command, id and value buffer,
 // the value checks, the other controls, and the camera side's decoding.
-#include "params/paramcatalogue.h"
+#include "core/paramcatalogue.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // Parameter set files: the bytes save writes and what load makes of a file.
-#include "params/paramfile.h"
+#include "core/paramfile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,6 +1,6 @@
 // The simulated camera SDK (liblink.so), driven through its C interface as
 // the program drives it: loaded with dlopen from TAVIX_TEST_SDK.
-#include "camera/linksdk.h"
+#include "core/linksdk.h"
 #include "sim/linksim.h"
 
 #include <QElapsedTimer>

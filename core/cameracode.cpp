@@ -1,4 +1,4 @@
-#include "net/cameracode.h"
+#include "core/cameracode.h"
 
 #include <QStringList>
 

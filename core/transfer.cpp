@@ -1,4 +1,4 @@
-#include "firmware/transfer.h"
+#include "core/transfer.h"
 
 #include <QBuffer>
 #include <QIODevice>

@@ -1,7 +1,7 @@
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
 #include "camera/workthread.h"
-#include "firmware/firmwaredialog.h"
+#include "gui/firmwaredialog.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/filedialog.h"
+#include "gui/filedialog.h"
 
 #include <QFileDialog>
 

@@ -1,8 +1,8 @@
-#include "firmware/firmwaredialog.h"
+#include "gui/firmwaredialog.h"
 
 #include "ui_firmwaredialog.h"
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "net/cmdframe.h"
+#include "core/cmdframe.h"
 
 #include <cjson/cJSON.h>
 

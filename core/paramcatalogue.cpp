@@ -1,4 +1,4 @@
-#include "params/paramcatalogue.h"
+#include "core/paramcatalogue.h"
 
 #include <array>
 

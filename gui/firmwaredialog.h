@@ -1,7 +1,7 @@
 #ifndef TAVIX_FIRMWAREDIALOG_H
 #define TAVIX_FIRMWAREDIALOG_H
 
-#include "firmware/transfer.h"
+#include "core/transfer.h"
 
 #include <QByteArray>
 #include <QDialog>

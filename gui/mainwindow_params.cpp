@@ -5,14 +5,14 @@
 // a frame looks and what a reply means is the command protocol's (net/cmdframe.h),
 // and the file layout is the parameter file's (params/paramfile.h). The slots
 // here read widgets, call those, and send or show the result.
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
-#include "app/filedialog.h"
-#include "app/mainwindow_ui.h"
-#include "app/messagebox.h"
+#include "gui/filedialog.h"
+#include "gui/mainwindow_ui.h"
+#include "gui/messagebox.h"
 #include "camera/workthread.h"
-#include "params/paramcatalogue.h"
-#include "params/paramfile.h"
+#include "core/paramcatalogue.h"
+#include "core/paramfile.h"
 
 #include <QDebug>
 #include <QHostAddress>

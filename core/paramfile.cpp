@@ -1,4 +1,4 @@
-#include "params/paramfile.h"
+#include "core/paramfile.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // The GUI-thread end of the frame path: counting, showing and saving frames.
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
-#include "app/messagebox.h"
+#include "gui/messagebox.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // The camera list and the camera information panel of the main window.
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
-#include "app/mainwindow_ui.h"
+#include "gui/mainwindow_ui.h"
 #include "camera/workthread.h"
 
 #include <QCursor>

@@ -1,8 +1,8 @@
 #ifndef TAVIX_MAINWINDOW_H
 #define TAVIX_MAINWINDOW_H
 
-#include "net/cameracode.h"
-#include "net/cmdframe.h"
+#include "core/cameracode.h"
+#include "core/cmdframe.h"
 
 #include <QByteArray>
 #include <QImage>
