@@ -152,9 +152,9 @@ struct ReplyOutcome {
 };
 
 // Write acknowledgement (command 0xC2): when the catalogue marks the id as
-// acknowledged (frame rate, exposure, brightness, the gains, the flips) and the first payload byte (the status) is non-zero, one log line
-// "set success:>" with the id in decimal. A frame without payload has no status
-// and gives nothing.
+// acknowledged (frame rate, exposure, brightness, the gains, the flips) and the first payload byte (the
+// status) is non-zero, one log line "set success:>" with the id in decimal. A frame without payload has no
+// status and gives nothing.
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame);
 
 // Control reply (command 0xC3): the "code = " log line; for id 0xB101 the payload
