@@ -1,5 +1,6 @@
 #include "sim/cmdresponder.h"
 
+#include "core/cameracode.h"
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
 
@@ -125,12 +126,11 @@ bool CmdResponder::start()
     if (m_thread.joinable())
         return true;
     const quint32 ip = m_address();
-    char ipText[INET_ADDRSTRLEN] = {};
+    const QByteArray ipText = ipv4Text(ip).toLatin1();
     const in_addr inAddr { htonl(ip) };
-    inet_ntop(AF_INET, &inAddr, ipText, sizeof ipText);
 
     auto fail = [&](const char *what) {
-        std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText,
+        std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText.constData(),
             unsigned(cmdproto::kPort), what, std::strerror(errno));
         closeFd(m_socket);
         closeFd(m_wakeRead);

@@ -43,42 +43,7 @@ namespace {
         reject(variable, *text, expected.constData(), QByteArray::number(target));
     }
 
-    QByteArray dotted(quint32 ip)
-    {
-        return QByteArray::number(ip >> 24) + '.' + QByteArray::number((ip >> 16) & 0xFF) + '.'
-            + QByteArray::number((ip >> 8) & 0xFF) + '.' + QByteArray::number(ip & 0xFF);
-    }
-
 } // namespace
-
-std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes)
-{
-    if (!text)
-        return std::nullopt;
-    quint32 address = 0;
-    int parts = 0;
-    std::size_t i = 0;
-    while (true) {
-        // One number: 1 to 3 digits, no leading zero unless it is "0".
-        const std::size_t start = i;
-        quint32 part = 0;
-        while (i < maxBytes && text[i] >= '0' && text[i] <= '9' && i - start < 3) {
-            part = part * 10 + quint32(text[i] - '0');
-            ++i;
-        }
-        const std::size_t digits = i - start;
-        if (digits == 0 || part > 255 || (digits > 1 && text[start] == '0'))
-            return std::nullopt;
-        address = (address << 8) | part;
-        ++parts;
-        const bool atEnd = i == maxBytes || text[i] == '\0';
-        if (parts == 4)
-            return atEnd ? std::optional<quint32>(address) : std::nullopt;
-        if (atEnd || text[i] != '.')
-            return std::nullopt;
-        ++i;
-    }
-}
 
 bool isCameraAddress(quint32 ip)
 {
@@ -121,7 +86,7 @@ SimConfig SimConfig::fromLookup(const Lookup &lookup)
             reject("LINKSIM_BASE_IP", *text,
                 "a dotted address in 127.0.0.0/8 leaving room for every camera (127.0.0.0, 127.0.0.1 "
                 "and 127.255.255.255 excluded)",
-                dotted(config.baseIp));
+                ipv4Text(config.baseIp).toLatin1());
     }
     return config;
 }
