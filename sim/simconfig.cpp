@@ -101,27 +101,27 @@ SimConfig SimConfig::fromEnvironment()
     });
 }
 
-std::vector<CameraSpec> SimConfig::cameras() const
+std::vector<CameraSetup> SimConfig::cameras() const
 {
-    std::vector<CameraSpec> specs;
+    std::vector<CameraSetup> setups;
     int monoCount = 0;
     int colorCount = 0;
     for (int i = 0; i < count; ++i) {
         const bool color = format == PixelFormat::Color || (format == PixelFormat::Alternate && i % 2 == 1);
         const int ordinal = color ? ++colorCount : ++monoCount;
-        CameraSpec spec;
-        spec.name = color ? "SimCam-Color" : "SimCam-Mono";
+        CameraSetup setup;
+        setup.name = color ? "SimCam-Color" : "SimCam-Mono";
         if (ordinal > 1)
-            spec.name += '-' + QByteArray::number(ordinal);
-        spec.ip = baseIp + quint32(i);
-        spec.mac = { 0x02, 0x54, 0x56, 0x00, 0x00, uchar(i + 1) };
-        spec.width = width;
-        spec.height = height;
-        spec.bytesPerPixel = color ? 3 : 1;
-        spec.fps = fps;
-        specs.push_back(spec);
+            setup.name += '-' + QByteArray::number(ordinal);
+        setup.ip = baseIp + quint32(i);
+        setup.mac = { 0x02, 0x54, 0x56, 0x00, 0x00, uchar(i + 1) };
+        setup.width = width;
+        setup.height = height;
+        setup.bytesPerPixel = color ? 3 : 1;
+        setup.fps = fps;
+        setups.push_back(setup);
     }
-    return specs;
+    return setups;
 }
 
 } // namespace linksim

@@ -18,7 +18,7 @@
 namespace linksim {
 
 // Everything that is fixed about one simulated camera when the SDK starts.
-struct CameraSpec {
+struct CameraSetup {
     QByteArray name; // at most 63 bytes
     quint32 ip = 0; // host order: 127.0.0.2 is 0x7F000002
     std::array<uchar, 6> mac {}; // first byte first
@@ -55,7 +55,7 @@ struct SimConfig {
     // Camera i: name "SimCam-Mono"/"SimCam-Color" (then "-2", "-3", ... for
     // further cameras of the same kind), address baseIp + i, MAC
     // 02:54:56:00:00:(i + 1).
-    std::vector<CameraSpec> cameras() const;
+    std::vector<CameraSetup> cameras() const;
 };
 
 // True for an address a simulated camera may have: inside 127.0.0.0/8 but
