@@ -34,7 +34,8 @@ namespace firmware {
 // What became of one queued file.
 enum class FileVerdict {
     Sent, // the camera accepted it (status 1)
-    Rejected, // the camera rejected it and it was not sent again (limit reached, or unreadable)
+    Rejected, // not accepted: rejected once more after six re-sends, unreadable when due
+              // again, or its transfer stopped on a failed write or a closed connection
     Skipped, // never announced: unreadable, empty, too large or a name the header cannot carry
 };
 
@@ -167,8 +168,10 @@ private:
     void announce();
     void startPieces();
     void finishPieces();
-    void endTransfer(QueueOutcome outcome, const QString &why = QString());
-    void stopForConnection(const QString &line);
+    // Ends the run with outcome when a transfer is active (or always).
+    void endTransfer(QueueOutcome outcome, const QString &why = QString(), bool always = false);
+    void stopTransfer(const QString &line, const QString &why);
+    QString queueDoneLine() const;
 
     void send(const QByteArray &bytes);
     void wait(int ms);
@@ -200,7 +203,9 @@ private:
     QHash<QString, int> resendsPerFile;
     int sentCount = 0;
     int skippedCount = 0;
-    int skippedThisRun = 0; // files skipped since the last load, while none was accepted
+    // Since the last load: files accepted, and files skipped or dropped as unreadable.
+    int runAccepted = 0;
+    int runSkipped = 0;
     qint64 sentBytes = 0;
 };
 
