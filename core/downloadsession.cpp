@@ -153,11 +153,13 @@ void DownloadSession::resume()
     }
 }
 
-void DownloadSession::writeFailed()
+bool DownloadSession::writeFailed()
 {
     qDebug() << "write failed";
-    if (active || sendingPieces())
-        stopTransfer(text("Network write failed, the transfer is stopped!!!"), text("a write failed"));
+    if (!active && !sendingPieces())
+        return false;
+    stopTransfer(text("Network write failed, the transfer is stopped!!!"), text("a write failed"));
+    return true;
 }
 
 void DownloadSession::connectionClosed()

@@ -119,9 +119,10 @@ public:
     void receive(const QByteArray &bytes);
     // The last Wait step has elapsed. Ignored when no wait is pending.
     void resume();
-    // A Send step could not be written. Steps taken after it in the same
-    // batch are void; a transfer in progress ends with a log line.
-    void writeFailed();
+    // A Send step could not be written. A transfer in progress ends with a log
+    // line, and true says so: the steps after that Send in the same batch are
+    // then void. Outside a transfer the frame is just lost (false).
+    bool writeFailed();
     // The connection closed. A transfer in progress ends with a log line.
     void connectionClosed();
     // A new connection replaces the old one: a half-received reply and the

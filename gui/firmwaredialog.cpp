@@ -265,13 +265,12 @@ void FirmWareDialog::runSteps()
     QPointer<FirmWareDialog> self(this);
     for (std::vector<Step> steps = session->takeSteps(); !steps.empty(); steps = session->takeSteps()) {
         for (const Step &step : steps) {
-            bool writeFailed = false;
+            bool transferStopped = false;
             switch (step.kind) {
             case Step::Kind::Send:
                 sendBuffer = step.bytes;
-                writeFailed = TcpSend() != 0;
-                if (writeFailed && self)
-                    session->writeFailed();
+                if (TcpSend() != 0 && self)
+                    transferStopped = session->writeFailed();
                 break;
             case Step::Kind::Wait:
                 waitTimer.start(step.value);
@@ -305,8 +304,8 @@ void FirmWareDialog::runSteps()
             // A box may have run an event loop in which the dialog went away.
             if (!self)
                 return;
-            // After a failed write the rest of this batch is void.
-            if (writeFailed)
+            // A failed write that stopped the transfer voids the rest of this batch.
+            if (transferStopped)
                 break;
         }
     }

@@ -226,6 +226,10 @@ void TestDownloadSession::exchanges_data()
                "wait 100", "> fail", "log Network write failed, the transfer is stopped!!!",
                "rejected a.bin 0", "end-of-queue failed", "> resume", "> closed" }
         << "0 0 0 0 44";
+    QTest::newRow("restart frame lost outside a transfer")
+        << QStringList { "a.bin=10" } << false
+        << QStringList { "> restart", "restart", QString::fromUtf8("log 相机重启!!!"), "> fail" }
+        << "0 0 0 0 10";
     QTest::newRow("connection closed before the verdict")
         << QStringList { "a.bin=10" } << false
         << concat({ started("header a.bin 14 11"), dataPhase(14),
