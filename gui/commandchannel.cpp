@@ -43,8 +43,10 @@ QString holderText(const PortClaim &claim)
     const QString pid
         = claim.holderPid() > 0 ? QString::number(claim.holderPid()) : QStringLiteral("unknown");
     const QString app = claim.holderApp();
-    if (app.isEmpty() || app.compare(QLatin1String("tavix"), Qt::CaseInsensitive) == 0)
+    if (app.compare(QLatin1String("tavix"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("Another Tavix (process %1)").arg(pid);
+    if (app.isEmpty())
+        return QStringLiteral("Another program (process %1)").arg(pid);
     return QStringLiteral("Another program, %1 (process %2),").arg(app, pid);
 }
 
