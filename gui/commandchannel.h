@@ -1,5 +1,6 @@
 // The UDP command channel to the selected camera: the one socket on port 3956,
-// the request frame it reuses, and the reading and dispatch of the replies.
+// the claim on that port among the programs of this machine, the request frame
+// it reuses, and the reading and dispatch of the replies.
 #ifndef TAVIX_COMMANDCHANNEL_H
 #define TAVIX_COMMANDCHANNEL_H
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+class PortClaim;
 class QUdpSocket;
 
 // Requests are built and replies judged by core/cmdframe; this class only moves
@@ -26,9 +28,17 @@ public:
     ~CommandChannel() override;
 
     // Creates and binds the socket on first use; later calls keep the first one.
+    // The port is claimed first: when another program holds the claim, its
+    // replies may go there, which is logged and announced by portShared; the
+    // socket is bound and used all the same.
     void initUdp();
+    // The command port: 3956 (a test may move it, see core/testports.h).
+    quint16 port() const { return commandPort; }
 
 signals:
+    // Another program (named in `text`) already uses the command port.
+    void portShared(const QString &text);
+
     // A parameter report carries `text` for the value column of `row`.
     void reportValue(int row, const QString &text);
 
@@ -44,6 +54,8 @@ private:
     void onControlReply(const ::CmdFrame &frame);
 
     const CameraCodeRecord &CameraCode;
+    const quint16 commandPort;
+    std::unique_ptr<PortClaim> portClaim; // held from initUdp on
     ::CmdFrame CmdFrame;
     // Created by initUdp, without a Qt parent.
     std::unique_ptr<QUdpSocket> udpSocket;

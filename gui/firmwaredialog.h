@@ -2,6 +2,7 @@
 #define TAVIX_FIRMWAREDIALOG_H
 
 #include "core/downloadsession.h"
+#include "core/testports.h"
 #include "core/transfer.h"
 
 #include <QByteArray>
@@ -83,7 +84,7 @@ private:
     std::unique_ptr<QTcpSocket> tcpSocket;
     QByteArray sendBuffer; // the bytes last handed to the socket
     QString cameraIp;
-    quint16 cameraPort = firmware::CameraPort;
+    quint16 cameraPort = firmwarePortWithTestOverride();
     FileDialogHook fileDialogHook;
 
     // The download itself: frames, pieces, re-sends and texts. The dialog

@@ -2,6 +2,7 @@
 
 #include "camera/workthread.h"
 #include "gui/cameralistpanel.h"
+#include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
@@ -13,6 +14,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QStatusBar>
 #include <QTimerEvent>
 #include <QUrl>
 
@@ -83,6 +85,10 @@ int MainWindow::initApp()
     // Selects the first sensor mode, hides the tabs, clears the edited flag and
     // disables Save and Save as.
     parameters = std::make_unique<ParameterPanel>(params, *worker, *cameraList);
+    // Stays until the window closes: replies may go astray for as long as the
+    // other program runs.
+    connect(&parameters->commandChannel(), &CommandChannel::portShared, this,
+        [this](const QString &text) { statusBar()->showMessage(text); });
 
     picture = std::make_unique<PictureView>(this, ui->label);
 

@@ -66,10 +66,12 @@ namespace {
 
 } // namespace
 
-CmdResponder::CmdResponder(AddressSource address, const std::array<uchar, 6> &mac, ParameterStore &store)
+CmdResponder::CmdResponder(
+    AddressSource address, const std::array<uchar, 6> &mac, ParameterStore &store, quint16 port)
     : m_address(std::move(address))
     , m_mac(mac)
     , m_store(store)
+    , m_port(port)
 {
 }
 
@@ -131,7 +133,7 @@ bool CmdResponder::start()
 
     auto fail = [&](const char *what) {
         std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText.constData(),
-            unsigned(cmdproto::kPort), what, std::strerror(errno));
+            unsigned(m_port), what, std::strerror(errno));
         closeFd(m_socket);
         closeFd(m_wakeRead);
         closeFd(m_wakeWrite);
@@ -141,13 +143,13 @@ bool CmdResponder::start()
     m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_socket < 0)
         return fail("socket");
-    // Tavix binds 0.0.0.0:3956 with address reuse; the camera's specific address
+    // Tavix binds 0.0.0.0 at this port with address reuse; the camera's specific address
     // can share the port only when both sides allow it.
     const int one = 1;
     ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in local {};
     local.sin_family = AF_INET;
-    local.sin_port = htons(cmdproto::kPort);
+    local.sin_port = htons(m_port);
     local.sin_addr = inAddr;
     if (::bind(m_socket, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
         return fail("bind");

@@ -18,6 +18,7 @@
 #ifndef TAVIX_SIM_CMDRESPONDER_H
 #define TAVIX_SIM_CMDRESPONDER_H
 
+#include "core/cmdframe.h"
 #include "sim/paramstore.h"
 #include "sim/simcamera.h"
 #include "sim/simtransport.h"
@@ -40,20 +41,22 @@ public:
     // The camera's current IPv4 address in host order (127.0.0.2 is 0x7F000002).
     using AddressSource = std::function<quint32()>;
 
-    CmdResponder(AddressSource address, const std::array<uchar, 6> &mac, ParameterStore &store);
+    // Serves UDP `port` (3956 unless a test moves it) at the source's address.
+    CmdResponder(AddressSource address, const std::array<uchar, 6> &mac, ParameterStore &store,
+        quint16 port = cmdproto::kPort);
     ~CmdResponder() override;
     CmdResponder(const CmdResponder &) = delete;
     CmdResponder &operator=(const CmdResponder &) = delete;
 
     // The responder of a model camera, following the camera's address.
-    static std::unique_ptr<CmdResponder> forCamera(SimCamera &camera)
+    static std::unique_ptr<CmdResponder> forCamera(SimCamera &camera, quint16 port)
     {
         return std::make_unique<CmdResponder>(
-            [&camera] { return camera.ip(); }, camera.mac(), camera.parameters());
+            [&camera] { return camera.ip(); }, camera.mac(), camera.parameters(), port);
     }
 
     const char *name() const override { return "commands"; }
-    // Binds the address's port 3956 and starts serving; on failure one line on
+    // Binds the address's port and starts serving; on failure one line on
     // stderr and false.
     bool start() override;
     // Ends the thread and closes the socket; safe to call more than once.
@@ -76,6 +79,7 @@ private:
     AddressSource m_address;
     const std::array<uchar, 6> m_mac;
     ParameterStore &m_store;
+    const quint16 m_port;
 
     std::mutex m_lifecycle; // serialises start/stop/addressChanged
     std::thread m_thread;

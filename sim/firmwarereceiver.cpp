@@ -3,6 +3,7 @@
 #include "core/cameracode.h"
 #include "core/transfer.h"
 #include "sim/simcamera.h"
+#include "sim/simconfig.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -395,8 +396,9 @@ namespace {
 
     class FirmwareTransport final : public SimTransport {
     public:
-        explicit FirmwareTransport(SimCamera &camera)
+        FirmwareTransport(SimCamera &camera, quint16 port)
             : camera(camera)
+            , port(port)
         {
         }
         const char *name() const override { return "firmware"; }
@@ -404,7 +406,7 @@ namespace {
         {
             const FirmwareSettings settings = FirmwareSettings::fromEnvironment();
             const quint32 ip = camera.ip();
-            return receiver.start(ip, settings.folderFor(ip), settings.rejectFiles, settings.restartMs);
+            return receiver.start(ip, settings.folderFor(ip), settings.rejectFiles, settings.restartMs, port);
         }
         void stop() override { receiver.stop(); }
         void addressChanged() override
@@ -417,6 +419,7 @@ namespace {
 
     private:
         SimCamera &camera;
+        const quint16 port;
         FirmwareReceiver receiver;
     };
 
@@ -437,9 +440,9 @@ namespace {
 
 } // namespace
 
-std::unique_ptr<SimTransport> makeFirmwareTransport(SimCamera &camera)
+std::unique_ptr<SimTransport> makeFirmwareTransport(SimCamera &camera, quint16 port)
 {
-    return std::make_unique<FirmwareTransport>(camera);
+    return std::make_unique<FirmwareTransport>(camera, port);
 }
 
 } // namespace linksim
@@ -458,7 +461,8 @@ LINKSIM_EXPORT int linksim_firmware_receiver_start(const char *ip, const char *f
     auto &receiver = linksim::registry()[address];
     if (!receiver)
         receiver = std::make_unique<FirmwareReceiver>();
-    return receiver->start(address, files, settings.rejectFiles, settings.restartMs) ? 0 : 9;
+    const quint16 port = linksim::SimConfig::fromEnvironment().firmwarePort;
+    return receiver->start(address, files, settings.rejectFiles, settings.restartMs, port) ? 0 : 9;
 }
 
 LINKSIM_EXPORT int linksim_firmware_receiver_stop(const char *ip)

@@ -14,7 +14,8 @@
 // on its own thread with POSIX sockets (no Qt event loop); stop() wakes it and
 // joins it.
 //
-// Settings (environment, read by start() through FirmwareSettings::fromEnvironment):
+// Settings (environment, read by start() through FirmwareSettings::fromEnvironment;
+// the port is LINKSIM_FIRMWARE_PORT of the simulated SDK's settings):
 //   LINKSIM_FIRMWARE_DIR   folder for received files; each camera keeps its files
 //                          in a subfolder named by its address (default: the temp
 //                          folder's linksim-firmware)
@@ -88,12 +89,14 @@ private:
 
 // The receiver as a transport of a simulated camera: served at the camera's
 // address from IB_CC_Init on, moved along when the address changes.
-std::unique_ptr<SimTransport> makeFirmwareTransport(SimCamera &camera);
+// Served at TCP `port` (7766 unless a test moves it).
+std::unique_ptr<SimTransport> makeFirmwareTransport(SimCamera &camera, quint16 port);
 
 } // namespace linksim
 
 extern "C" {
-// Starts a receiver at ip (dotted, in 127.0.0.0/8), port 7766, keeping files
+// Starts a receiver at ip (dotted, in 127.0.0.0/8), port 7766 (or
+// LINKSIM_FIRMWARE_PORT), keeping files
 // in folder (null or empty: the LINKSIM_FIRMWARE_DIR rule). Other settings
 // come from the environment. 0 on success, 8 for a bad address, 9 when the
 // address cannot be bound, the folder cannot be made or a receiver runs there.

@@ -57,6 +57,12 @@ SimConfig SimConfig::fromLookup(const Lookup &lookup)
     readInt(lookup, "LINKSIM_WIDTH", kMinSize, kMaxSize, config.width);
     readInt(lookup, "LINKSIM_HEIGHT", kMinSize, kMaxSize, config.height);
     readInt(lookup, "LINKSIM_FPS", 1, kMaxFps, config.fps);
+    int commandPort = config.commandPort;
+    readInt(lookup, "LINKSIM_COMMAND_PORT", 1, 65535, commandPort);
+    config.commandPort = quint16(commandPort);
+    int firmwarePort = config.firmwarePort;
+    readInt(lookup, "LINKSIM_FIRMWARE_PORT", 1, 65535, firmwarePort);
+    config.firmwarePort = quint16(firmwarePort);
 
     if (const std::optional<QByteArray> text = lookup("LINKSIM_FORMAT")) {
         const QByteArray lower = text->toLower();

@@ -5,6 +5,8 @@
 #define TAVIX_SIM_SIMCONFIG_H
 
 #include "core/cameracode.h"
+#include "core/cmdframe.h"
+#include "core/transfer.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -43,9 +45,15 @@ struct SimConfig {
     int fps = 30;
     quint32 baseIp = 0x7F000002; // 127.0.0.2
     bool network = true; // attach the network transports (LINKSIM_NETWORK=0: frames only)
+    // The ports the cameras serve: fixed in Tavix, movable here so that a test
+    // program's cameras stay apart from those of an open Tavix (it moves Tavix's
+    // side with TAVIX_COMMAND_PORT / TAVIX_FIRMWARE_PORT to match).
+    quint16 commandPort = cmdproto::kPort; // LINKSIM_COMMAND_PORT, UDP
+    quint16 firmwarePort = firmware::CameraPort; // LINKSIM_FIRMWARE_PORT, TCP
 
     // Reads LINKSIM_COUNT, LINKSIM_WIDTH, LINKSIM_HEIGHT, LINKSIM_FORMAT,
-    // LINKSIM_FPS, LINKSIM_BASE_IP and LINKSIM_NETWORK through `lookup` (null when unset).
+    // LINKSIM_FPS, LINKSIM_BASE_IP, LINKSIM_NETWORK, LINKSIM_COMMAND_PORT and
+    // LINKSIM_FIRMWARE_PORT through `lookup` (null when unset).
     // A value that does not parse or is out of range gets one line on
     // stderr and the default.
     using Lookup = std::function<std::optional<QByteArray>(const char *name)>;

@@ -1,5 +1,6 @@
 #include "sim/simmodel.h"
 
+#include "sim/addressclaim.h"
 #include "sim/cmdresponder.h"
 #include "sim/firmwarereceiver.h"
 #include "sim/linksim.h"
@@ -22,12 +23,15 @@ SimModel::~SimModel()
         camera->shutdown();
 }
 
-void SimModel::attachTransports(SimCamera &camera)
+void SimModel::attachTransports(SimCamera &camera, const SimConfig &config)
 {
     // The frame source is attached by the camera itself; the network sides
-    // serve at camera.ip(): commands on UDP 3956, firmware on TCP 7766.
-    camera.addTransport(CmdResponder::forCamera(camera));
-    camera.addTransport(makeFirmwareTransport(camera));
+    // serve at camera.ip(), commands on UDP 3956 and firmware on TCP 7766, in
+    // the one process that holds the claim on that address.
+    std::vector<std::unique_ptr<SimTransport>> served;
+    served.push_back(CmdResponder::forCamera(camera, config.commandPort));
+    served.push_back(makeFirmwareTransport(camera, config.firmwarePort));
+    camera.addTransport(std::make_unique<AddressClaim>([&camera] { return camera.ip(); }, std::move(served)));
 }
 
 void SimModel::init()
@@ -39,7 +43,7 @@ void SimModel::init()
     for (const CameraSetup &setup : config.cameras()) {
         auto camera = std::make_unique<SimCamera>(setup);
         if (config.network)
-            attachTransports(*camera);
+            attachTransports(*camera, config);
         m_cameras.push_back(std::move(camera));
     }
     for (const auto &camera : m_cameras)

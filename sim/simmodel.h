@@ -39,7 +39,7 @@ public:
 
 private:
     SimModel() = default;
-    static void attachTransports(SimCamera &camera);
+    static void attachTransports(SimCamera &camera, const SimConfig &config);
 
     std::mutex m_buildMutex;
     std::atomic<bool> m_built { false };

@@ -1,6 +1,8 @@
 // The camera address texts: MAC texts of the camera list turned into the bytes
-// of the command target and back, dotted IPv4 texts written and read.
+// of the command target and back, dotted IPv4 texts written and read, and the
+// port numbers of the test settings.
 #include "core/cameracode.h"
+#include "core/testports.h"
 
 #include <QtEndian>
 #include <QtTest>
@@ -16,6 +18,8 @@ private slots:
     void addressTexts();
     void parseDottedIpv4_data();
     void parseDottedIpv4();
+    void portSetting_data();
+    void portSetting();
 };
 
 void TestCameraCode::macToBytes_data()
@@ -112,6 +116,28 @@ void TestCameraCode::parseDottedIpv4()
     const std::optional<quint32> parsed = ::parseDottedIpv4(text.constData(), max);
     QCOMPARE(parsed ? qint64(*parsed) : qint64(-1), address);
     QVERIFY(!::parseDottedIpv4(nullptr, 16));
+}
+
+void TestCameraCode::portSetting_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("port"); // 0: refused
+    QTest::newRow("port") << QByteArray("21001") << 21001;
+    QTest::newRow("lowest") << QByteArray("1") << 1;
+    QTest::newRow("highest") << QByteArray("65535") << 65535;
+    QTest::newRow("zero") << QByteArray("0") << 0;
+    QTest::newRow("too large") << QByteArray("65536") << 0;
+    QTest::newRow("six digits") << QByteArray("003956") << 0;
+    QTest::newRow("sign") << QByteArray("+3956") << 0;
+    QTest::newRow("blank") << QByteArray("3956 ") << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestCameraCode::portSetting()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, port);
+    QCOMPARE(int(parsePortSetting(text).value_or(0)), port);
 }
 
 QTEST_APPLESS_MAIN(TestCameraCode)

@@ -1,5 +1,7 @@
 // Firmware downloads end to end: the dialog against the simulated camera's
-// firmware receiver (from the simulated SDK library) at 127.0.0.42:7766.
+// firmware receiver (from the simulated SDK library) at 127.0.0.42, port 7766
+// (this program's own port under ctest).
+#include "core/testports.h"
 #include "core/transfer.h"
 #include "gui/firmwaredialog.h"
 #include "gui/messagebox.h"
@@ -186,19 +188,19 @@ void TestE2eFirmware::restartAndReconnect()
 
     // The camera drops the connection on a restart frame and refuses new ones for a while.
     QTcpSocket probe;
-    probe.connectToHost(QLatin1String(CameraIp), CameraPort);
+    probe.connectToHost(QLatin1String(CameraIp), firmwarePortWithTestOverride());
     QVERIFY(probe.waitForConnected(5000));
     probe.write(buildRestartFrame());
     QVERIFY(probe.waitForDisconnected(5000));
     QCOMPARE(restartsFn(CameraIp), 1);
     QTcpSocket early;
-    early.connectToHost(QLatin1String(CameraIp), CameraPort);
+    early.connectToHost(QLatin1String(CameraIp), firmwarePortWithTestOverride());
     QVERIFY(!early.waitForConnected(1000));
     QCOMPARE(early.error(), QAbstractSocket::ConnectionRefusedError);
     QTRY_VERIFY_WITH_TIMEOUT(
         [] {
             QTcpSocket again;
-            again.connectToHost(QLatin1String(CameraIp), CameraPort);
+            again.connectToHost(QLatin1String(CameraIp), firmwarePortWithTestOverride());
             return again.waitForConnected(1000);
         }(),
         10000);

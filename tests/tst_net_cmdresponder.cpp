@@ -5,8 +5,10 @@
 #include "sim/cmdresponder.cpp"
 #include "sim/paramstore.cpp"
 
+#include "core/cameracode.h"
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
+#include "core/testports.h"
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
@@ -18,8 +20,17 @@ using namespace cmdproto;
 
 namespace {
 const QByteArray kMac = QByteArray::fromHex("020000000002");
-constexpr quint32 kCameraIp = 0x7F000002; // 127.0.0.2
-constexpr quint32 kMovedIp = 0x7F000003; // 127.0.0.3
+// This program's own camera addresses and port (set by ctest), apart from an open Tavix.
+quint32 ownBase()
+{
+    const QByteArray text = qgetenv("LINKSIM_BASE_IP");
+    return parseDottedIpv4(text.constData(), std::size_t(text.size())).value_or(0x7F000002);
+}
+const quint32 kCameraIp = ownBase();
+const quint32 kMovedIp = kCameraIp + 1;
+const QString kCameraHost = ipv4Text(kCameraIp);
+const QString kMovedHost = ipv4Text(kMovedIp);
+const quint16 kOwnPort = commandPortWithTestOverride();
 } // namespace
 
 class TestNetCmdResponder : public QObject {
@@ -37,7 +48,7 @@ private slots:
 
 private:
     // Sends one request to `host` and returns the first reply datagram.
-    QByteArray exchange(const QByteArray &request, const QString &host = QStringLiteral("127.0.0.2"));
+    QByteArray exchange(const QByteArray &request, const QString &host = kCameraHost);
     QByteArray exchange(const paramcat::CommandTriple &c)
     {
         return exchange(packRequest(c.cmd, c.id, QString(), kMac, c.buffer).frame.raw);
@@ -54,7 +65,7 @@ void TestNetCmdResponder::init()
     m_ip = kCameraIp;
     std::array<uchar, 6> mac;
     std::copy(kMac.begin(), kMac.end(), mac.begin());
-    m_responder = std::make_unique<linksim::CmdResponder>([this] { return m_ip; }, mac, m_store);
+    m_responder = std::make_unique<linksim::CmdResponder>([this] { return m_ip; }, mac, m_store, kOwnPort);
     QVERIFY(m_responder->start());
     m_client = std::make_unique<QUdpSocket>();
     QVERIFY(m_client->bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
@@ -69,7 +80,7 @@ void TestNetCmdResponder::cleanup()
 QByteArray TestNetCmdResponder::exchange(const QByteArray &request, const QString &host)
 {
     QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
-    if (m_client->writeDatagram(request, QHostAddress(host), kPort) != request.size())
+    if (m_client->writeDatagram(request, QHostAddress(host), kOwnPort) != request.size())
         return {};
     if (!m_client->hasPendingDatagrams() && !ready.wait(5000))
         return {};
@@ -137,8 +148,7 @@ void TestNetCmdResponder::writesForOtherCamerasIgnored()
 {
     QFETCH(QByteArray, request);
     m_store.setValue(QStringLiteral("brightness"), 5);
-    QCOMPARE(m_client->writeDatagram(request, QHostAddress(QStringLiteral("127.0.0.2")), kPort),
-        qint64(request.size()));
+    QCOMPARE(m_client->writeDatagram(request, QHostAddress(kCameraHost), kOwnPort), qint64(request.size()));
     // The camera answers in order: if the ignored write had been answered, its
     // acknowledgement would arrive before the report.
     const std::optional<CmdFrame> next = unpack(exchange(paramcat::parameterQuery()));
@@ -173,39 +183,40 @@ void TestNetCmdResponder::followsAddressChange()
     m_responder->addressChanged();
     QSignalSpy ready(m_client.get(), &QUdpSocket::readyRead);
     const QByteArray query = packRequest(0xC3, kIdQuery, {}, {}, {}).frame.raw;
-    m_client->writeDatagram(query, QHostAddress(QStringLiteral("127.0.0.3")), kPort);
+    m_client->writeDatagram(query, QHostAddress(kMovedHost), kOwnPort);
     QVERIFY(m_client->hasPendingDatagrams() || ready.wait(5000));
     const QNetworkDatagram reply = m_client->receiveDatagram();
-    QCOMPARE(reply.senderAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
-    QCOMPARE(reply.senderPort(), int(kPort));
+    QCOMPARE(reply.senderAddress(), QHostAddress(kMovedHost));
+    QCOMPARE(reply.senderPort(), int(kOwnPort));
     QCOMPARE(unpack(reply.data()).value_or(CmdFrame()).id, kIdQuery);
 }
 
 void TestNetCmdResponder::sharesPortWithTool()
 {
-    // Tavix listens on the any-address, port 3956. On one host with simulated
+    // Tavix listens on the any-address, port 3956 (here this program's own). On one host with simulated
     // cameras that is only possible when both sides allow the port to be shared
     // (Qt's default bind mode does not on Linux): cameras started before and
     // after Tavix must get their requests, and their replies to the tool's
     // port must reach it.
     QUdpSocket tool;
-    QVERIFY2(tool.bind(QHostAddress::AnyIPv4, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
+    QVERIFY2(
+        tool.bind(QHostAddress::AnyIPv4, kOwnPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
         qPrintable(tool.errorString()));
     auto query = [&tool](const QString &host) {
         QSignalSpy ready(&tool, &QUdpSocket::readyRead);
-        tool.writeDatagram(packRequest(0xC3, kIdQuery, host, {}, {}).frame.raw, QHostAddress(host), kPort);
+        tool.writeDatagram(packRequest(0xC3, kIdQuery, host, {}, {}).frame.raw, QHostAddress(host), kOwnPort);
         if (!tool.hasPendingDatagrams() && !ready.wait(5000))
             return QNetworkDatagram();
         return tool.receiveDatagram();
     };
-    const QNetworkDatagram before = query(QStringLiteral("127.0.0.2"));
-    QCOMPARE(before.senderAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
+    const QNetworkDatagram before = query(kCameraHost);
+    QCOMPARE(before.senderAddress(), QHostAddress(kCameraHost));
     QCOMPARE(unpack(before.data()).value_or(CmdFrame()).id, kIdQuery);
 
     m_ip = kMovedIp;
     m_responder->addressChanged(); // binds again, after the tool
-    const QNetworkDatagram after = query(QStringLiteral("127.0.0.3"));
-    QCOMPARE(after.senderAddress(), QHostAddress(QStringLiteral("127.0.0.3")));
+    const QNetworkDatagram after = query(kMovedHost);
+    QCOMPARE(after.senderAddress(), QHostAddress(kMovedHost));
     QCOMPARE(unpack(after.data()).value_or(CmdFrame()).id, kIdQuery);
 }
 

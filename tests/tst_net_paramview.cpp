@@ -1,13 +1,16 @@
 // The main window's parameter side through its widgets: the property table and
 // its Set buttons, camera replies, the other parameter controls and parameter
-// files. A UDP socket at the camera's loopback address, port 3956, stands in for
+// files. A UDP socket at the camera's loopback address, port 3956 (this program's
+// own port under ctest), stands in for
 // the camera: it receives what Tavix sends and sends the replies.
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
 #include "core/paramfile.h"
+#include "core/portclaim.h"
+#include "core/testports.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -16,6 +19,7 @@
 #include <QListWidget>
 #include <QMutex>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -28,6 +32,7 @@ namespace {
 
 const QHostAddress kCameraIp(QStringLiteral("127.0.0.41"));
 const QByteArray kCameraMac = QByteArray::fromHex("001122334455");
+const quint16 kPort = commandPortWithTestOverride();
 
 // An SDK with one camera at kCameraIp; it records the address and name changes.
 QStringList sdkCalls;
@@ -92,6 +97,7 @@ private slots:
     void rememberedValuesAndSave();
     void filesWithoutSet();
     void failedBindIsLoggedAndStillSends();
+    void claimedPortIsAnnouncedAndStillUsed();
 
 private:
     // A window with its camera selected and the parameter view opened; the
@@ -111,7 +117,7 @@ private:
     QString cell(int row) const { return table->item(row, 1) ? table->item(row, 1)->text() : QString(); }
     void toTool(const QByteArray &datagram)
     {
-        camera->writeDatagram(datagram, QHostAddress::LocalHost, cmdproto::kPort);
+        camera->writeDatagram(datagram, QHostAddress::LocalHost, kPort);
     }
     template <typename T> T *find(const char *name) const
     {
@@ -164,8 +170,7 @@ void TestNetParamView::cleanup()
 void TestNetParamView::openWindow()
 {
     camera = std::make_unique<QUdpSocket>();
-    QVERIFY2(
-        camera->bind(kCameraIp, cmdproto::kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
+    QVERIFY2(camera->bind(kCameraIp, kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint),
         qPrintable(camera->errorString()));
     window = std::make_unique<MainWindow>();
     table = find<QTableWidget>("tableWidget");
@@ -357,7 +362,7 @@ void TestNetParamView::rememberedValuesAndSave()
     QCOMPARE(nextId(), quint16(0xA020));
     find<QAction>("InitOpenAct")->trigger();
     QCOMPARE(nextId(), quint16(0xB101));
-    QVERIFY(takeLog().contains(QStringLiteral("command socket reused, local port 3956")));
+    QVERIFY(takeLog().contains(QStringLiteral("command socket reused, local port %1").arg(kPort)));
     for (int row = 2; row < 30; ++row)
         QCOMPARE(cell(row), QString());
     chosenFile = dir.filePath(QStringLiteral("after.json"));
@@ -451,17 +456,46 @@ void TestNetParamView::failedBindIsLoggedAndStillSends()
     // A socket that does not share the port keeps Tavix from binding it; being
     // bound to the any-address, it also receives what is sent to the camera.
     QUdpSocket blocker;
-    QVERIFY2(blocker.bind(QHostAddress::AnyIPv4, cmdproto::kPort, QUdpSocket::DontShareAddress),
+    QVERIFY2(blocker.bind(QHostAddress::AnyIPv4, kPort, QUdpSocket::DontShareAddress),
         qPrintable(blocker.errorString()));
     window = std::make_unique<MainWindow>();
     find<QListWidget>("listWidget")->setCurrentRow(0);
     find<QAction>("InitOpenAct")->trigger();
-    QVERIFY(!takeLog().filter(QStringLiteral("cannot bind UDP port 3956")).isEmpty());
+    QVERIFY(!takeLog().filter(QStringLiteral("cannot bind UDP port %1").arg(kPort)).isEmpty());
     QSignalSpy ready(&blocker, &QUdpSocket::readyRead);
     QVERIFY(blocker.hasPendingDatagrams() || ready.wait(5000));
     QByteArray query(int(blocker.pendingDatagramSize()), '\0');
     blocker.readDatagram(query.data(), query.size());
     QCOMPARE(query, QByteArray::fromHex("68010068C3020001B14816"));
+}
+
+void TestNetParamView::claimedPortIsAnnouncedAndStillUsed()
+{
+    // Another program holds the claim on the command port: the window says so
+    // for good, and still sends (openWindow takes the query at the camera).
+    auto holder = std::make_unique<PortClaim>(PortClaim::udpName(kPort));
+    QCOMPARE(holder->claim(), PortClaim::Outcome::Claimed);
+    openWindow();
+    const QString text = QStringLiteral("Another program, %1 (process %2), already uses the command port %3: "
+                                        "camera replies may go to it.")
+                             .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(kPort);
+    QCOMPARE(window->statusBar()->currentMessage(), text);
+    QVERIFY(takeLog().contains(text));
+    toTool(reply(cmdproto::kCmdWrite, paramcat::kIdExposureTime, QByteArray(1, '\x01')));
+    const auto acknowledged = [] {
+        QMutexLocker lock(&logMutex);
+        return logLines.contains(QStringLiteral("set success:>40962"));
+    };
+    QTRY_VERIFY(acknowledged());
+
+    // Once the other program is gone, the next window claims the port quietly.
+    cleanup();
+    holder.reset();
+    openWindow();
+    QCOMPARE(window->statusBar()->currentMessage(), QString());
+    QCOMPARE(PortClaim(PortClaim::udpName(kPort)).claim(), PortClaim::Outcome::HeldElsewhere);
 }
 
 QTEST_MAIN(TestNetParamView)

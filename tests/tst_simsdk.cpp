@@ -1,9 +1,15 @@
 // The simulated camera SDK (liblink.so), driven through its C interface as
 // the program drives it: loaded with dlopen from TAVIX_TEST_SDK.
+#include "core/cameracode.h"
 #include "core/linksdk.h"
+#include "core/portclaim.h"
+#include "core/testports.h"
 #include "sim/linksim.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryFile>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <atomic>
@@ -12,6 +18,7 @@
 #include <dlfcn.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -130,11 +137,13 @@ private slots:
     void setCameraIp();
     void setCameraName();
     void concurrentCallsNeverDeadlock();
+    void claimedAddressDeliversFramesOnly();
     void environmentAndUnload();
 
 private:
     CameraRecord record(int index) { return m_sdk.enumerate().records[index]; }
     QByteArray m_path;
+    QByteArray m_ownBase; // this program's camera addresses when it binds ports
     Sdk m_sdk;
 };
 
@@ -143,8 +152,13 @@ void TestSimSdk::initTestCase()
     m_path = qgetenv("TAVIX_TEST_SDK");
     if (m_path.isEmpty())
         QSKIP("TAVIX_TEST_SDK not set");
-    // Frames only: this test must not bind the camera ports (3956, 7766).
+    // Frames only: this test binds no port but in claimedAddressDeliversFramesOnly,
+    // which uses this program's own addresses; the others check the defaults.
     qputenv("LINKSIM_NETWORK", "0");
+    m_ownBase = qgetenv("LINKSIM_BASE_IP");
+    if (m_ownBase.isEmpty())
+        m_ownBase = "127.0.0.2";
+    qunsetenv("LINKSIM_BASE_IP");
     QVERIFY2(m_sdk.load(m_path), dlerror());
 }
 
@@ -474,6 +488,76 @@ void TestSimSdk::concurrentCallsNeverDeadlock()
         QCOMPARE(m_sdk.IB_CC_modeCamera(&contexts[i].cam, 0) != 0, true); // closed
     }
     QVERIFY(contexts[0].frames + contexts[1].frames > 0);
+}
+
+// Another process serves the first camera's address: the camera there
+// delivers frames but binds neither the command nor the firmware port, while
+// the second camera serves; the claims follow an address change and go at unload.
+void TestSimSdk::claimedAddressDeliversFramesOnly()
+{
+    if (!m_sdk.unload(m_path)) {
+        QVERIFY(m_sdk.load(m_path));
+        QSKIP("a library that cannot be unloaded cannot start again with the network");
+    }
+    const quint32 base = parseDottedIpv4(m_ownBase.constData(), std::size_t(m_ownBase.size())).value_or(0);
+    QVERIFY(base != 0);
+    const auto claimOf = [](quint32 ip) { return QStringLiteral("camera-") + ipv4Text(ip); };
+    // Which of the two ports something already serves at ip.
+    const auto served = [](quint32 ip) {
+        QUdpSocket udp;
+        QTcpServer tcp;
+        const QHostAddress address(ip);
+        return qMakePair(!udp.bind(address, commandPortWithTestOverride(), QUdpSocket::DontShareAddress),
+            !tcp.listen(address, firmwarePortWithTestOverride()));
+    };
+    const QPair<bool, bool> none(false, false);
+    const QPair<bool, bool> both(true, true);
+
+    PortClaim other(claimOf(base));
+    QCOMPARE(other.claim(), PortClaim::Outcome::Claimed);
+    qputenv("LINKSIM_NETWORK", "1");
+    qputenv("LINKSIM_BASE_IP", m_ownBase);
+    QVERIFY(m_sdk.load(m_path));
+    QTemporaryFile errors;
+    QVERIFY(errors.open());
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    ::dup2(errors.handle(), 2);
+    const int init = m_sdk.IB_CC_Init();
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    QCOMPARE(init, 0);
+    const QByteArray line = "linksim: " + ipv4Text(base).toLatin1() + " is already served by process "
+        + QByteArray::number(QCoreApplication::applicationPid());
+    QVERIFY(errors.seek(0));
+    QVERIFY2(errors.readAll().contains(line), line.constData());
+
+    QCOMPARE(served(base), none);
+    QCOMPARE(served(base + 1), both);
+    QCOMPARE(PortClaim(claimOf(base + 1)).claim(), PortClaim::Outcome::HeldElsewhere);
+    Recorder recorder;
+    CameraRecord first = record(0);
+    QCOMPARE(m_sdk.IB_CC_RegisterImage(&first, &Recorder::callback, &recorder), 0);
+    QCOMPARE(m_sdk.IB_CC_OpenCamera(&first), 0);
+    QCOMPARE(m_sdk.IB_CC_StartCamera(&first), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.frames >= 1, 5000);
+    QCOMPARE(m_sdk.IB_CC_CloseCamera(&first), 0);
+
+    // Moved to a free address, the camera claims and serves it.
+    QByteArray moved = ipv4Text(base + 2).toLatin1();
+    QCOMPARE(m_sdk.IB_CC_setCameraip(&first, moved.data()), 0);
+    QCOMPARE(served(base + 2), both);
+
+    QVERIFY(m_sdk.unload(m_path));
+    QCOMPARE(served(base + 1), none);
+    QCOMPARE(PortClaim(claimOf(base + 1)).claim(), PortClaim::Outcome::Claimed);
+    QCOMPARE(PortClaim(claimOf(base + 2)).claim(), PortClaim::Outcome::Claimed);
+
+    qputenv("LINKSIM_NETWORK", "0");
+    qunsetenv("LINKSIM_BASE_IP");
+    QVERIFY(m_sdk.load(m_path));
+    QCOMPARE(m_sdk.IB_CC_Init(), 0);
 }
 
 // The environment is read by IB_CC_Init; unloading the library (while a
