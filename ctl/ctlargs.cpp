@@ -83,6 +83,39 @@ namespace {
         return value;
     }
 
+    // The help of one command. QCommandLineParser's own needs an application
+    // object for the program name; this one is the same without it.
+    QString helpText(const Spec &spec, const QList<QCommandLineOption> &options,
+        const QList<QPair<QString, QString>> &positionals)
+    {
+        QList<QPair<QString, QString>> optionLines;
+        for (const QCommandLineOption &option : options) {
+            QStringList names;
+            for (const QString &name : option.names())
+                names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+            QString left = names.join(QStringLiteral(", "));
+            if (!option.valueName().isEmpty())
+                left += QStringLiteral(" <%1>").arg(option.valueName());
+            optionLines << qMakePair(left, option.description());
+        }
+        int width = 0;
+        for (const auto &line : optionLines + positionals)
+            width = qMax(width, line.first.size());
+        const auto lines = [width](const QList<QPair<QString, QString>> &items) {
+            QString text;
+            for (const auto &item : items)
+                text += QStringLiteral("  %1  %2\n").arg(item.first.leftJustified(width), item.second);
+            return text;
+        };
+        QString text = QStringLiteral("Usage: tavixctl %1 [options] %2\n%3\n\nOptions:\n")
+                           .arg(QLatin1String(spec.name), QLatin1String(spec.syntax),
+                               QString::fromUtf8(spec.description))
+            + lines(optionLines);
+        if (!positionals.isEmpty())
+            text += QStringLiteral("\nArguments:\n") + lines(positionals);
+        return text;
+    }
+
     QStringList withoutDuplicates(const QStringList &items)
     {
         QStringList out;
@@ -131,7 +164,17 @@ ParseResult parseArguments(const QStringList &arguments)
     const bool takesCamera = command != QLatin1String("list") && command != QLatin1String("firmware");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(spec->description));
+    QList<QCommandLineOption> options;
+    QList<QPair<QString, QString>> positionals;
+    const auto addOption = [&](const QCommandLineOption &option) {
+        parser.addOption(option);
+        options << option;
+    };
+    const auto addPositional
+        = [&](const QString &name, const QString &description, const QString &syntax = {}) {
+              parser.addPositionalArgument(name, description, syntax);
+              positionals << qMakePair(name, description);
+          };
     const QCommandLineOption helpOption(
         { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Shows this help."));
     const QCommandLineOption verboseOption({ QStringLiteral("v"), QStringLiteral("verbose") },
@@ -163,32 +206,30 @@ ParseResult parseArguments(const QStringList &arguments)
     const QCommandLineOption timeoutOption(
         QStringLiteral("timeout"), timeoutText.arg(defaultTimeout), QStringLiteral("MS"));
 
-    parser.addOption(helpOption);
-    parser.addOption(verboseOption);
+    addOption(helpOption);
+    addOption(verboseOption);
     if (command == QLatin1String("list") || command == QLatin1String("get"))
-        parser.addOption(jsonOption);
+        addOption(jsonOption);
     if (command != QLatin1String("list"))
-        parser.addOption(timeoutOption);
+        addOption(timeoutOption);
     if (command == QLatin1String("set") || command == QLatin1String("apply"))
-        parser.addOption(macOption);
+        addOption(macOption);
     if (command == QLatin1String("firmware")) {
-        parser.addOption(cameraOption);
-        parser.addOption(typeOption);
-        parser.addOption(restartOption);
+        addOption(cameraOption);
+        addOption(typeOption);
+        addOption(restartOption);
     }
     if (command == QLatin1String("restart"))
-        parser.addOption(waitOption);
+        addOption(waitOption);
     if (takesCamera)
-        parser.addPositionalArgument(
-            QStringLiteral("CAMERA"), QStringLiteral("IPv4 address or camera name."));
+        addPositional(QStringLiteral("CAMERA"), QStringLiteral("IPv4 address or camera name."));
     if (command == QLatin1String("set")) {
-        parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("Parameter name."));
-        parser.addPositionalArgument(
-            QStringLiteral("VALUE"), QStringLiteral("Value, as typed into the table."));
+        addPositional(QStringLiteral("NAME"), QStringLiteral("Parameter name."));
+        addPositional(QStringLiteral("VALUE"), QStringLiteral("Value, as typed into the table."));
     } else if (command == QLatin1String("apply")) {
-        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Parameter file (JSON)."));
+        addPositional(QStringLiteral("FILE"), QStringLiteral("Parameter file (JSON)."));
     } else if (command == QLatin1String("firmware")) {
-        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to download, in order."),
+        addPositional(QStringLiteral("FILE"), QStringLiteral("Files to download, in order."),
             QStringLiteral("FILE..."));
     }
 
@@ -203,12 +244,8 @@ ParseResult parseArguments(const QStringList &arguments)
         return failure(QStringLiteral("%1: %2").arg(command, parser.errorText()));
 
     if (parser.isSet(helpOption)) {
-        QString help = parser.helpText();
-        help = help.mid(help.indexOf(QLatin1Char('\n')) + 1);
         ParseResult out;
-        out.output
-            = QStringLiteral("Usage: tavixctl %1 [options] %2\n").arg(command, QLatin1String(spec->syntax))
-            + help;
+        out.output = helpText(*spec, options, positionals);
         return out;
     }
 
