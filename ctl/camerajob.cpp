@@ -16,7 +16,7 @@ namespace {
         case firmware::FileVerdict::Sent:
             return QStringLiteral("sent");
         case firmware::FileVerdict::Rejected:
-            return QStringLiteral("rejected: ") + step.text;
+            return QStringLiteral("not sent: ") + step.text;
         case firmware::FileVerdict::Skipped:
             return QStringLiteral("skipped: ") + step.text;
         }
@@ -81,7 +81,7 @@ void CameraJob::socketError()
         return;
     qDebug().noquote() << camera.ip << "connection:" << socket->errorString();
     if (!connectedOnce) {
-        finish(QStringLiteral("cannot connect to %1:%2: %3")
+        finish(QStringLiteral("not sent: cannot connect to %1:%2: %3")
                    .arg(camera.ip)
                    .arg(options.port)
                    .arg(socket->errorString()));
@@ -90,7 +90,7 @@ void CameraJob::socketError()
     session.connectionClosed();
     pump();
     if (!done)
-        finish(QStringLiteral("connection lost: ") + socket->errorString());
+        finish(QStringLiteral("not sent: connection lost: ") + socket->errorString());
 }
 
 void CameraJob::readReplies()
@@ -106,15 +106,14 @@ void CameraJob::silent()
     if (done)
         return;
     if (!connectedOnce) {
-        finish(QStringLiteral("cannot connect to %1:%2 within %3 ms")
+        finish(QStringLiteral("not sent: cannot connect to %1:%2 within %3 ms")
                    .arg(camera.ip)
                    .arg(options.port)
                    .arg(options.timeoutMs));
         return;
     }
-    session.connectionClosed();
-    pump();
-    finish(QStringLiteral("no reply from the camera within %1 ms").arg(options.timeoutMs));
+    // The file in progress and the ones after it share this reason.
+    finish(QStringLiteral("not sent: no reply from the camera within %1 ms").arg(options.timeoutMs));
 }
 
 void CameraJob::pump()
