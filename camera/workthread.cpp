@@ -2,6 +2,7 @@
 
 #include "camera/frameconvert.h"
 #include "camera/sdkbinding.h"
+#include "core/cameracode.h"
 
 #include <QDebug>
 
@@ -210,7 +211,7 @@ QString WorkThread::getCamIp(int index)
     const CameraRecord *cam = record(index);
     QString ip;
     if (cam)
-        ip = QStringLiteral("%1.%2.%3.%4").arg(cam->ip[0]).arg(cam->ip[1]).arg(cam->ip[2]).arg(cam->ip[3]);
+        ip = ipv4Text(cam->ip);
     qDebug().noquote() << "return number:" << ip;
     return ip;
 }
@@ -219,11 +220,8 @@ QString WorkThread::getCamMac(int index)
 {
     const CameraRecord *cam = record(index);
     QString mac;
-    if (cam) {
-        mac = QStringLiteral("%1-%2-%3-%4-%5-%6");
-        for (unsigned char byte : cam->mac)
-            mac = mac.arg(unsigned(byte), 0, 16);
-    }
+    if (cam)
+        mac = macText(cam->mac);
     qDebug().noquote() << "Mac:" << mac;
     return mac;
 }

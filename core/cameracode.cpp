@@ -14,3 +14,51 @@ QByteArray macToBytes(const QString &text)
     }
     return bytes;
 }
+
+QString macText(const unsigned char (&mac)[6])
+{
+    const auto hex = [](unsigned char byte) { return QString::number(unsigned(byte), 16); };
+    return QStringLiteral("%1-%2-%3-%4-%5-%6")
+        .arg(hex(mac[0]), hex(mac[1]), hex(mac[2]), hex(mac[3]), hex(mac[4]), hex(mac[5]));
+}
+
+QString ipv4Text(const unsigned char (&ip)[4])
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
+}
+
+QString ipv4Text(quint32 address)
+{
+    const unsigned char bytes[4] = { uchar(address >> 24), uchar((address >> 16) & 0xFF),
+        uchar((address >> 8) & 0xFF), uchar(address & 0xFF) };
+    return ipv4Text(bytes);
+}
+
+std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes)
+{
+    if (!text)
+        return std::nullopt;
+    quint32 address = 0;
+    int parts = 0;
+    std::size_t i = 0;
+    while (true) {
+        // One number: 1 to 3 digits, no leading zero unless it is "0".
+        const std::size_t start = i;
+        quint32 part = 0;
+        while (i < maxBytes && text[i] >= '0' && text[i] <= '9' && i - start < 3) {
+            part = part * 10 + quint32(text[i] - '0');
+            ++i;
+        }
+        const std::size_t digits = i - start;
+        if (digits == 0 || part > 255 || (digits > 1 && text[start] == '0'))
+            return std::nullopt;
+        address = (address << 8) | part;
+        ++parts;
+        const bool atEnd = i == maxBytes || text[i] == '\0';
+        if (parts == 4)
+            return atEnd ? std::optional<quint32>(address) : std::nullopt;
+        if (atEnd || text[i] != '.')
+            return std::nullopt;
+        ++i;
+    }
+}

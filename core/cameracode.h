@@ -1,9 +1,14 @@
-// The camera that the UDP commands go to, and the MAC text conversion that fills it.
+// The camera that the UDP commands go to, and the text forms of camera
+// addresses: dotted IPv4 and dash-separated MAC texts to and from bytes.
 #ifndef TAVIX_CAMERACODE_H
 #define TAVIX_CAMERACODE_H
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
+
+#include <cstddef>
+#include <optional>
 
 // Target of the UDP commands: the selected camera's dotted IPv4 text and its
 // MAC address as bytes (normally 6). Both empty until a camera is selected.
@@ -18,5 +23,24 @@ struct CameraCodeRecord {
 // A part that is not a hexadecimal number (an empty part included) gives 0, so
 // the result always has one byte more than the text has dashes.
 QByteArray macToBytes(const QString &text);
+
+// The MAC text of six bytes, first byte first: "%1-%2-%3-%4-%5-%6" with each
+// byte in lower-case hexadecimal without leading zeros (00 E0 4C 68 01 02 gives
+// "0-e0-4c-68-1-2"). macToBytes reads it back.
+QString macText(const unsigned char (&mac)[6]);
+
+// The dotted decimal text of four address bytes, first number first
+// (7F 00 00 02 gives "127.0.0.2").
+QString ipv4Text(const unsigned char (&ip)[4]);
+
+// The same for an address in host order (0x7F000002 gives "127.0.0.2").
+QString ipv4Text(quint32 address);
+
+// Parses dotted IPv4 text strictly: four decimal numbers 0..255 separated by
+// single dots, no sign, no blanks, no leading zeros ("0" itself is fine).
+// Reads at most `maxBytes` bytes and stops early at a NUL. Returns the
+// address in host order (first number in the top byte), or nothing; a null
+// `text` gives nothing. Every address ipv4Text writes parses back to itself.
+std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes);
 
 #endif

@@ -126,8 +126,8 @@ std::optional<CmdFrame> unpack(const QByteArray &datagram, DropReason *why)
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame)
 {
     ReplyOutcome out;
-    const bool acknowledged
-        = (frame.id >= 0xA001 && frame.id <= 0xA009) || frame.id == 0xA010 || frame.id == 0xA011;
+    const paramcat::Parameter *parameter = paramcat::parameterById(frame.id);
+    const bool acknowledged = parameter && parameter->acknowledged;
     if (acknowledged && !frame.data.isEmpty() && frame.data.at(0) != 0)
         out.logLines << QStringLiteral("set success:>") + QString::number(frame.id);
     return out;

@@ -9,12 +9,16 @@
 #ifndef TAVIX_CMDFRAME_H
 #define TAVIX_CMDFRAME_H
 
+#include "core/paramcatalogue.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <QtGlobal>
 
+#include <array>
+#include <cstddef>
 #include <optional>
 
 // One frame of the command protocol.
@@ -38,26 +42,45 @@ constexpr quint8 kStartByte = 0x68;
 constexpr quint8 kEndByte = 0x16;
 constexpr quint8 kDirRequest = 0x01; // tool to camera
 constexpr quint8 kDirReply = 0x02; // camera to tool
-constexpr quint8 kCmdWrite = 0xC2; // parameter write
-constexpr quint8 kCmdControl = 0xC3; // switches, sensor mode, burn-in, parameter query
-constexpr quint16 kIdQuery = 0xB101; // parameter query, answered by the parameter report
-constexpr quint16 kIdBroadcast = 0xB006; // requests with this id go to 255.255.255.255
+constexpr quint8 kCmdWrite = paramcat::kCodeWrite; // parameter write
+constexpr quint8 kCmdControl = paramcat::kCodeControl; // switches, sensor mode, burn-in, parameter query
+constexpr quint16 kIdQuery = paramcat::kIdParameterQuery; // answered by the parameter report
+constexpr quint16 kIdBroadcast = paramcat::kIdBroadcast; // requests with this id go to 255.255.255.255
 constexpr int kHeaderSize = 9; // bytes before the MAC or payload
 constexpr int kMacSize = 6;
 constexpr int kMaxBody = 255; // largest L: id + MAC + payload
 constexpr const char *kBroadcastHost = "255.255.255.255";
 
-// The four members of the parameter report the property table shows, and their rows.
+// The members of the parameter report the property table shows, and their
+// rows: the catalogue's entries with a report key.
 struct ReportKey {
     const char *key;
     int row;
 };
-constexpr ReportKey kReportKeys[] = {
-    { "A001_rate", 22 },
-    { "A002_baoguang_time", 7 },
-    { "A00B_ruihua_fazhi", 2 },
-    { "A00C_ruihua_qiangdu", 3 },
-};
+
+namespace detail {
+    constexpr std::size_t reportKeyCount()
+    {
+        std::size_t n = 0;
+        for (const paramcat::Parameter &p : paramcat::kParameters)
+            n += p.reportKey && p.row != paramcat::kNoRow ? 1 : 0;
+        return n;
+    }
+
+    constexpr std::array<ReportKey, reportKeyCount()> reportKeys()
+    {
+        std::array<ReportKey, reportKeyCount()> keys {};
+        std::size_t n = 0;
+        for (const paramcat::Parameter &p : paramcat::kParameters) {
+            if (p.reportKey && p.row != paramcat::kNoRow)
+                keys[n++] = { p.reportKey, p.row };
+        }
+        return keys;
+    }
+} // namespace detail
+
+constexpr std::array<ReportKey, detail::reportKeyCount()> kReportKeys = detail::reportKeys();
+static_assert(kReportKeys.size() == 4, "the report carries four of the table's values");
 
 // Upper-case hexadecimal digits of `value`, padded on the left with '0' to `width`
 // characters; a longer text is kept whole. 0xC3 -> "C3", 5 with width 2 -> "05".
@@ -128,10 +151,10 @@ struct ReplyOutcome {
     QVector<TableUpdate> tableUpdates; // in report member order; later ones win
 };
 
-// Write acknowledgement (command 0xC2): when the id is 0xA001..0xA009, 0xA010 or
-// 0xA011 and the first payload byte (the status) is non-zero, one log line
-// "set success:>" with the id in decimal. A frame without payload has no status
-// and gives nothing.
+// Write acknowledgement (command 0xC2): when the catalogue marks the id as
+// acknowledged (frame rate, exposure, brightness, the gains, the flips) and the first payload byte (the
+// status) is non-zero, one log line "set success:>" with the id in decimal. A frame without payload has no
+// status and gives nothing.
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame);
 
 // Control reply (command 0xC3): the "code = " log line; for id 0xB101 the payload

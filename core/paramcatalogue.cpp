@@ -6,63 +6,20 @@ namespace paramcat {
 
 namespace {
 
-    constexpr quint8 kWrite = 0xC2;
-    constexpr quint8 kControl = 0xC3;
-
-    // A decimal row: `prefix` fixed bytes, the converted value's low `width` bytes
-    // (low byte first), then `suffix` fixed bytes.
-    struct DecimalRow {
-        int row;
-        quint16 id;
-        const char *prefix;
-        int prefixSize;
-        int width;
-        const char *suffix;
-        int suffixSize;
-    };
-
-    constexpr std::array<DecimalRow, 23> kDecimalRows = { {
-        { 2, 0xA00B, "", 0, 2, "", 0 },
-        { 3, 0xA00C, "\x0B\x00", 2, 1, "", 0 },
-        { 4, 0xA00D, "", 0, 2, "", 0 },
-        { 5, 0xA00E, "", 0, 2, "", 0 },
-        { 6, 0xA00F, "", 0, 2, "", 0 },
-        { 7, 0xA002, "", 0, 4, "\x01\x00", 2 },
-        { 8, 0xA003, "", 0, 1, "", 0 },
-        { 9, 0xA004, "", 0, 2, "\x02\x00", 2 },
-        { 10, 0xA005, "", 0, 2, "\x05\x00", 2 },
-        { 11, 0xA006, "", 0, 2, "\x04\x00", 2 },
-        { 12, 0xA007, "", 0, 2, "\x03\x00", 2 },
-        { 13, 0xA008, "", 0, 2, "\x06\x00", 2 },
-        { 14, 0xA009, "", 0, 2, "\x07\x00", 2 },
-        { 15, 0xA010, "", 0, 2, "\x09\x00", 2 },
-        { 16, 0xA011, "", 0, 2, "\x0A\x00", 2 },
-        { 17, 0xA012, "", 0, 1, "", 0 },
-        { 18, 0xA013, "", 0, 1, "", 0 },
-        { 19, 0xA014, "", 0, 1, "", 0 },
-        { 20, 0xA015, "", 0, 1, "", 0 },
-        { 21, 0xA016, "", 0, 1, "", 0 },
-        { 22, 0xA001, "\x01\x00\x02\x00", 4, 1, "", 0 },
-        { 28, 0xA020, "", 0, 2, "", 0 },
-        { 29, 0xA021, "", 0, 2, "", 0 },
-    } };
-
-    const DecimalRow *decimalRowByRow(int row)
+    // Table rows 0 to 29 come first, in order: row r is kParameters[r].
+    constexpr bool rowsInOrder()
     {
-        for (const DecimalRow &r : kDecimalRows) {
-            if (r.row == row)
-                return &r;
+        for (int r = 0; r < kRowCount; ++r) {
+            if (kParameters[r].row != r || !kParameters[r].label)
+                return false;
         }
-        return nullptr;
+        return true;
     }
+    static_assert(rowsInOrder(), "the catalogue starts with the table rows in order");
 
-    const DecimalRow *decimalRowById(quint16 id)
+    QByteArray fromView(std::string_view view)
     {
-        for (const DecimalRow &r : kDecimalRows) {
-            if (r.id == id)
-                return &r;
-        }
-        return nullptr;
+        return QByteArray(view.data(), int(view.size()));
     }
 
     QByteArray littleEndian(quint32 value, int width)
@@ -127,9 +84,9 @@ namespace {
             address = quint16(address * 16 + digit);
         }
         log << QStringLiteral("ax:=") + QString::number(address);
-        QByteArray buffer = littleEndian(address, 2);
-        buffer.append("\xFE\xFF", 2);
-        return command(kWrite, 0xA019, buffer, log);
+        const Parameter &p = *parameterByRow(kRowPrintRegister);
+        QByteArray buffer = fromView(p.prefix) + littleEndian(address, p.width) + fromView(p.suffix);
+        return command(p.code, p.id, buffer, log);
     }
 
     // Row 24: p from the first four characters, q from the last four, both base 16;
@@ -147,7 +104,8 @@ namespace {
         buffer.append(char(q & 0xFF));
         buffer.append(char(p >> 8));
         buffer.append(char(p & 0xFF));
-        return command(kWrite, 0xA01A, buffer, log);
+        const Parameter &entry = *parameterByRow(kRowSetRegister);
+        return command(entry.code, entry.id, buffer, log);
     }
 
     // Rows 25 to 27: a switch byte, only for the texts "0" and "1".
@@ -162,48 +120,17 @@ namespace {
             return rejected(QT_TRANSLATE_NOOP("MainWindow", "The Value only is 0/1!"), log);
         const QByteArray buffer(1, text == QLatin1String("1") ? '\x01' : '\x00');
         log << name + QLatin1Char(':') + hexBytes(buffer);
-        return command(kControl, quint16(0xA01B + (row - 25)), buffer, log);
+        const Parameter &p = *parameterByRow(row);
+        return command(p.code, p.id, buffer, log);
     }
 
 } // namespace
 
 QStringList rowLabels()
 {
-    static const char *const kLabels[kRowCount] = {
-        "相机Ip设置",
-        "相机名称设置",
-        "锐化阈值设置",
-        "锐化强度设置",
-        "R色黑电平校正",
-        "Gb色黑电平校正",
-        "Gr色黑电平校正",
-        "曝光时间",
-        "曝光使能",
-        "亮度调节",
-        "红色增益",
-        "蓝色增益",
-        "绿红增益",
-        "绿蓝增益",
-        "全局增益",
-        "上下颠倒图像",
-        "左右颠倒图像",
-        "Sobel调试1",
-        "Sobel调试2",
-        "Sobel阈值",
-        "Sobel核",
-        "Sobel使能",
-        "帧率",
-        "打印CMOS值",
-        "设置CMOS值",
-        "流VDMA",
-        "抓图VDMA",
-        "CMOS开关",
-        "B色黑电平校正",
-        "滤波阈值设置",
-    };
     QStringList out;
-    for (const char *label : kLabels)
-        out << QString::fromUtf8(label);
+    for (int row = 0; row < kRowCount; ++row)
+        out << QString::fromUtf8(kParameters[row].label);
     return out;
 }
 
@@ -235,30 +162,28 @@ RowEncoding encodeRow(int row, const QString &text)
     if (row >= 25 && row <= 27)
         return encodeSwitch(row, text);
 
-    const DecimalRow *r = decimalRowByRow(row);
-    if (!r)
+    const Parameter *p = parameterByRow(row);
+    if (!p || p->encoding != Encoding::Decimal)
         return {};
     if (row == kRowFrameRate)
         log << QStringLiteral("index = 帧率");
     const quint32 value = quint32(text.toInt(nullptr, 10));
-    QByteArray buffer(r->prefix, r->prefixSize);
-    buffer.append(littleEndian(value, r->width));
-    buffer.append(r->suffix, r->suffixSize);
+    const QByteArray buffer = fromView(p->prefix) + littleEndian(value, p->width) + fromView(p->suffix);
     if (row == 3)
         log << QStringLiteral("buffc>>>>") + QString::number(value & 0xFF);
-    return command(kWrite, r->id, buffer, log);
+    return command(p->code, p->id, buffer, log);
 }
 
 CommandTriple parameterQuery()
 {
-    return { kControl, 0xB101, QByteArray() };
+    return { kCodeControl, kIdParameterQuery, QByteArray() };
 }
 
 CommandTriple frameRateAction(quint8 framesPerSecond)
 {
     QByteArray buffer(4, '\0');
     buffer.append(char(framesPerSecond));
-    return { kWrite, 0xA001, buffer };
+    return { kCodeWrite, kIdFrameRate, buffer };
 }
 
 CommandTriple sensorSelect(int comboIndex, QString *logLine)
@@ -266,47 +191,46 @@ CommandTriple sensorSelect(int comboIndex, QString *logLine)
     const bool master = comboIndex == 1;
     if (logLine)
         *logLine = master ? QStringLiteral("1F!!!!!!") : QStringLiteral("1E!!!!!!");
-    return { kControl, quint16(master ? 0xA01F : 0xA01E), QByteArray() };
+    return { kCodeControl, master ? kIdSensorMaster : kIdSensorSlave, QByteArray() };
 }
 
 CommandTriple burnInSwitch(int boxIndex)
 {
-    return { kControl, 0xA022, QByteArray(1, boxIndex == 0 ? '\x00' : '\x01') };
+    return { kCodeControl, kIdBurnIn, QByteArray(1, boxIndex == 0 ? '\x00' : '\x01') };
 }
 
 std::optional<quint32> decodeValue(quint16 id, const QByteArray &buffer)
 {
+    const Parameter *p = parameterById(id);
+    if (!p)
+        return std::nullopt;
     const auto byte = [&buffer](int i) { return quint32(quint8(buffer.at(i))); };
-    if (const DecimalRow *r = decimalRowById(id)) {
-        if (buffer.size() < r->prefixSize + r->width)
+    const int at = int(p->prefix.size());
+    switch (p->encoding) {
+    case Encoding::Decimal:
+    case Encoding::HexAddress: {
+        if (buffer.size() < at + p->width)
             return std::nullopt;
         quint32 value = 0;
-        for (int i = r->width - 1; i >= 0; --i)
-            value = (value << 8) | byte(r->prefixSize + i);
+        for (int i = p->width - 1; i >= 0; --i)
+            value = (value << 8) | byte(at + i);
         return value;
     }
-    switch (id) {
-    case 0xA019: // a0 a1 FE FF
-        if (buffer.size() < 2)
-            return std::nullopt;
-        return byte(0) | (byte(1) << 8);
-    case 0xA01A: // q1 q0 p1 p0
+    case Encoding::RegisterPair: // q1 q0 p1 p0
         if (buffer.size() < 4)
             return std::nullopt;
         return (byte(2) << 24) | (byte(3) << 16) | (byte(0) << 8) | byte(1);
-    case 0xA01B:
-    case 0xA01C:
-    case 0xA01D:
-    case 0xA022:
+    case Encoding::Switch:
         if (buffer.isEmpty())
             return std::nullopt;
         return byte(0);
-    case 0xA01E:
-    case 0xA01F:
+    case Encoding::Select:
         return 1;
-    default:
-        return std::nullopt;
+    case Encoding::WorkerText:
+    case Encoding::Query:
+        break;
     }
+    return std::nullopt;
 }
 
 } // namespace paramcat

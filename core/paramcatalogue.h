@@ -2,6 +2,7 @@
 // value buffer each row of the property table and each other parameter control
 // sends to the camera. Pure code: text in, bytes out.
 //
+// One table, kParameters, holds every parameter; the functions below read it.
 // Multi-byte values travel low byte first, except row 24 (high byte first).
 // Decimal rows read their text with QString::toInt(base 10): text that is not a
 // 32-bit decimal integer becomes 0 without a message, and only the buffer's
@@ -15,8 +16,48 @@
 #include <QtGlobal>
 
 #include <optional>
+#include <string_view>
 
 namespace paramcat {
+
+// Command codes.
+constexpr quint8 kCodeWrite = 0xC2; // parameter write, carries a value
+constexpr quint8 kCodeControl = 0xC3; // switches, sensor mode, burn-in, parameter query
+
+// Parameter ids. The camera knows nothing under 0xA00A, 0xA017 and 0xA018.
+constexpr quint16 kIdFrameRate = 0xA001;
+constexpr quint16 kIdExposureTime = 0xA002;
+constexpr quint16 kIdExposureEnable = 0xA003;
+constexpr quint16 kIdBrightness = 0xA004;
+constexpr quint16 kIdGainRed = 0xA005;
+constexpr quint16 kIdGainBlue = 0xA006;
+constexpr quint16 kIdGainGreenRed = 0xA007;
+constexpr quint16 kIdGainGreenBlue = 0xA008;
+constexpr quint16 kIdGainGlobal = 0xA009;
+constexpr quint16 kIdSharpenThreshold = 0xA00B;
+constexpr quint16 kIdSharpenStrength = 0xA00C;
+constexpr quint16 kIdBlackLevelR = 0xA00D;
+constexpr quint16 kIdBlackLevelGb = 0xA00E;
+constexpr quint16 kIdBlackLevelGr = 0xA00F;
+constexpr quint16 kIdFlipVertical = 0xA010;
+constexpr quint16 kIdFlipHorizontal = 0xA011;
+constexpr quint16 kIdSobelDebug1 = 0xA012;
+constexpr quint16 kIdSobelDebug2 = 0xA013;
+constexpr quint16 kIdSobelThreshold = 0xA014;
+constexpr quint16 kIdSobelKernel = 0xA015;
+constexpr quint16 kIdSobelEnable = 0xA016;
+constexpr quint16 kIdPrintRegister = 0xA019;
+constexpr quint16 kIdSetRegister = 0xA01A;
+constexpr quint16 kIdStreamVdma = 0xA01B;
+constexpr quint16 kIdCaptureVdma = 0xA01C;
+constexpr quint16 kIdSensorSwitch = 0xA01D;
+constexpr quint16 kIdSensorSlave = 0xA01E;
+constexpr quint16 kIdSensorMaster = 0xA01F;
+constexpr quint16 kIdBlackLevelB = 0xA020;
+constexpr quint16 kIdFilterThreshold = 0xA021;
+constexpr quint16 kIdBurnIn = 0xA022;
+constexpr quint16 kIdParameterQuery = 0xB101; // answered by the parameter report
+constexpr quint16 kIdBroadcast = 0xB006; // requests with this id go to 255.255.255.255
 
 constexpr int kRowCount = 30;
 constexpr int kRowIp = 0;
@@ -24,6 +65,105 @@ constexpr int kRowName = 1;
 constexpr int kRowFrameRate = 22;
 constexpr int kRowPrintRegister = 23;
 constexpr int kRowSetRegister = 24;
+constexpr int kNoRow = -1; // a parameter sent by another control than the table
+
+// How a parameter's value travels.
+enum class Encoding {
+    WorkerText, // rows 0 and 1: the text goes to the acquisition worker, not over UDP
+    Decimal, // `prefix`, the decimal value's low `width` bytes low byte first, `suffix`
+    HexAddress, // row 23: up to 8 hexadecimal digits, a 16-bit address low byte first, `suffix`
+    RegisterPair, // row 24: two 16-bit hexadecimal numbers, each high byte first (q1 q0 p1 p0)
+    Switch, // one byte 00 or 01: the texts "0" and "1" of rows 25 to 27, the burn-in box
+    Select, // no value: the id itself is the choice (sensor slave or master)
+    Query, // no value: the parameter query
+};
+
+using namespace std::string_view_literals;
+
+// One parameter of the camera: where it sits in the property table, how it
+// travels, and under which names the parameter file, the camera's parameter
+// report and the simulated camera's store know it (null where it has none).
+struct Parameter {
+    int row; // row of the property table, or kNoRow
+    const char *label; // UTF-8 text of the row's name cell; null without row
+    quint16 id; // 0 for the worker rows
+    quint8 code; // 0 for the worker rows
+    Encoding encoding;
+    std::string_view prefix; // fixed bytes before the value
+    int width; // bytes of the value
+    std::string_view suffix; // fixed bytes after the value
+    const char *fileKey; // member of the parameter file (rows 2 to 21)
+    const char *reportKey; // number member of the parameter report
+    const char *storeName; // where a simulated camera keeps the value
+    bool acknowledged; // a write acknowledgement with non-zero status is logged
+};
+
+// The catalogue, table rows 0 to 29 in order, then the other controls' parameters.
+// clang-format off
+inline constexpr Parameter kParameters[] = {
+    { 0, "相机Ip设置", 0, 0, Encoding::WorkerText, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
+    { 1, "相机名称设置", 0, 0, Encoding::WorkerText, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
+    { 2, "锐化阈值设置", kIdSharpenThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "SharpeningThreshold", "A00B_ruihua_fazhi", "sharpen_threshold", false },
+    { 3, "锐化强度设置", kIdSharpenStrength, kCodeWrite, Encoding::Decimal, "\x0B\x00"sv, 1, ""sv, "SharpenAmount", "A00C_ruihua_qiangdu", "sharpen_strength", false },
+    { 4, "R色黑电平校正", kIdBlackLevelR, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "R-colorBlack", nullptr, "black_level_r", false },
+    { 5, "Gb色黑电平校正", kIdBlackLevelGb, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "B-colorBlack", nullptr, "black_level_gb", false },
+    { 6, "Gr色黑电平校正", kIdBlackLevelGr, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "G-colorBlack", nullptr, "black_level_gr", false },
+    { 7, "曝光时间", kIdExposureTime, kCodeWrite, Encoding::Decimal, ""sv, 4, "\x01\x00"sv, "ExposureTime", "A002_baoguang_time", "exposure_time", true },
+    { 8, "曝光使能", kIdExposureEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "ExposureEnable", nullptr, "exposure_enable", true },
+    { 9, "亮度调节", kIdBrightness, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x02\x00"sv, "Brightness", nullptr, "brightness", true },
+    { 10, "红色增益", kIdGainRed, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x05\x00"sv, "Red-Gain", nullptr, "gain_red", true },
+    { 11, "蓝色增益", kIdGainBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x04\x00"sv, "Blue-Gain", nullptr, "gain_blue", true },
+    { 12, "绿红增益", kIdGainGreenRed, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x03\x00"sv, "Green-redGain", nullptr, "gain_green_red", true },
+    { 13, "绿蓝增益", kIdGainGreenBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x06\x00"sv, "Green-blueGain", nullptr, "gain_green_blue", true },
+    { 14, "全局增益", kIdGainGlobal, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x07\x00"sv, "GlobalGain", nullptr, "gain_global", true },
+    { 15, "上下颠倒图像", kIdFlipVertical, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x09\x00"sv, "Upside-downImage", nullptr, "flip_vertical", true },
+    { 16, "左右颠倒图像", kIdFlipHorizontal, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x0A\x00"sv, "ReverseLeftAndRightImage", nullptr, "flip_horizontal", true },
+    { 17, "Sobel调试1", kIdSobelDebug1, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberDebug1", nullptr, "sobel_debug1", false },
+    { 18, "Sobel调试2", kIdSobelDebug2, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberDebug2", nullptr, "sobel_debug2", false },
+    { 19, "Sobel阈值", kIdSobelThreshold, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberThreshold", nullptr, "sobel_threshold", false },
+    { 20, "Sobel核", kIdSobelKernel, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberMat", nullptr, "sobel_kernel", false },
+    { 21, "Sobel使能", kIdSobelEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberEnable", nullptr, "sobel_enable", false },
+    { 22, "帧率", kIdFrameRate, kCodeWrite, Encoding::Decimal, "\x01\x00\x02\x00"sv, 1, ""sv, nullptr, "A001_rate", "frame_rate", true },
+    { 23, "打印CMOS值", kIdPrintRegister, kCodeWrite, Encoding::HexAddress, ""sv, 2, "\xFE\xFF"sv, nullptr, nullptr, "register_print_address", false },
+    { 24, "设置CMOS值", kIdSetRegister, kCodeWrite, Encoding::RegisterPair, ""sv, 4, ""sv, nullptr, nullptr, nullptr, false },
+    { 25, "流VDMA", kIdStreamVdma, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "stream_vdma", false },
+    { 26, "抓图VDMA", kIdCaptureVdma, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "capture_vdma", false },
+    { 27, "CMOS开关", kIdSensorSwitch, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "sensor_on", false },
+    { 28, "B色黑电平校正", kIdBlackLevelB, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, nullptr, nullptr, "black_level_b", false },
+    { 29, "滤波阈值设置", kIdFilterThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, nullptr, nullptr, "filter_threshold", false },
+    { kNoRow, nullptr, kIdSensorSlave, kCodeControl, Encoding::Select, ""sv, 0, ""sv, nullptr, nullptr, "sensor_master", false },
+    { kNoRow, nullptr, kIdSensorMaster, kCodeControl, Encoding::Select, ""sv, 0, ""sv, nullptr, nullptr, "sensor_master", false },
+    { kNoRow, nullptr, kIdBurnIn, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "burn_in", false },
+    { kNoRow, nullptr, kIdParameterQuery, kCodeControl, Encoding::Query, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
+};
+// clang-format on
+
+// The catalogue entry of table row `row`, or null.
+constexpr const Parameter *parameterByRow(int row)
+{
+    for (const Parameter &p : kParameters) {
+        if (p.row == row && row != kNoRow)
+            return &p;
+    }
+    return nullptr;
+}
+
+// The first catalogue entry sending `id` (the frame-rate row for its id), or null.
+constexpr const Parameter *parameterById(quint16 id)
+{
+    for (const Parameter &p : kParameters) {
+        if (p.id == id && p.code != 0)
+            return &p;
+    }
+    return nullptr;
+}
+
+// Where a simulated camera keeps the value of `id`, or null.
+constexpr const char *storeName(quint16 id)
+{
+    const Parameter *p = parameterById(id);
+    return p ? p->storeName : nullptr;
+}
 
 // A command for `pack`: command code, parameter id and value buffer.
 struct CommandTriple {

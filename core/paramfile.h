@@ -5,9 +5,14 @@
 #ifndef TAVIX_PARAMFILE_H
 #define TAVIX_PARAMFILE_H
 
+#include "core/paramcatalogue.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+
+#include <array>
+#include <cstddef>
 
 namespace paramfile {
 
@@ -17,29 +22,32 @@ struct FileKey {
     int row;
 };
 
-// The twenty members in the order save inserts them and load reads them (rows 2 to 21).
-constexpr FileKey kKeys[] = {
-    { "SharpeningThreshold", 2 },
-    { "SharpenAmount", 3 },
-    { "R-colorBlack", 4 },
-    { "B-colorBlack", 5 }, // the Gb black level row
-    { "G-colorBlack", 6 }, // the Gr black level row
-    { "ExposureTime", 7 },
-    { "ExposureEnable", 8 },
-    { "Brightness", 9 },
-    { "Red-Gain", 10 },
-    { "Blue-Gain", 11 },
-    { "Green-redGain", 12 },
-    { "Green-blueGain", 13 },
-    { "GlobalGain", 14 },
-    { "Upside-downImage", 15 },
-    { "ReverseLeftAndRightImage", 16 },
-    { "SoberDebug1", 17 },
-    { "SoberDebug2", 18 },
-    { "SoberThreshold", 19 },
-    { "SoberMat", 20 },
-    { "SoberEnable", 21 },
-};
+namespace detail {
+    constexpr std::size_t fileKeyCount()
+    {
+        std::size_t n = 0;
+        for (const paramcat::Parameter &p : paramcat::kParameters)
+            n += p.fileKey ? 1 : 0;
+        return n;
+    }
+
+    constexpr std::array<FileKey, fileKeyCount()> fileKeys()
+    {
+        std::array<FileKey, fileKeyCount()> keys {};
+        std::size_t n = 0;
+        for (const paramcat::Parameter &p : paramcat::kParameters) {
+            if (p.fileKey)
+                keys[n++] = { p.fileKey, p.row };
+        }
+        return keys;
+    }
+} // namespace detail
+
+// The twenty members in the order save inserts them and load reads them (rows
+// 2 to 21; "B-colorBlack" is the Gb black level row, "G-colorBlack" the Gr one):
+// the catalogue's entries with a file key.
+constexpr std::array<FileKey, detail::fileKeyCount()> kKeys = detail::fileKeys();
+static_assert(kKeys.size() == 20, "a parameter file holds twenty members");
 
 // Remembered values by table row; a row that is absent counts as the empty text.
 using RowValues = QMap<int, QString>;

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const paramfile::LoadResult loaded = paramfile::parseParameterFile(bytes);
     if (loaded.error != paramfile::LoadResult::Error::None)
         return 0;
-    if (loaded.values.size() != 20)
+    if (loaded.values.size() != int(paramfile::kKeys.size()))
         std::abort();
     const paramfile::LoadResult again
         = paramfile::parseParameterFile(paramfile::buildParameterFile(loaded.values));

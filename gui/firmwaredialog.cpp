@@ -7,18 +7,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
-#include <QTimer>
-
-#include <algorithm>
 
 using namespace firmware;
 
@@ -31,25 +25,33 @@ constexpr int ConnectRetryPauseMs = 200;
 // How long a restart waits for the camera to close the old connection.
 constexpr int RestartCloseWaitMs = 2000;
 
-QString baseName(const QString &path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 } // namespace
 
 FirmWareDialog::FirmWareDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::FirmWareDialog)
     , tcpSocket(new QTcpSocket)
+    , session(new DownloadSession)
 {
     ui->setupUi(this);
     ui->progressBar->setValue(0);
     connect(tcpSocket.get(), &QTcpSocket::readyRead, this, &FirmWareDialog::read_data);
+    connect(tcpSocket.get(), &QTcpSocket::disconnected, this, [this] {
+        session->connectionClosed();
+        runSteps();
+    });
+    waitTimer.setSingleShot(true);
+    waitTimer.setTimerType(Qt::PreciseTimer);
+    connect(&waitTimer, &QTimer::timeout, this, [this] {
+        session->resume();
+        runSteps();
+    });
 }
 
 FirmWareDialog::~FirmWareDialog()
 {
+    // Nothing runs after this: no wait is pending, no reply is read.
+    waitTimer.stop();
     tcpSocket->disconnect(this);
     tcpSocket->abort();
 }
@@ -68,9 +70,11 @@ void FirmWareDialog::on_FileTypeComboBox_currentIndexChanged(QString arg1)
 
 void FirmWareDialog::on_NetWorkPushButton_clicked()
 {
-    if (refuseWhileSending())
+    if (session->refuseWhileSending()) {
+        runSteps();
         return;
-    connectToCamera();
+    }
+    connectToCamera(true);
 }
 
 void FirmWareDialog::on_LoadPushButton_clicked()
@@ -79,42 +83,38 @@ void FirmWareDialog::on_LoadPushButton_clicked()
         showBox(QMessageBox::Information, QString(), tr("open file first!!"));
         return;
     }
-    if (refuseWhileSending())
+    if (session->refuseWhileSending()) {
+        runSteps();
         return;
-    setProgress(0);
+    }
     setControlsEnabled({ ui->OpenfileButton, ui->FileTypeComboBox, ui->VisionComboBox, ui->listWidget,
                            ui->RestartPushButton, ui->encryptionButton },
         true);
-
-    const int r = loadNextFile();
-    if (r == 2) {
-        log(tr("ALL FILE IS LOAD SUCCESS!"));
-    } else if (r == 1) {
-        log(tr("THE FILE LOAD RIGHT,WORK BEGIN!"));
-        Handshake();
-    }
+    session->load();
+    runSteps();
 }
 
 void FirmWareDialog::on_RestartPushButton_clicked()
 {
-    if (refuseWhileSending())
+    if (session->refuseWhileSending()) {
+        runSteps();
         return;
-    sendBuffer = buildRestartFrame();
-    TcpSend();
-    log(tr("相机重启!!!"));
+    }
+    session->restart();
+    runSteps();
     // The camera closes the connection as it goes down. Connecting again
     // before that would reach the camera that is about to restart.
     if (tcpSocket->state() == QAbstractSocket::ConnectedState)
         tcpSocket->waitForDisconnected(RestartCloseWaitMs);
-    connectToCamera();
+    connectToCamera(false);
 }
 
 void FirmWareDialog::on_OpenfileButton_clicked()
 {
-    fileIndex = 0;
     fileCount = 0;
     fileList.clear();
-    fileName.clear();
+    syncQueue();
+    session->rewind();
 
     const int typeEntry = ui->FileTypeComboBox->currentIndex();
     const int versionEntry = ui->VisionComboBox->currentIndex();
@@ -128,9 +128,11 @@ void FirmWareDialog::on_OpenfileButton_clicked()
     } else {
         // The camera knows no type code for picture files.
         fileType = 0;
+        syncQueue();
         log(tr("No type code for this file type, no file queued!"));
         return;
     }
+    syncQueue();
 
     const QString caption = tr("文件选择");
     const QString folder = QDir::homePath();
@@ -150,7 +152,7 @@ void FirmWareDialog::on_OpenfileButton_clicked()
         }
     }
     rebuildQueueFromList();
-    fileName = baseName(fileList.value(0));
+    session->rewind();
 }
 
 void FirmWareDialog::on_listWidget_doubleClicked(QModelIndex index)
@@ -165,14 +167,9 @@ void FirmWareDialog::read_data()
     qDebug() << "read_data";
     QPointer<FirmWareDialog> self(this);
     do {
-        replyStream.append(tcpSocket->readAll());
-        while (auto frame = replyStream.takeFrame()) {
-            handleReply(*frame);
-            if (!self)
-                return;
-        }
-        if (const qint64 skipped = replyStream.takeSkipped())
-            qDebug() << "reply bytes skipped:" << skipped;
+        handleReply(tcpSocket->readAll());
+        if (!self)
+            return;
     } while (tcpSocket->bytesAvailable() > 0);
 }
 
@@ -182,23 +179,39 @@ void FirmWareDialog::read_ip(QString dip)
     qDebug() << "nIp>>" << dip;
 }
 
-// --- Transfer --------------------------------------------------------------
+// --- Connection and steps --------------------------------------------------
 
-void FirmWareDialog::connectToCamera()
+void FirmWareDialog::connectToCamera(bool reuseOpen)
 {
     qDebug() << "nip >>>>" << cameraIp;
     checkIp();
     qDebug() << "about ok";
 
-    // A fresh connection every time: after a restart the old one is dead.
+    // An open connection to this camera stays open: a download may be
+    // running on it, and closing it would leave the camera waiting.
+    if (reuseOpen && tcpSocket->state() == QAbstractSocket::ConnectedState
+        && tcpSocket->peerName() == cameraIp && tcpSocket->peerPort() == cameraPort) {
+        qDebug() << "connection kept";
+    } else if (!connectFresh()) {
+        log(tr("Network fail!!!"));
+        return;
+    }
+    ui->RestartPushButton->setEnabled(true);
+    log(tr("NOW is network success!"));
+    ui->NetWorkPushButton->setEnabled(true);
+}
+
+// A new connection replaces whatever the socket had (after a restart the old
+// one is dead). Blocks for up to ConnectTimeoutMs.
+bool FirmWareDialog::connectFresh()
+{
     if (tcpSocket->state() != QAbstractSocket::UnconnectedState) {
         tcpSocket->disconnectFromHost();
         if (tcpSocket->state() != QAbstractSocket::UnconnectedState)
             tcpSocket->waitForDisconnected(1000);
         tcpSocket->abort();
     }
-    replyStream.clear();
-    heldReplies.clear();
+    session->connectionReset();
 
     QElapsedTimer clock;
     clock.start();
@@ -216,14 +229,9 @@ void FirmWareDialog::connectToCamera()
         QThread::msleep(ConnectRetryPauseMs);
         tcpSocket->connectToHost(cameraIp, cameraPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     }
-    if (!connected) {
+    if (!connected)
         tcpSocket->abort();
-        log(tr("Network fail!!!"));
-        return;
-    }
-    ui->RestartPushButton->setEnabled(true);
-    log(tr("NOW is network success!"));
-    ui->NetWorkPushButton->setEnabled(true);
+    return connected;
 }
 
 void FirmWareDialog::checkIp()
@@ -232,228 +240,78 @@ void FirmWareDialog::checkIp()
         showBox(QMessageBox::Warning, tr("Warning"), tr("Now ip is NULL! Please check!"));
 }
 
+// Writes sendBuffer and flushes. -1 when the bytes could not be handed to an
+// open connection (not connected, refused by the socket, or the connection
+// broke while flushing), else 0.
 int FirmWareDialog::TcpSend()
 {
     qDebug() << "TcpSend";
     checkIp();
-    const qint64 written = tcpSocket->write(sendBuffer);
-    const bool flushed = tcpSocket->flush();
-    return written >= 0 && flushed ? 0 : -1;
-}
-
-void FirmWareDialog::Handshake()
-{
-    qDebug() << "Handshake";
-    const auto frame = buildHeaderFrame(quint8(fileType & 0xFF), imageSize, headerName(fileName));
-    if (!frame) {
-        // loadFile refuses such files, so nothing loaded can get here.
-        qDebug() << "no header frame for" << fileName << imageSize;
-        return;
-    }
-    sendBuffer = *frame;
-    TcpSend();
-}
-
-void FirmWareDialog::clearPieceBlock()
-{
-    pieces.clear();
-    pieceCount = 0;
-    pieceIndex = 0;
-    imageSize = 0;
-}
-
-int FirmWareDialog::loadNextFile()
-{
-    if (ui->listWidget->count() == 0) {
-        showBox(QMessageBox::Information, QString(), tr("open file first!!"));
+    if (tcpSocket->state() != QAbstractSocket::ConnectedState)
         return -1;
-    }
-    clearPieceBlock();
-    if (loadFile() == 10) {
-        log(tr("全部文件已经下载完成!"));
-        return 2;
-    }
-    return 1;
-}
-
-// Loads the queue entry fileIndex. A file that cannot be sent (unreadable,
-// empty, too large, a name the header frame cannot carry) is refused with a
-// line in the log view before anything about it is sent, and the next queued
-// file is tried instead.
-int FirmWareDialog::loadFile()
-{
-    for (; fileIndex < fileCount; ++fileIndex) {
-        const QString path = fileList.value(fileIndex);
-        qDebug() << "打开文件路径:" << path;
-        fileName = baseName(path);
-        qDebug() << "aa - >" << path;
-        const QFileInfo info(path);
-        qDebug() << "pcsfileInfo - >" << info;
-
-        const QByteArray name = headerName(fileName);
-        if (name.isEmpty() || name.size() > MaxNameBytes) {
-            log(tr("file name empty or longer than %1 bytes, skipped: %2").arg(MaxNameBytes).arg(path));
-            continue;
-        }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            qDebug() << "open boot file error";
-            log(tr("open boot file error! skipped: %1").arg(path));
-            continue;
-        }
-        const qint64 size = file.size();
-        ImageError error = ImageError::None;
-        auto image = readTransferImage(file, size, &error);
-        if (!image) {
-            switch (error) {
-            case ImageError::Empty:
-                qDebug() << "boot buffer error!";
-                showBox(QMessageBox::Information, QString(), tr("boot buffer error!"));
-                log(tr("boot buffer error! empty file skipped: %1").arg(path));
-                break;
-            case ImageError::TooLarge:
-                log(tr("file larger than %1 bytes, skipped: %2").arg(MaxFileSize).arg(path));
-                break;
-            default:
-                qDebug() << "open boot file error";
-                log(tr("open boot file error! skipped: %1").arg(path));
-                break;
-            }
-            continue;
-        }
-        pieces = std::move(image->pieces);
-        pieceCount = qint8(pieces.size());
-        pieceIndex = 0;
-        imageSize = image->imageSize;
-        return 1;
-    }
-    return 10;
-}
-
-void FirmWareDialog::sendPieces()
-{
-    sendingPieces = true;
-    if (!waitMs(2))
-        return;
-    while (pieceIndex < pieceCount) {
-        sendBuffer = pieces[size_t(pieceIndex)]; // exactly the piece's length
-        TcpSend();
-        setProgress(pieceIndex * 100 / pieceCount);
-        ++pieceIndex;
-        if (!waitMs(100))
-            return;
-    }
-    if (!waitMs(1000))
-        return;
-    sendBuffer = buildEndFrame();
-    TcpSend();
-    sendingPieces = false;
-
-    // Replies held back during the data phase are handled now, in order.
-    while (!heldReplies.isEmpty() && !sendingPieces)
-        handleReply(heldReplies.takeFirst());
+    const qint64 written = tcpSocket->write(sendBuffer);
+    tcpSocket->flush();
+    return written == sendBuffer.size() && tcpSocket->state() == QAbstractSocket::ConnectedState ? 0 : -1;
 }
 
 void FirmWareDialog::handleReply(const QByteArray &bytes)
 {
-    const auto reply = parseReply(bytes);
-    if (!reply) {
-        qDebug() << "reply dropped:" << bytes.toHex(' ');
-        return;
-    }
-    const QString keptName = fileName;
-
-    if (sendingPieces) {
-        switch (reply->status) {
-        case StatusSendData:
-            log(tr("status 4 ignored: the pieces are being sent"));
-            return;
-        case StatusReceived:
-        case StatusSendStart:
-        case StatusFailed:
-            qDebug() << "reply held until the pieces are sent, status" << reply->status;
-            heldReplies.append(bytes);
-            return;
-        default:
-            break;
-        }
-    }
-
-    switch (reply->status) {
-    case StatusReceived: {
-        ++fileIndex;
-        const int r = loadNextFile();
-        setProgress(100);
-        ui->RestartPushButton->setEnabled(true);
-        log(keptName + tr(" download complete!!!"));
-        if (r == 1) {
-            Handshake();
-        } else if (r == -1) {
-            log(tr("文件打开失败!!!"));
-        } else if (r == 2) {
-            log(tr("所有文件传输完成!!!"));
-            fileIndex = 0;
-        }
-        break;
-    }
-    case StatusSendStart:
-        sendBuffer = buildStartFrame(quint8(pieceIndex));
-        TcpSend();
-        break;
-    case StatusFailed: {
-        const int r = loadNextFile();
-        if (r == 1) {
-            if (retryCount > 5)
-                break;
-            ++retryCount;
-            setProgress(0);
-            log(tr("defeated once again!!!"));
-            log(keptName + tr(" download defaulted!!!"));
-            log(tr("重新传输当前文件!!!"));
-            Handshake();
-        } else if (r == -1) {
-            log(tr("文件打开失败!!!"));
-        } else if (r == 2) {
-            log(tr("文件完成!!!"));
-            setControlsEnabled(
-                { ui->NetWorkPushButton, ui->OpenfileButton, ui->FileTypeComboBox, ui->VisionComboBox,
-                    ui->listWidget, ui->RestartPushButton, ui->encryptionButton },
-                false);
-        }
-        break;
-    }
-    case StatusSendData:
-        if (pieceCount > 0)
-            setProgress(pieceIndex * 100 / pieceCount);
-        // The data phase runs from the event loop, not inside read_data: the
-        // socket does not announce new replies while its readyRead slot runs.
-        sendingPieces = true;
-        QTimer::singleShot(0, this, [this] { sendPieces(); });
-        break;
-    case StatusProgress:
-        if (reply->progress != 0)
-            setProgress(reply->progress);
-        break;
-    default:
-        break;
-    }
+    session->receive(bytes);
+    runSteps();
 }
 
-// Waits ms milliseconds while the event loop keeps running. Returns false when
-// the dialog was destroyed meanwhile (the caller must then touch nothing).
-bool FirmWareDialog::waitMs(int ms)
+void FirmWareDialog::runSteps()
 {
     QPointer<FirmWareDialog> self(this);
-    QElapsedTimer clock;
-    clock.start();
-    for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
-        QEventLoop loop;
-        QTimer::singleShot(int(std::min<qint64>(left, 100)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-        if (!self)
-            return false;
+    for (std::vector<Step> steps = session->takeSteps(); !steps.empty(); steps = session->takeSteps()) {
+        for (const Step &step : steps) {
+            bool transferStopped = false;
+            switch (step.kind) {
+            case Step::Kind::Send:
+                sendBuffer = step.bytes;
+                if (TcpSend() != 0 && self)
+                    transferStopped = session->writeFailed();
+                break;
+            case Step::Kind::Wait:
+                waitTimer.start(step.value);
+                break;
+            case Step::Kind::Progress:
+                setProgress(step.value);
+                break;
+            case Step::Kind::Log:
+                log(step.text);
+                break;
+            case Step::Kind::InfoBox:
+                showBox(QMessageBox::Information, QString(), step.text);
+                break;
+            case Step::Kind::Controls:
+                if (step.controls == ControlChange::FileReceived)
+                    ui->RestartPushButton->setEnabled(true);
+                else
+                    setControlsEnabled(
+                        { ui->NetWorkPushButton, ui->OpenfileButton, ui->FileTypeComboBox, ui->VisionComboBox,
+                            ui->listWidget, ui->RestartPushButton, ui->encryptionButton },
+                        false);
+                break;
+            case Step::Kind::Verdict:
+                qDebug() << "file" << step.file << "verdict" << int(step.verdict) << step.text << "re-sends"
+                         << step.resends;
+                break;
+            case Step::Kind::QueueEnd:
+                qDebug() << "queue ended" << int(step.outcome) << step.text;
+                break;
+            }
+            // A box may have run an event loop in which the dialog went away.
+            if (!self)
+                return;
+            // A failed write that stopped the transfer voids the rest of this batch.
+            if (transferStopped)
+                break;
+        }
     }
-    return true;
+    // A data phase that ended early (failed write, closed connection) leaves no wait behind.
+    if (!session->sendingPieces())
+        waitTimer.stop();
 }
 
 // --- Helpers ---------------------------------------------------------------
@@ -464,6 +322,15 @@ void FirmWareDialog::rebuildQueueFromList()
     for (int i = 0; i < ui->listWidget->count(); ++i)
         fileList << ui->listWidget->item(i)->text();
     fileCount = fileList.size();
+    syncQueue();
+}
+
+// The session sends what the queue holds; the list decides whether a load is
+// refused with "open file first!!".
+void FirmWareDialog::syncQueue()
+{
+    session->setQueue(fileList, quint8(fileType & 0xFF));
+    session->setFilesListed(ui->listWidget->count() > 0);
 }
 
 // Each message becomes a line of its own, as plain text (file names may hold '<').
@@ -487,16 +354,6 @@ void FirmWareDialog::setControlsEnabled(std::initializer_list<QWidget *> control
 void FirmWareDialog::setProgress(int value)
 {
     ui->progressBar->setValue(value);
-}
-
-// The waits of the data phase let buttons through; anything that would send
-// a frame into the middle of the pieces or reload them waits for its end.
-bool FirmWareDialog::refuseWhileSending()
-{
-    if (!sendingPieces)
-        return false;
-    log(tr("Pieces are being sent, please wait!!"));
-    return true;
 }
 
 void FirmWareDialog::showBox(QMessageBox::Icon icon, const QString &title, const QString &text)

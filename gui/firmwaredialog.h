@@ -1,6 +1,7 @@
 #ifndef TAVIX_FIRMWAREDIALOG_H
 #define TAVIX_FIRMWAREDIALOG_H
 
+#include "core/downloadsession.h"
 #include "core/transfer.h"
 
 #include <QByteArray>
@@ -9,11 +10,11 @@
 #include <QModelIndex>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <initializer_list>
 #include <memory>
-#include <vector>
 
 class QTcpSocket;
 
@@ -26,6 +27,8 @@ class FirmWareDialog;
 // camera's status replies drive each transfer: header frame, start frame, the
 // raw 4 MiB pieces of the file with its CRC-32, end frame, then success (next
 // file) or failure (the same file again, at most six times in the dialog's life).
+// The exchange itself is a firmware::DownloadSession; the dialog carries its
+// socket, its clock and what the operator sees.
 class FirmWareDialog : public QDialog {
     Q_OBJECT
 public:
@@ -55,49 +58,39 @@ private:
     friend class TestFirmwareDialog;
     friend class TestE2eFirmware;
 
-    void connectToCamera();
-    void Handshake();
+    // reuseOpen: an open connection to the camera is kept (the connect
+    // button); otherwise a fresh one replaces it (after a restart).
+    void connectToCamera(bool reuseOpen);
+    bool connectFresh();
     int TcpSend();
-    int loadFile();
-    int loadNextFile();
-    void sendPieces();
-    void handleReply(const QByteArray &bytes);
     void checkIp();
-    bool waitMs(int ms);
+    // Feeds reply bytes to the session and carries out what it answers.
+    void handleReply(const QByteArray &bytes);
+    // Carries out the session's steps in order until it has none left.
+    void runSteps();
 
-    void clearPieceBlock();
+    void syncQueue();
     void rebuildQueueFromList();
     void log(const QString &line);
     void setProgress(int value);
     void setControlsEnabled(std::initializer_list<QWidget *> controls, bool enabled);
-    bool refuseWhileSending();
     void showBox(QMessageBox::Icon icon, const QString &title, const QString &text);
 
     QStringList fileList;
-    QString fileName;
-    qint32 fileIndex = 0;
     qint32 fileCount = 0;
     qint32 fileType = 0;
-    std::vector<QByteArray> pieces; // the piece table, at most firmware::MaxPieces entries
-    qint8 pieceCount = 0;
-    qint8 pieceIndex = 0;
-    qint64 imageSize = 0;
     std::unique_ptr<Ui::FirmWareDialog> ui;
     std::unique_ptr<QTcpSocket> tcpSocket;
-    QByteArray sendBuffer;
-    qint8 retryCount = 0;
+    QByteArray sendBuffer; // the bytes last handed to the socket
     QString cameraIp;
-
-    // Replies arrive as a byte stream: whole frames are taken in order, an
-    // incomplete one waits for the next read.
-    firmware::FrameStream replyStream;
-    // True while the pieces and the end frame are being sent; the waits in
-    // between process events, so replies and buttons arrive in the middle.
-    bool sendingPieces = false;
-    // Replies that would change the transfer, held back while the pieces are sent.
-    QList<QByteArray> heldReplies;
     quint16 cameraPort = firmware::CameraPort;
     FileDialogHook fileDialogHook;
+
+    // The download itself: frames, pieces, re-sends and texts. The dialog
+    // owns the socket and the clock: waitTimer runs the waits the session asks
+    // for between the pieces, so replies and buttons arrive in between.
+    std::unique_ptr<firmware::DownloadSession> session;
+    QTimer waitTimer;
 };
 
 #endif

@@ -1,7 +1,10 @@
 #include "gui/mainwindow.h"
 
 #include "camera/workthread.h"
+#include "gui/cameralistpanel.h"
 #include "gui/firmwaredialog.h"
+#include "gui/parameterpanel.h"
+#include "gui/pictureview.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -11,7 +14,6 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QTimerEvent>
-#include <QUdpSocket>
 #include <QUrl>
 
 // The compiled-in pictures live in the core library; register them before the
@@ -46,20 +48,44 @@ MainWindow::~MainWindow()
     // it before anything it uses goes away, whatever state the camera is in.
     worker->shutdown();
     firmwareDialog.reset();
+    parameters.reset(); // its command channel reads the camera list's target record
+    cameraList.reset();
+    picture.reset();
     ui.reset();
     delete worker;
 }
 
 int MainWindow::initApp()
 {
-    camIndex = 0;
+    // The panels call the worker; creating it does nothing else.
+    worker = new WorkThread;
 
-    ui->comboBox->setCurrentIndex(0);
-    ui->tabWidget->hide();
-    edited = false;
+    CameraListPanel::Widgets list;
+    list.window = this;
+    list.list = ui->listWidget;
+    list.name = ui->NamelineEdit;
+    list.ip = ui->IPlineEdit;
+    list.mac = ui->MaclineEdit;
+    list.rate = ui->ZLlineEdit;
+    list.total = ui->ZZlineEdit;
+    list.cameraActions = { ui->InitOpenAct, ui->actStop, ui->actStart, ui->actClose };
+    list.modeActions = { ui->actModeauto, ui->actIOmode, ui->actModeSoft, ui->actSoft };
+    cameraList = std::make_unique<CameraListPanel>(list, *worker); // camera 0 selected
 
-    ui->Saveaction->setEnabled(false);
-    ui->SaveAsaction->setEnabled(false);
+    ParameterPanel::Widgets params;
+    params.window = this;
+    params.tabs = ui->tabWidget;
+    params.table = ui->tableWidget;
+    params.sensorMode = ui->comboBox;
+    params.burnIn = ui->a022SetBox;
+    params.save = ui->Saveaction;
+    params.saveAs = ui->SaveAsaction;
+    // Selects the first sensor mode, hides the tabs, clears the edited flag and
+    // disables Save and Save as.
+    parameters = std::make_unique<ParameterPanel>(params, *worker, *cameraList);
+
+    picture = std::make_unique<PictureView>(this, ui->label);
+
     ui->Verticalaction->setEnabled(false);
     ui->Renderingaction->setEnabled(false);
     ui->FullScreen->setEnabled(false);
@@ -69,7 +95,6 @@ int MainWindow::initApp()
     ui->PictureLayout->setEnabled(false);
 
     // Emitted on the worker's thread, so every frame arrives here as a queued call.
-    worker = new WorkThread;
     connect(worker, &WorkThread::sig_GetOneFrame, this, &MainWindow::slotGetOneFrame);
 
     firmwareDialog = std::make_unique<FirmWareDialog>();
@@ -79,15 +104,18 @@ int MainWindow::initApp()
     worker->EnumCamras();
 
     // The firmware dialog's default target is camera 0, whichever is selected later.
-    emit giveIpForfir(worker->getCamIp(camIndex));
+    emit giveIpForfir(worker->getCamIp(camIndex()));
 
-    if (fillCameraList() == 1)
+    if (cameraList->fillCameraList() == 1)
         qDebug() << "CameraList Init!";
 
-    frameCount = 0;
-    frameTotal = 0;
     timerId = startTimer(1000);
     return 1;
+}
+
+int MainWindow::camIndex() const
+{
+    return cameraList->camIndex();
 }
 
 void MainWindow::timerEvent(QTimerEvent *event)
@@ -96,64 +124,82 @@ void MainWindow::timerEvent(QTimerEvent *event)
         QMainWindow::timerEvent(event);
         return;
     }
-    rateText = QString::number(frameCount);
-    frameCount = 0;
-    ui->ZLlineEdit->clear();
-    ui->ZLlineEdit->setText(rateText);
-    totalText = QString::number(frameTotal);
-    ui->ZZlineEdit->setText(totalText);
+    cameraList->showFrameCounts(picture->takeFrameCount(), picture->frameTotal());
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event); // the picture is the window's only painting
+    picture->paint();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    worker->CloseCamras(camIndex);
+    worker->CloseCamras(camIndex());
     QApplication::quit();
     event->accept();
+}
+
+void MainWindow::slotGetOneFrame(QImage img)
+{
+    picture->slotGetOneFrame(img);
+}
+
+void MainWindow::on_listWidget_currentItemChanged(QListWidgetItem *current, QListWidgetItem *previous)
+{
+    Q_UNUSED(previous);
+    cameraList->selectCurrent(current);
+}
+
+void MainWindow::on_listWidget_customContextMenuRequested(const QPoint &pos)
+{
+    Q_UNUSED(pos); // the menu opens at the mouse cursor
+    cameraList->showContextMenu();
 }
 
 void MainWindow::on_InitOpenAct_triggered()
 {
     worker->start();
-    if (ui->listWidget->count() == 0)
+    if (cameraList->isEmpty())
         return;
-    if (initCameraSetView() == 1)
+    if (parameters->initCameraSetView() == 1)
         qDebug() << "CameraSetView Init!";
-    ui->tabWidget->show();
+    parameters->showTabs();
 }
 
 void MainWindow::on_actStop_triggered()
 {
-    worker->Stop(camIndex);
+    worker->Stop(camIndex());
 }
 
 void MainWindow::on_actStart_triggered()
 {
-    worker->startCamras(camIndex);
+    worker->startCamras(camIndex());
 }
 
 void MainWindow::on_actClose_triggered()
 {
-    worker->CloseCamras(camIndex);
+    worker->CloseCamras(camIndex());
 }
 
 void MainWindow::on_actModeauto_triggered()
 {
-    worker->modeauto(camIndex);
+    worker->modeauto(camIndex());
 }
 
 void MainWindow::on_actIOmode_triggered()
 {
-    worker->modeio(camIndex);
+    worker->modeio(camIndex());
 }
 
 void MainWindow::on_actModeSoft_triggered()
 {
-    worker->modesoft(camIndex);
+    worker->modesoft(camIndex());
 }
 
 void MainWindow::on_actSoft_triggered()
 {
-    worker->softoneimg(camIndex);
+    worker->softoneimg(camIndex());
 }
 
 void MainWindow::on_FirmwareUpdateaction_triggered()
@@ -163,17 +209,52 @@ void MainWindow::on_FirmwareUpdateaction_triggered()
 
 void MainWindow::on_Escaction_triggered()
 {
-    worker->CloseCamras(camIndex);
+    worker->CloseCamras(camIndex());
     QApplication::quit();
 }
 
 void MainWindow::on_actionD_triggered() { }
 
+void MainWindow::on_newFileaction_triggered()
+{
+    parameters->openParameterFile();
+}
+
+void MainWindow::on_Saveaction_triggered()
+{
+    parameters->saveParameterFile();
+}
+
+void MainWindow::on_rate1action_triggered()
+{
+    parameters->sendFrameRate(30);
+}
+
+void MainWindow::on_rate2action_triggered()
+{
+    parameters->sendFrameRate(60);
+}
+
 void MainWindow::on_FullScreen_triggered() { }
+
+void MainWindow::on_saveOneImageAct_triggered()
+{
+    picture->saveOneImage();
+}
 
 void MainWindow::on_HelpFileaction_triggered()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/Tavix.pdf")));
 }
 
+void MainWindow::on_sc4210Button_clicked()
+{
+    parameters->sendSensorMode();
+}
+
 void MainWindow::on_actionA_triggered() { }
+
+void MainWindow::on_a022SetBtn_clicked()
+{
+    parameters->sendBurnIn();
+}

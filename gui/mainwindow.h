@@ -1,39 +1,34 @@
 #ifndef TAVIX_MAINWINDOW_H
 #define TAVIX_MAINWINDOW_H
 
-#include "core/cameracode.h"
-#include "core/cmdframe.h"
-
-#include <QByteArray>
 #include <QImage>
 #include <QMainWindow>
-#include <QRect>
 #include <QString>
 
-#include <array>
-#include <cstdint>
 #include <memory>
 
+class CameraListPanel;
 class FirmWareDialog;
+class ParameterPanel;
+class PictureView;
 class QListWidgetItem;
-class QUdpSocket;
 class WorkThread;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The program's one window: camera list and information, live picture,
-// parameter tabs, and the actions that drive the acquisition worker.
+// The program's one window. It owns the form, the acquisition worker, the
+// firmware dialog and the panels that run the form's parts: the camera list
+// (CameraListPanel), the parameter tabs with the command channel
+// (ParameterPanel) and the live picture (PictureView). The slots the form
+// connects by name forward to them; the camera actions call the worker.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
-
-    // Number of remembered parameter texts: rows 2 to 24 of the property table.
-    static constexpr int RememberedCount = 23;
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -55,12 +50,9 @@ private slots:
     void on_actIOmode_triggered();
     void on_actModeSoft_triggered();
     void on_actSoft_triggered();
-    void slotSetBtnClicked();
     void on_FirmwareUpdateaction_triggered();
     void on_Escaction_triggered();
     void on_actionD_triggered();
-    void read_data();
-    void pack(std::uint8_t cmd, std::uint16_t id, QByteArray buff = QByteArray());
     void on_newFileaction_triggered();
     void on_Saveaction_triggered();
     void on_rate1action_triggered();
@@ -76,38 +68,16 @@ private:
     friend struct MainWindowProbe; // test access
 
     int initApp();
-    int fillCameraList();
-    // Builds the property table and sends the parameter query; returns 1 when done.
-    int initCameraSetView();
-    void initUdp();
-    void unpack(const QByteArray &datagram);
-    void onWriteReply(const ::CmdFrame &frame);
-    void onControlReply(const ::CmdFrame &frame);
-    // Camera record behind a row of the camera list, -1 for no row.
-    int recordOfRow(int row) const;
-    // The picture label's area in this window's coordinates.
-    QRect pictureArea() const;
+    // The selected camera's record index, for the worker's calls.
+    int camIndex() const;
 
     std::unique_ptr<Ui::MainWindow> ui;
-    int camIndex = 0;
     WorkThread *worker = nullptr;
-    QImage frameImage;
-    QString selectedCamIp;
     std::unique_ptr<FirmWareDialog> firmwareDialog;
+    std::unique_ptr<CameraListPanel> cameraList;
+    std::unique_ptr<ParameterPanel> parameters;
+    std::unique_ptr<PictureView> picture;
     int timerId = 0;
-    int frameCount = 0;
-    int frameTotal = 0;
-    QString rateText;
-    QString totalText;
-    CameraCodeRecord CameraCode;
-    ::CmdFrame CmdFrame;
-    std::array<QString, RememberedCount> rememberedValues; // index: table row - 2
-    bool edited = false;
-
-    // The command socket, created when the parameter view is first built.
-    std::unique_ptr<QUdpSocket> udpSocket;
-    // Cache key of the frame last handed to the picture label; 0 for none.
-    qint64 shownFrameKey = 0;
 };
 
 #endif

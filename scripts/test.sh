@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds Tavix, the simulated camera SDK, the tests and the benchmarks in
-# build/, gives each fuzz target a short run of fixed inputs (the same on every
+# Checks the source layout (scripts/check_layout.sh), builds Tavix, the
+# simulated camera SDK, the tests and the benchmarks in build/, gives each fuzz target a short run of fixed inputs (the same on every
 # run of the same build; TAVIX_FUZZ_RUNS, default 200000 each), then runs every test.
 # Exploratory fuzzing with fresh inputs is scripts/fuzz.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+scripts/check_layout.sh
 
 scripts/deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_WERROR=ON

@@ -1,5 +1,6 @@
 #include "sim/cmdresponder.h"
 
+#include "core/cameracode.h"
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
 
@@ -20,68 +21,34 @@ namespace linksim {
 
 namespace {
 
-    struct IdName {
-        quint16 id;
-        const char *name;
-    };
+    using namespace paramcat;
 
-    // Where each parameter id lives in the camera's store. The picture reads the
-    // names of param::; the others are kept for the parameter report and tests.
-    constexpr IdName kIdNames[] = {
-        { 0xA001, param::frameRate },
-        { 0xA002, param::exposureTime },
-        { 0xA003, "exposure_enable" },
-        { 0xA004, param::brightness },
-        { 0xA005, param::gainRed },
-        { 0xA006, param::gainBlue },
-        { 0xA007, param::gainGreenRed },
-        { 0xA008, param::gainGreenBlue },
-        { 0xA009, param::gainGlobal },
-        { 0xA00B, "sharpen_threshold" },
-        { 0xA00C, "sharpen_strength" },
-        { 0xA00D, "black_level_r" },
-        { 0xA00E, "black_level_gb" },
-        { 0xA00F, "black_level_gr" },
-        { 0xA010, param::flipVertical },
-        { 0xA011, param::flipHorizontal },
-        { 0xA012, "sobel_debug1" },
-        { 0xA013, "sobel_debug2" },
-        { 0xA014, "sobel_threshold" },
-        { 0xA015, "sobel_kernel" },
-        { 0xA016, "sobel_enable" },
-        { 0xA019, "register_print_address" },
-        { 0xA01B, param::streamOn }, // 0: streaming stopped
-        { 0xA01C, "capture_vdma" },
-        { 0xA01D, param::sensorOn }, // 0: sensor off
-        { 0xA020, "black_level_b" },
-        { 0xA021, "filter_threshold" },
-        { 0xA022, "burn_in" },
-    };
-    constexpr char kSensorMaster[] = "sensor_master"; // 0xA01E sets 0 (slave), 0xA01F sets 1
     constexpr char kModel[] = "linksim";
+    constexpr quint32 kMinFrameRate = 1;
+    constexpr quint32 kMaxFrameRate = 240;
 
     int signedValue(quint16 id, quint32 raw)
     {
         // The 16-bit brightness travels as two's complement; the rest are unsigned.
-        return id == 0xA004 ? int(qint16(quint16(raw))) : int(raw);
+        return id == kIdBrightness ? int(qint16(quint16(raw))) : int(raw);
     }
 
     // Applies one write or switch to the store; false when the camera refuses it.
     bool apply(ParameterStore &store, quint16 id, const QByteArray &buffer)
     {
-        const std::optional<quint32> raw = paramcat::decodeValue(id, buffer);
+        const std::optional<quint32> raw = decodeValue(id, buffer);
         if (!raw)
             return false;
-        if (id == 0xA01E || id == 0xA01F) {
-            store.setValue(QString::fromLatin1(kSensorMaster), id == 0xA01F ? 1 : 0);
+        if (id == kIdSensorSlave || id == kIdSensorMaster) { // one store value: 1 master, 0 slave
+            store.setValue(QString::fromLatin1(storeName(id)), id == kIdSensorMaster ? 1 : 0);
             return true;
         }
-        if (id == 0xA01A) { // register address in the high half, value in the low half
+        if (id == kIdSetRegister) { // register address in the high half, value in the low half
             store.setValue(QStringLiteral("register_%1").arg(*raw >> 16, 4, 16, QLatin1Char('0')),
                 qint64(*raw & 0xFFFF));
             return true;
         }
-        if (id == 0xA001 && (*raw < 1 || *raw > 240))
+        if (id == kIdFrameRate && (*raw < kMinFrameRate || *raw > kMaxFrameRate))
             return false;
         const char *name = CmdResponder::parameterName(id);
         if (!name)
@@ -113,24 +80,17 @@ CmdResponder::~CmdResponder()
 
 const char *CmdResponder::parameterName(quint16 id)
 {
-    for (const IdName &entry : kIdNames) {
-        if (entry.id == id)
-            return entry.name;
-    }
-    return nullptr;
+    return paramcat::storeName(id);
 }
 
 QByteArray CmdResponder::report() const
 {
     QJsonObject object;
-    object.insert(
-        QStringLiteral("A001_rate"), double(m_store.value(QString::fromLatin1(param::frameRate), 0)));
-    object.insert(QStringLiteral("A002_baoguang_time"),
-        double(m_store.value(QString::fromLatin1(param::exposureTime), 0)));
-    object.insert(
-        QStringLiteral("A00B_ruihua_fazhi"), double(m_store.value(QStringLiteral("sharpen_threshold"), 0)));
-    object.insert(
-        QStringLiteral("A00C_ruihua_qiangdu"), double(m_store.value(QStringLiteral("sharpen_strength"), 0)));
+    for (const paramcat::Parameter &p : paramcat::kParameters) {
+        if (p.reportKey && p.storeName)
+            object.insert(
+                QLatin1String(p.reportKey), double(m_store.value(QString::fromLatin1(p.storeName), 0)));
+    }
     object.insert(QStringLiteral("model"), QString::fromLatin1(kModel));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -152,7 +112,8 @@ QList<QByteArray> CmdResponder::respond(const QByteArray &datagram)
     if (frame->cmd == kCmdControl) {
         if (frame->id == kIdQuery)
             return { buildFrame(kDirReply, kCmdControl, kIdQuery, {}, report()) };
-        const bool known = (frame->id >= 0xA01B && frame->id <= 0xA01F) || frame->id == 0xA022;
+        const paramcat::Parameter *parameter = paramcat::parameterById(frame->id);
+        const bool known = parameter && parameter->code == kCmdControl;
         const bool ok = known && apply(m_store, frame->id, frame->data);
         return { buildFrame(kDirReply, kCmdControl, frame->id, {}, QByteArray(1, ok ? '\x01' : '\x00')) };
     }
@@ -165,12 +126,11 @@ bool CmdResponder::start()
     if (m_thread.joinable())
         return true;
     const quint32 ip = m_address();
-    char ipText[INET_ADDRSTRLEN] = {};
+    const QByteArray ipText = ipv4Text(ip).toLatin1();
     const in_addr inAddr { htonl(ip) };
-    inet_ntop(AF_INET, &inAddr, ipText, sizeof ipText);
 
     auto fail = [&](const char *what) {
-        std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText,
+        std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText.constData(),
             unsigned(cmdproto::kPort), what, std::strerror(errno));
         closeFd(m_socket);
         closeFd(m_wakeRead);

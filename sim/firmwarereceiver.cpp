@@ -1,5 +1,6 @@
 #include "sim/firmwarereceiver.h"
 
+#include "core/cameracode.h"
 #include "core/transfer.h"
 #include "sim/simcamera.h"
 
@@ -27,15 +28,6 @@ namespace linksim {
 namespace {
 
     using Clock = std::chrono::steady_clock;
-
-    QString dotted(quint32 ip)
-    {
-        return QStringLiteral("%1.%2.%3.%4")
-            .arg(ip >> 24)
-            .arg((ip >> 16) & 0xFF)
-            .arg((ip >> 8) & 0xFF)
-            .arg(ip & 0xFF);
-    }
 
     int envInt(const char *name, int fallback, int max)
     {
@@ -105,7 +97,7 @@ FirmwareSettings FirmwareSettings::fromEnvironment()
 
 QString FirmwareSettings::folderFor(quint32 ip) const
 {
-    return baseFolder + QLatin1Char('/') + dotted(ip);
+    return baseFolder + QLatin1Char('/') + ipv4Text(ip);
 }
 
 // One connection: frames in control mode, raw image bytes in data mode.
@@ -301,7 +293,7 @@ bool FirmwareReceiver::start(
     }
     const int listener = openListener(address, listenPort);
     if (listener < 0) {
-        std::fprintf(stderr, "linksim: firmware: cannot listen at %s:%u: %s\n", qPrintable(dotted(address)),
+        std::fprintf(stderr, "linksim: firmware: cannot listen at %s:%u: %s\n", qPrintable(ipv4Text(address)),
             unsigned(listenPort), std::strerror(errno));
         return false;
     }
@@ -439,11 +431,8 @@ namespace {
     // A dotted address in 127.0.0.0/8, host order; 0 when it is none.
     quint32 loopbackAddress(const char *text)
     {
-        in_addr address {};
-        if (!text || ::inet_pton(AF_INET, text, &address) != 1)
-            return 0;
-        const quint32 ip = ntohl(address.s_addr);
-        return (ip >> 24) == 127 ? ip : 0;
+        const std::optional<quint32> ip = parseDottedIpv4(text, text ? std::strlen(text) : 0);
+        return ip && (*ip >> 24) == 127 ? *ip : 0;
     }
 
 } // namespace

@@ -4,6 +4,8 @@
 #ifndef TAVIX_SIM_PARAMSTORE_H
 #define TAVIX_SIM_PARAMSTORE_H
 
+#include "core/paramcatalogue.h"
+
 #include <QHash>
 #include <QString>
 
@@ -14,21 +16,31 @@
 namespace linksim {
 
 // Names of the parameters the picture generator reads, with their neutral
-// values. Other names may be stored freely (e.g. sensor registers). Plain
-// character constants keep the library free of globals that need constructing.
+// values: the store names of the parameter catalogue. Other names may be
+// stored freely (e.g. sensor registers). Plain character constants keep the
+// library free of globals that need constructing.
 namespace param {
-    constexpr char frameRate[] = "frame_rate"; // frames/s in free run, 1..240
-    constexpr char exposureTime[] = "exposure_time"; // microseconds; 10000 = neutral
-    constexpr char brightness[] = "brightness"; // added to every sample, -255..255
-    constexpr char gainGlobal[] = "gain_global"; // percent; 100 = x1
-    constexpr char gainRed[] = "gain_red"; // percent, colour cameras
-    constexpr char gainBlue[] = "gain_blue"; // percent, colour cameras
-    constexpr char gainGreenRed[] = "gain_green_red"; // percent; green uses the mean
-    constexpr char gainGreenBlue[] = "gain_green_blue"; // of the two green gains
-    constexpr char flipVertical[] = "flip_vertical"; // non-zero: upside down
-    constexpr char flipHorizontal[] = "flip_horizontal"; // non-zero: mirrored left to right
-    constexpr char sensorOn[] = "sensor_on"; // 0: the sensor is off, no frames
-    constexpr char streamOn[] = "stream_vdma"; // 0: streaming stopped, no frames
+    constexpr const char *frameRate
+        = paramcat::storeName(paramcat::kIdFrameRate); // frames/s in free run, 1..240
+    constexpr const char *exposureTime
+        = paramcat::storeName(paramcat::kIdExposureTime); // microseconds; 10000 = neutral
+    constexpr const char *brightness
+        = paramcat::storeName(paramcat::kIdBrightness); // added to every sample, -255..255
+    constexpr const char *gainGlobal = paramcat::storeName(paramcat::kIdGainGlobal); // percent; 100 = x1
+    constexpr const char *gainRed = paramcat::storeName(paramcat::kIdGainRed); // percent, colour cameras
+    constexpr const char *gainBlue = paramcat::storeName(paramcat::kIdGainBlue); // percent, colour cameras
+    constexpr const char *gainGreenRed
+        = paramcat::storeName(paramcat::kIdGainGreenRed); // percent; green uses the mean
+    constexpr const char *gainGreenBlue
+        = paramcat::storeName(paramcat::kIdGainGreenBlue); // of the two green gains
+    constexpr const char *flipVertical
+        = paramcat::storeName(paramcat::kIdFlipVertical); // non-zero: upside down
+    constexpr const char *flipHorizontal
+        = paramcat::storeName(paramcat::kIdFlipHorizontal); // non-zero: mirrored
+    constexpr const char *sensorOn
+        = paramcat::storeName(paramcat::kIdSensorSwitch); // 0: the sensor is off, no frames
+    constexpr const char *streamOn
+        = paramcat::storeName(paramcat::kIdStreamVdma); // 0: streaming stopped, no frames
 
     constexpr qint64 kNeutralExposure = 10000;
     constexpr qint64 kNeutralGain = 100;

@@ -8,16 +8,16 @@
 
 namespace linksim {
 
-SimCamera::SimCamera(const CameraSpec &spec)
-    : m_mac(spec.mac)
-    , m_width(spec.width)
-    , m_height(spec.height)
-    , m_bpp(spec.bytesPerPixel)
-    , m_name(spec.name.left(63))
-    , m_ip(spec.ip)
+SimCamera::SimCamera(const CameraSetup &setup)
+    : m_mac(setup.mac)
+    , m_width(setup.width)
+    , m_height(setup.height)
+    , m_bpp(setup.bytesPerPixel)
+    , m_name(setup.name.left(63))
+    , m_ip(setup.ip)
 {
     // Neutral picture parameters, so that a parameter report has values to show.
-    m_parameters.setValue(param::frameRate, spec.fps);
+    m_parameters.setValue(param::frameRate, setup.fps);
     m_parameters.setValue(param::exposureTime, param::kNeutralExposure);
     m_parameters.setValue(param::brightness, 0);
     for (const char *gain :

@@ -32,7 +32,7 @@ enum class CameraState { Closed = 0, Opened = 1, Streaming = 2 };
 
 class SimCamera {
 public:
-    explicit SimCamera(const CameraSpec &spec);
+    explicit SimCamera(const CameraSetup &setup);
     ~SimCamera();
     SimCamera(const SimCamera &) = delete;
     SimCamera &operator=(const SimCamera &) = delete;

@@ -43,42 +43,7 @@ namespace {
         reject(variable, *text, expected.constData(), QByteArray::number(target));
     }
 
-    QByteArray dotted(quint32 ip)
-    {
-        return QByteArray::number(ip >> 24) + '.' + QByteArray::number((ip >> 16) & 0xFF) + '.'
-            + QByteArray::number((ip >> 8) & 0xFF) + '.' + QByteArray::number(ip & 0xFF);
-    }
-
 } // namespace
-
-std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes)
-{
-    if (!text)
-        return std::nullopt;
-    quint32 address = 0;
-    int parts = 0;
-    std::size_t i = 0;
-    while (true) {
-        // One number: 1 to 3 digits, no leading zero unless it is "0".
-        const std::size_t start = i;
-        quint32 part = 0;
-        while (i < maxBytes && text[i] >= '0' && text[i] <= '9' && i - start < 3) {
-            part = part * 10 + quint32(text[i] - '0');
-            ++i;
-        }
-        const std::size_t digits = i - start;
-        if (digits == 0 || part > 255 || (digits > 1 && text[start] == '0'))
-            return std::nullopt;
-        address = (address << 8) | part;
-        ++parts;
-        const bool atEnd = i == maxBytes || text[i] == '\0';
-        if (parts == 4)
-            return atEnd ? std::optional<quint32>(address) : std::nullopt;
-        if (atEnd || text[i] != '.')
-            return std::nullopt;
-        ++i;
-    }
-}
 
 bool isCameraAddress(quint32 ip)
 {
@@ -121,7 +86,7 @@ SimConfig SimConfig::fromLookup(const Lookup &lookup)
             reject("LINKSIM_BASE_IP", *text,
                 "a dotted address in 127.0.0.0/8 leaving room for every camera (127.0.0.0, 127.0.0.1 "
                 "and 127.255.255.255 excluded)",
-                dotted(config.baseIp));
+                ipv4Text(config.baseIp).toLatin1());
     }
     return config;
 }
@@ -136,27 +101,27 @@ SimConfig SimConfig::fromEnvironment()
     });
 }
 
-std::vector<CameraSpec> SimConfig::cameras() const
+std::vector<CameraSetup> SimConfig::cameras() const
 {
-    std::vector<CameraSpec> specs;
+    std::vector<CameraSetup> setups;
     int monoCount = 0;
     int colorCount = 0;
     for (int i = 0; i < count; ++i) {
         const bool color = format == PixelFormat::Color || (format == PixelFormat::Alternate && i % 2 == 1);
         const int ordinal = color ? ++colorCount : ++monoCount;
-        CameraSpec spec;
-        spec.name = color ? "SimCam-Color" : "SimCam-Mono";
+        CameraSetup setup;
+        setup.name = color ? "SimCam-Color" : "SimCam-Mono";
         if (ordinal > 1)
-            spec.name += '-' + QByteArray::number(ordinal);
-        spec.ip = baseIp + quint32(i);
-        spec.mac = { 0x02, 0x54, 0x56, 0x00, 0x00, uchar(i + 1) };
-        spec.width = width;
-        spec.height = height;
-        spec.bytesPerPixel = color ? 3 : 1;
-        spec.fps = fps;
-        specs.push_back(spec);
+            setup.name += '-' + QByteArray::number(ordinal);
+        setup.ip = baseIp + quint32(i);
+        setup.mac = { 0x02, 0x54, 0x56, 0x00, 0x00, uchar(i + 1) };
+        setup.width = width;
+        setup.height = height;
+        setup.bytesPerPixel = color ? 3 : 1;
+        setup.fps = fps;
+        setups.push_back(setup);
     }
-    return specs;
+    return setups;
 }
 
 } // namespace linksim

@@ -1,7 +1,10 @@
 // Configuration of the simulated cameras: defaults, LINKSIM_* environment
-// variables, and the address rules shared by start-up and IB_CC_setCameraip.
+// variables, and the address rules shared by start-up and IB_CC_setCameraip (dotted
+// addresses are read by core's parseDottedIpv4).
 #ifndef TAVIX_SIM_SIMCONFIG_H
 #define TAVIX_SIM_SIMCONFIG_H
+
+#include "core/cameracode.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -15,7 +18,7 @@
 namespace linksim {
 
 // Everything that is fixed about one simulated camera when the SDK starts.
-struct CameraSpec {
+struct CameraSetup {
     QByteArray name; // at most 63 bytes
     quint32 ip = 0; // host order: 127.0.0.2 is 0x7F000002
     std::array<uchar, 6> mac {}; // first byte first
@@ -52,14 +55,8 @@ struct SimConfig {
     // Camera i: name "SimCam-Mono"/"SimCam-Color" (then "-2", "-3", ... for
     // further cameras of the same kind), address baseIp + i, MAC
     // 02:54:56:00:00:(i + 1).
-    std::vector<CameraSpec> cameras() const;
+    std::vector<CameraSetup> cameras() const;
 };
-
-// Parses dotted IPv4 text strictly: four decimal numbers 0..255 separated by
-// single dots, no sign, no blanks, no leading zeros ("0" itself is fine).
-// Reads at most `maxBytes` bytes and stops early at a NUL. Returns the
-// address in host order (first number in the top byte), or nothing.
-std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes);
 
 // True for an address a simulated camera may have: inside 127.0.0.0/8 but
 // not 127.0.0.0 (the network), 127.255.255.255 (broadcast) or 127.0.0.1

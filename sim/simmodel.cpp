@@ -36,8 +36,8 @@ void SimModel::init()
     if (m_built.load(std::memory_order_relaxed))
         return;
     const SimConfig config = SimConfig::fromEnvironment();
-    for (const CameraSpec &spec : config.cameras()) {
-        auto camera = std::make_unique<SimCamera>(spec);
+    for (const CameraSetup &setup : config.cameras()) {
+        auto camera = std::make_unique<SimCamera>(setup);
         if (config.network)
             attachTransports(*camera);
         m_cameras.push_back(std::move(camera));

@@ -1,19 +1,23 @@
-// Test access to the main window's private state.
+// Test access to the main window's private state, through the panels that hold it.
 #ifndef TAVIX_MAINWINDOWPROBE_H
 #define TAVIX_MAINWINDOWPROBE_H
 
+#include "gui/cameralistpanel.h"
+#include "gui/commandchannel.h"
 #include "gui/mainwindow.h"
+#include "gui/parameterpanel.h"
+#include "gui/pictureview.h"
 
 struct MainWindowProbe {
-    static int camIndex(const MainWindow &w) { return w.camIndex; }
-    static int frameCount(const MainWindow &w) { return w.frameCount; }
-    static int frameTotal(const MainWindow &w) { return w.frameTotal; }
+    static int camIndex(const MainWindow &w) { return w.cameraList->camIndex(); }
+    static int frameTotal(const MainWindow &w) { return w.picture->frameTotal(); }
     static int timerId(const MainWindow &w) { return w.timerId; }
-    static const QImage &frameImage(const MainWindow &w) { return w.frameImage; }
-    static const CameraCodeRecord &cameraCode(const MainWindow &w) { return w.CameraCode; }
+    static const QImage &frameImage(const MainWindow &w) { return w.picture->newestFrame(); }
+    static const CameraCodeRecord &cameraCode(const MainWindow &w) { return w.cameraList->cameraCode(); }
     static WorkThread *worker(const MainWindow &w) { return w.worker; }
-    static bool edited(const MainWindow &w) { return w.edited; }
-    static int fillCameraList(MainWindow &w) { return w.fillCameraList(); }
+    static bool edited(const MainWindow &w) { return w.parameters->edited(); }
+    static int fillCameraList(MainWindow &w) { return w.cameraList->fillCameraList(); }
+    static CommandChannel &commandChannel(MainWindow &w) { return w.parameters->commandChannel(); }
 };
 
 #endif

@@ -1,8 +1,8 @@
 // Firmware downloads end to end: the dialog against the simulated camera's
 // firmware receiver (from the simulated SDK library) at 127.0.0.42:7766.
-#include "gui/messagebox.h"
-#include "gui/firmwaredialog.h"
 #include "core/transfer.h"
+#include "gui/firmwaredialog.h"
+#include "gui/messagebox.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -160,8 +160,8 @@ void TestE2eFirmware::threeFilesArriveIntact()
     QVERIFY(readAll(camera.filePath("camera.cfg")) == config);
     for (const char *name : { "small.bin", "big.bin", "camera.cfg" })
         QVERIFY(logLines().contains(QLatin1String(name) + QLatin1String(" download complete!!!")));
-    QCOMPARE(dialog->fileIndex, 0);
-    QCOMPARE(dialog->retryCount, qint8(0));
+    QCOMPARE(dialog->session->fileIndex(), 0);
+    QCOMPARE(dialog->session->retryCount(), 0);
 }
 
 void TestE2eFirmware::rejectedFileIsSentAgain()
@@ -176,7 +176,7 @@ void TestE2eFirmware::rejectedFileIsSentAgain()
     QCOMPARE(lines.value(failed + 1), QStringLiteral("boot.bin download defaulted!!!"));
     QCOMPARE(lines.value(failed + 2), QString::fromUtf8("重新传输当前文件!!!"));
     QVERIFY(lines.indexOf("boot.bin download complete!!!") > failed);
-    QCOMPARE(dialog->retryCount, qint8(1));
+    QCOMPARE(dialog->session->retryCount(), 1);
     QVERIFY(readAll(QDir(cameraDir->path()).filePath("boot.bin")) == content);
 }
 

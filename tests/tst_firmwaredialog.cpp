@@ -1,9 +1,9 @@
 // The firmware download dialog on the offscreen platform: its queue, type
 // codes, refusals and its reactions to the camera's replies. A QTcpServer on
 // 127.0.0.1 (a free port) plays the camera and records what the dialog sends.
-#include "gui/messagebox.h"
-#include "gui/firmwaredialog.h"
 #include "core/transfer.h"
+#include "gui/firmwaredialog.h"
+#include "gui/messagebox.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -32,6 +32,7 @@ public:
     {
         server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
         connect(&server, &QTcpServer::newConnection, this, [this] {
+            ++connections;
             peer = server.nextPendingConnection();
             connect(peer, &QTcpSocket::readyRead, this, [this] {
                 received += peer->readAll();
@@ -58,6 +59,7 @@ public:
 
     QTcpServer server;
     QTcpSocket *peer = nullptr;
+    int connections = 0;
     QByteArray received;
     std::function<void()> onReceive; // runs after each read
 };
@@ -80,6 +82,7 @@ private slots:
     void earlyVerdictAndSecondStatus4InDataPhase();
     void resendAndRetryLimit();
     void unsendableFilesAreRefused();
+    void lostConnectionOrDialogEndsDownload();
 
 private:
     QString makeFile(const QString &name, const QByteArray &content);
@@ -162,14 +165,15 @@ void TestFirmwareDialog::queueDeduplicates()
     QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/b.bin" }));
 
     // A second selection queues old and new together, each path once, from the start.
-    dialog->fileIndex = 1;
+    dialog->session->setFileIndex(1);
     nextFiles = QStringList { "/x/c.bin", "/x/b.bin" };
     press("OpenfileButton");
     QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/b.bin", "/x/c.bin" }));
     QCOMPARE(list->count(), 3);
     QCOMPARE(dialog->fileCount, 3);
-    QCOMPARE(dialog->fileIndex, 0);
-    QCOMPARE(dialog->fileName, QStringLiteral("a.bin"));
+    QCOMPARE(dialog->session->fileIndex(), 0);
+    QCOMPARE(dialog->session->fileName(), QStringLiteral("a.bin"));
+    QCOMPARE(dialog->session->queue(), dialog->fileList);
 }
 
 void TestFirmwareDialog::cancelledDialogEmptiesQueue()
@@ -196,7 +200,7 @@ void TestFirmwareDialog::doubleClickRemovesEntry()
     auto *list = dialog->findChild<QListWidget *>(QStringLiteral("listWidget"));
     nextFiles = QStringList { "/x/a.bin", "/x/b.bin", "/x/c.bin" };
     press("OpenfileButton");
-    dialog->fileIndex = 2;
+    dialog->session->setFileIndex(2);
 
     const QRect rect = list->visualItemRect(list->item(1));
     // A real double-click: press and release, then the double-click event.
@@ -205,8 +209,9 @@ void TestFirmwareDialog::doubleClickRemovesEntry()
     QCOMPARE(list->count(), 2);
     QCOMPARE(dialog->fileList, (QStringList { "/x/a.bin", "/x/c.bin" }));
     QCOMPARE(dialog->fileCount, 2);
-    QCOMPARE(dialog->fileIndex, 2); // left as it was
-    QCOMPARE(dialog->fileName, QStringLiteral("a.bin"));
+    QCOMPARE(dialog->session->queue(), dialog->fileList);
+    QCOMPARE(dialog->session->fileIndex(), 2); // left as it was
+    QCOMPARE(dialog->session->fileName(), QStringLiteral("a.bin"));
 }
 
 void TestFirmwareDialog::typeCodes_data()
@@ -236,8 +241,12 @@ void TestFirmwareDialog::typeCodes()
         return;
     }
     press("LoadPushButton");
-    QCOMPARE(logLines(), QStringList { "THE FILE LOAD RIGHT,WORK BEGIN!" });
+    // Not connected: the header cannot be written, and the transfer says so.
+    QCOMPARE(logLines(),
+        (QStringList {
+            "THE FILE LOAD RIGHT,WORK BEGIN!", "Network write failed, the transfer is stopped!!!" }));
     QCOMPARE(dialog->sendBuffer, *buildHeaderFrame(quint8(code), 14, "a.bin"));
+    QVERIFY(!dialog->session->transferActive());
 }
 
 void TestFirmwareDialog::loadWithEmptyList()
@@ -287,9 +296,12 @@ void TestFirmwareDialog::downloadQueueAgainstCamera()
 
     QByteArray header = *buildHeaderFrame(0x11, a.size() + 4, "a.bin");
     QCOMPARE(camera.take(header.size()), header);
+    // Connect pressed during the transfer: the open connection stays.
+    press("NetWorkPushButton");
+    QCOMPARE(logLines().last(), QStringLiteral("NOW is network success!"));
     const QByteArray status2 = buildReplyFrame(StatusSendStart);
     camera.send(status2.left(3));
-    QTRY_COMPARE(dialog->replyStream.buffered(), qint64(3));
+    QTRY_COMPARE(dialog->session->bufferedReplyBytes(), qint64(3));
     camera.send(status2.mid(3));
     QCOMPARE(camera.take(11), buildStartFrame(0));
     camera.send(buildReplyFrame(StatusSendData));
@@ -297,13 +309,14 @@ void TestFirmwareDialog::downloadQueueAgainstCamera()
     appendBigEndian32(image, crc32Of(a));
     QCOMPARE(camera.take(image.size()), image);
     QCOMPARE(camera.take(10), buildEndFrame());
+    press("NetWorkPushButton"); // waiting for the verdict
 
     // Progress and verdict in one read: both are acted on.
     camera.send(buildReplyFrame(StatusProgress, 77) + buildReplyFrame(StatusReceived));
     header = *buildHeaderFrame(0x11, b.size() + 4, "b.bin");
     QCOMPARE(camera.take(header.size()), header);
     QVERIFY(logLines().contains("a.bin download complete!!!"));
-    QCOMPARE(dialog->fileIndex, 1);
+    QCOMPARE(dialog->session->fileIndex(), 1);
 
     camera.send(buildReplyFrame(StatusSendStart));
     QCOMPARE(camera.take(11), buildStartFrame(0));
@@ -314,9 +327,11 @@ void TestFirmwareDialog::downloadQueueAgainstCamera()
     QCOMPARE(logLines().mid(logLines().size() - 3),
         (QStringList { QString::fromUtf8("全部文件已经下载完成!"), "b.bin download complete!!!",
             QString::fromUtf8("所有文件传输完成!!!") }));
-    QCOMPARE(dialog->fileIndex, 0);
+    QCOMPARE(dialog->session->fileIndex(), 0);
     QCOMPARE(dialog->findChild<QProgressBar *>(QStringLiteral("progressBar"))->value(), 100);
     QVERIFY(boxes.isEmpty());
+    QCOMPARE(camera.connections, 1);
+    QCOMPARE(dialog->tcpSocket->state(), QAbstractSocket::ConnectedState);
 }
 
 // A camera that judges the file as soon as the data is in and repeats its
@@ -333,11 +348,15 @@ void TestFirmwareDialog::earlyVerdictAndSecondStatus4InDataPhase()
     QCOMPARE(
         camera.take(buildHeaderFrame(0x11, 104, "a.bin")->size()), *buildHeaderFrame(0x11, 104, "a.bin"));
 
+    // The data phase runs from the dialog's timer: no event loop of its own
+    // runs while the camera gets the pieces.
     bool midPhase = false;
+    int loopLevel = -1;
     camera.onReceive = [&] {
         if (midPhase || camera.received.size() < 104)
             return;
-        midPhase = dialog->sendingPieces;
+        midPhase = dialog->session->sendingPieces();
+        loopLevel = QThread::currentThread()->loopLevel();
         camera.send(buildReplyFrame(StatusSendData) + buildReplyFrame(StatusReceived));
         press("LoadPushButton"); // refused while sending
     };
@@ -346,12 +365,13 @@ void TestFirmwareDialog::earlyVerdictAndSecondStatus4InDataPhase()
     const QByteArray header = *buildHeaderFrame(0x11, 6, "b.bin");
     const QByteArray sent = camera.take(104 + 10 + header.size());
     QVERIFY(midPhase);
+    QCOMPARE(loopLevel, 0);
     QCOMPARE(sent.mid(104, 10), buildEndFrame());
     QCOMPARE(sent.mid(114), header);
     QVERIFY(logLines().contains("status 4 ignored: the pieces are being sent"));
     QVERIFY(logLines().contains("Pieces are being sent, please wait!!"));
-    QVERIFY(!dialog->sendingPieces);
-    QCOMPARE(dialog->fileIndex, 1);
+    QVERIFY(!dialog->session->sendingPieces());
+    QCOMPARE(dialog->session->fileIndex(), 1);
 }
 
 void TestFirmwareDialog::resendAndRetryLimit()
@@ -364,21 +384,14 @@ void TestFirmwareDialog::resendAndRetryLimit()
     const QByteArray header = *buildHeaderFrame(0x11, 14, "a.bin");
     QCOMPARE(camera.take(header.size()), header);
 
-    dialog->retryCount = 5;
+    // A rejection: the same file announced again, with its three lines. (The
+    // limit of six re-sends is the session's, tested there.)
     camera.send(buildReplyFrame(StatusFailed));
     QCOMPARE(camera.take(header.size()), header);
-    QCOMPARE(dialog->retryCount, qint8(6));
+    QCOMPARE(dialog->session->retryCount(), 1);
     QCOMPARE(logLines().mid(logLines().size() - 3),
         (QStringList { "defeated once again!!!", "a.bin download defaulted!!!",
             QString::fromUtf8("重新传输当前文件!!!") }));
-
-    // The seventh failure: nothing shown, nothing sent. The start frame asked
-    // for next is the first thing the camera gets.
-    const QStringList before = logLines();
-    camera.send(buildReplyFrame(StatusFailed) + buildReplyFrame(StatusSendStart));
-    QCOMPARE(camera.take(11), buildStartFrame(0));
-    QCOMPARE(logLines(), before);
-    QCOMPARE(dialog->retryCount, qint8(6));
 
     // A status 3 after the queue ran out disables everything but the load
     // button (and the check box). The load button enables them again, except
@@ -387,7 +400,7 @@ void TestFirmwareDialog::resendAndRetryLimit()
         = [this](const char *name) { return dialog->findChild<QWidget *>(QLatin1String(name))->isEnabled(); };
     const char *const loadEnables[] = { "OpenfileButton", "FileTypeComboBox", "VisionComboBox", "listWidget",
         "RestartPushButton", "encryptionButton" };
-    dialog->fileIndex = 1;
+    dialog->session->setFileIndex(1);
     dialog->handleReply(buildReplyFrame(StatusFailed));
     QCOMPARE(logLines().last(), QString::fromUtf8("文件完成!!!"));
     QVERIFY(!enabled("NetWorkPushButton"));
@@ -423,13 +436,14 @@ void TestFirmwareDialog::unsendableFilesAreRefused()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, QStringLiteral("boot buffer error!"));
     const QStringList lines = logLines();
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
     QVERIFY(lines[0].contains(empty) && lines[0].contains("boot buffer error!"));
     QVERIFY(lines[1].contains(missing) && lines[1].contains("open boot file error"));
     QVERIFY(lines[2].contains(longName));
     QVERIFY(lines[3].contains(large));
     QCOMPARE(lines[4], QStringLiteral("THE FILE LOAD RIGHT,WORK BEGIN!"));
-    QCOMPARE(dialog->fileIndex, 4);
+    QCOMPARE(lines[5], QStringLiteral("Network write failed, the transfer is stopped!!!")); // not connected
+    QCOMPARE(dialog->session->fileIndex(), 4);
     QCOMPARE(dialog->sendBuffer, *buildHeaderFrame(0x11, 8, "good.bin"));
 
     // Nothing left that can be sent: the queue ends, nothing is announced.
@@ -438,12 +452,46 @@ void TestFirmwareDialog::unsendableFilesAreRefused()
     dialog->handleReply(buildReplyFrame(StatusFailed));
     QVERIFY(logLines().contains(QString::fromUtf8("文件完成!!!")));
     QVERIFY(dialog->sendBuffer.isEmpty());
-    QCOMPARE(dialog->pieceCount, qint8(0));
+    QCOMPARE(dialog->session->pieceCount(), 0);
 
     // A data phase with nothing loaded sends just the end frame.
     dialog->handleReply(buildReplyFrame(StatusSendData));
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog->sendingPieces, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->session->sendingPieces(), 5000);
     QCOMPARE(dialog->sendBuffer, buildEndFrame());
+}
+
+// The camera drops the connection in the middle of the pieces: the transfer
+// ends with a line and no wait is left pending. Then the dialog goes away in
+// the middle of a second download: nothing of it runs on.
+void TestFirmwareDialog::lostConnectionOrDialogEndsDownload()
+{
+    FakeCamera camera;
+    connectDialog(camera);
+    nextFiles = QStringList { makeFile("a.bin", QByteArray(100, 'a')) };
+    press("OpenfileButton");
+    press("LoadPushButton");
+    const int headerSize = buildHeaderFrame(0x11, 104, "a.bin")->size();
+    QCOMPARE(camera.take(headerSize).size(), headerSize);
+    camera.send(buildReplyFrame(StatusSendData));
+    QCOMPARE(camera.take(104).size(), 104);
+    QVERIFY(dialog->session->sendingPieces());
+    camera.peer->abort();
+    QTRY_VERIFY(logLines().contains("Network connection closed, the transfer is stopped!!!"));
+    QVERIFY(!dialog->session->sendingPieces());
+    QVERIFY(!dialog->waitTimer.isActive());
+
+    // The connect button makes a new connection now that the old one is gone.
+    QTcpSocket *const oldPeer = camera.peer;
+    press("NetWorkPushButton");
+    QTRY_VERIFY(camera.peer != oldPeer);
+    press("LoadPushButton");
+    QCOMPARE(camera.take(headerSize).size(), headerSize);
+    camera.send(buildReplyFrame(StatusSendData));
+    QCOMPARE(camera.take(104).size(), 104);
+    QVERIFY(dialog->waitTimer.isActive());
+    dialog.reset();
+    QTRY_COMPARE(camera.peer->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY(camera.received.isEmpty());
 }
 
 QTEST_MAIN(TestFirmwareDialog)

@@ -316,7 +316,8 @@ void TestNetParamView::oneNotificationReadsEveryDatagram()
     toTool(reply(0xC2, 0xA001, QByteArray(1, '\x01')));
     toTool(QByteArray::fromHex("68020068C301"));
     toTool(reply(0xC3, 0xB101, R"({"A001_rate":45})"));
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "read_data", Qt::DirectConnection));
+    QVERIFY(QMetaObject::invokeMethod(
+        &MainWindowProbe::commandChannel(*window), "read_data", Qt::DirectConnection));
     QCOMPARE(cell(22), QStringLiteral("45"));
     const QStringList log = takeLog();
     QVERIFY(log.contains(QStringLiteral("set success:>40961")));

@@ -1,44 +1,56 @@
-// The GUI-thread end of the frame path: counting, showing and saving frames.
-#include "gui/mainwindow.h"
+#include "gui/pictureview.h"
 
 #include "gui/messagebox.h"
-#include "ui_mainwindow.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QLabel>
 #include <QPixmap>
 
-QRect MainWindow::pictureArea() const
+#include <utility>
+
+PictureView::PictureView(QWidget *window, QLabel *label, QObject *parent)
+    : QObject(parent)
+    , window(window)
+    , label(label)
 {
-    return QRect(ui->label->mapTo(this, QPoint(0, 0)), ui->label->size());
 }
 
-void MainWindow::slotGetOneFrame(QImage img)
+QRect PictureView::pictureArea() const
+{
+    return QRect(label->mapTo(window, QPoint(0, 0)), label->size());
+}
+
+void PictureView::slotGetOneFrame(const QImage &img)
 {
     ++frameCount;
-    ++frameTotal;
+    ++total;
     frameImage = img;
     // Only the picture changes; the rest of the window need not be painted again.
-    update(pictureArea());
+    window->update(pictureArea());
 }
 
-void MainWindow::paintEvent(QPaintEvent *event)
+int PictureView::takeFrameCount()
 {
-    Q_UNUSED(event);
+    return std::exchange(frameCount, 0);
+}
+
+void PictureView::paint()
+{
     if (frameImage.isNull())
         return;
     // Setting the label's pixmap schedules a paint of the label, and painting the
-    // label paints this window beneath it: hand the label each frame only once,
+    // label paints the window beneath it: hand the label each frame only once,
     // or every paint would schedule the next one.
     if (frameImage.cacheKey() == shownFrameKey)
         return;
-    ui->label->setScaledContents(true);
-    ui->label->setPixmap(QPixmap::fromImage(frameImage));
+    label->setScaledContents(true);
+    label->setPixmap(QPixmap::fromImage(frameImage));
     shownFrameKey = frameImage.cacheKey();
 }
 
-void MainWindow::on_saveOneImageAct_triggered()
+void PictureView::saveOneImage()
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss.zzz"));
     const QString folder = QDir::currentPath() + QStringLiteral("/CameraImage");

@@ -1,0 +1,232 @@
+#include "gui/parameterpanel.h"
+
+#include "camera/workthread.h"
+#include "core/paramcatalogue.h"
+#include "core/paramfile.h"
+#include "gui/cameralistpanel.h"
+#include "gui/commandchannel.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace {
+
+// Dynamic property of each Set button: the table row it belongs to.
+constexpr char kRowProperty[] = "_q_index";
+
+// The operator's texts belong to the main window's translation context.
+QString trWindow(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+void logLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        qDebug().noquote() << line;
+}
+
+// The value warnings of the property table: no parent window, Yes and No, Yes
+// as default; the answer does not matter.
+void showValueWarning(const paramcat::Warning &warning)
+{
+    msgbox::warning(nullptr, trWindow(warning.title), trWindow(warning.text),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+}
+
+QString fileCaption()
+{
+    return trWindow("Open File"); // the save dialog has this caption too
+}
+
+QString fileFilter()
+{
+    return trWindow("Text File(*.json)");
+}
+
+} // namespace
+
+ParameterPanel::ParameterPanel(
+    const Widgets &widgets, WorkThread &worker, CameraListPanel &cameras, QObject *parent)
+    : QObject(parent)
+    , form(widgets)
+    , worker(worker)
+    , cameras(cameras)
+    , channel(std::make_unique<CommandChannel>(cameras.cameraCode()))
+{
+    form.sensorMode->setCurrentIndex(0);
+    form.tabs->hide();
+    editedFlag = false;
+    form.save->setEnabled(false);
+    form.saveAs->setEnabled(false);
+    connect(channel.get(), &CommandChannel::reportValue, this, &ParameterPanel::showReportValue);
+}
+
+ParameterPanel::~ParameterPanel() = default;
+
+int ParameterPanel::initCameraSetView()
+{
+    QTableWidget *table = form.table;
+    table->setAlternatingRowColors(true);
+    const Qt::ItemFlags labelFlags = QTableWidgetItem().flags() & ~Qt::ItemIsEditable;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (QTableWidgetItem *label = table->item(row, 0))
+            label->setFlags(labelFlags);
+    }
+
+    channel->initUdp();
+
+    const int camIndex = cameras.camIndex();
+    selectedCamIp = worker.getCamIp(camIndex);
+    table->setItem(paramcat::kRowIp, 1, new QTableWidgetItem(selectedCamIp));
+    table->setItem(paramcat::kRowName, 1, new QTableWidgetItem(worker.getCamName(camIndex)));
+    for (int row = 2; row < paramcat::kRowCount; ++row)
+        table->setItem(row, 1, new QTableWidgetItem(QString()));
+
+    for (int row = 0; row < paramcat::kRowCount; ++row) {
+        auto *button = new QPushButton(trWindow("Set"));
+        button->setProperty(kRowProperty, row);
+        connect(button, &QPushButton::clicked, this, &ParameterPanel::slotSetBtnClicked);
+        table->setCellWidget(row, 2, button); // the table deletes an earlier button
+    }
+
+    const paramcat::CommandTriple query = paramcat::parameterQuery();
+    channel->pack(query.cmd, query.id, query.buffer);
+    return 1;
+}
+
+void ParameterPanel::showTabs()
+{
+    form.tabs->show();
+}
+
+void ParameterPanel::showReportValue(int row, const QString &text)
+{
+    form.table->setItem(row, 1, new QTableWidgetItem(text));
+}
+
+void ParameterPanel::slotSetBtnClicked()
+{
+    const QObject *button = sender();
+    if (!button) {
+        qDebug() << "Set: not called by a Set button";
+        return;
+    }
+    bool isRow = false;
+    const int row = button->property(kRowProperty).toInt(&isRow);
+    qDebug() << row;
+    if (!isRow || row < 0 || row >= paramcat::kRowCount)
+        return;
+
+    const QTableWidgetItem *cell = form.table->item(row, 1);
+    const QString text = cell ? cell->text() : QString();
+    const paramcat::RowEncoding encoding = paramcat::encodeRow(row, text);
+    logLines(encoding.logLines);
+    if (text.isEmpty()) {
+        showValueWarning(encoding.warning);
+        return;
+    }
+
+    using Kind = paramcat::RowEncoding::Kind;
+    switch (encoding.kind) {
+    case Kind::SetCameraIp:
+        worker.setCameraIp(cameras.camIndex(), encoding.text);
+        cameras.showCameraIp(encoding.text);
+        return;
+    case Kind::SetCameraName:
+        worker.setCameraName(cameras.camIndex(), encoding.text);
+        cameras.showCameraName(encoding.text);
+        return;
+    case Kind::NoRow:
+        return;
+    case Kind::Command:
+    case Kind::Rejected:
+        break;
+    }
+
+    // Accepted as an edit even when the value check below refuses it.
+    if (paramcat::rowIsRemembered(row))
+        rememberedValues[std::size_t(row - 2)] = text;
+    editedFlag = true;
+    form.save->setEnabled(true);
+    form.saveAs->setEnabled(true);
+
+    if (encoding.kind == Kind::Rejected) {
+        showValueWarning(encoding.warning);
+        return;
+    }
+    channel->pack(encoding.command.cmd, encoding.command.id, encoding.command.buffer);
+}
+
+void ParameterPanel::openParameterFile()
+{
+    const QString path = filedialog::getOpenFileName(form.window, fileCaption(), QString(), fileFilter());
+    if (path.isEmpty())
+        return;
+    const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
+    if (loaded.error != paramfile::LoadResult::Error::None) {
+        const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
+        msgbox::warning(form.window, trWindow(message.title), trWindow(message.text));
+        return;
+    }
+    for (const paramfile::FileKey &key : paramfile::kKeys) {
+        const QString text = loaded.values.value(key.row);
+        rememberedValues[std::size_t(key.row - 2)] = text;
+        form.table->setItem(key.row, 1, new QTableWidgetItem(text));
+    }
+}
+
+void ParameterPanel::saveParameterFile()
+{
+    if (!editedFlag) {
+        msgbox::warning(
+            form.window, trWindow(paramfile::kSaveRefused.title), trWindow(paramfile::kSaveRefused.text));
+        return;
+    }
+    const QString path = filedialog::getSaveFileName(form.window, fileCaption(), QString(), fileFilter());
+    if (path.isEmpty())
+        return;
+    paramfile::RowValues values;
+    for (const paramfile::FileKey &key : paramfile::kKeys)
+        values.insert(key.row, rememberedValues[std::size_t(key.row - 2)]);
+    switch (paramfile::saveParameterFile(path, values)) {
+    case paramfile::SaveResult::OpenFailed:
+        qDebug() << "file open error";
+        return;
+    case paramfile::SaveResult::WriteFailed:
+        qDebug() << "file open";
+        qWarning().noquote() << QStringLiteral("parameter file %1: not completely written").arg(path);
+        return;
+    case paramfile::SaveResult::Written:
+        qDebug() << "file open";
+        qDebug() << "write to file";
+        return;
+    }
+}
+
+void ParameterPanel::sendFrameRate(quint8 framesPerSecond)
+{
+    const paramcat::CommandTriple rate = paramcat::frameRateAction(framesPerSecond);
+    channel->pack(rate.cmd, rate.id, rate.buffer);
+}
+
+void ParameterPanel::sendSensorMode()
+{
+    QString logLine;
+    const paramcat::CommandTriple select = paramcat::sensorSelect(form.sensorMode->currentIndex(), &logLine);
+    channel->pack(select.cmd, select.id, select.buffer);
+    qDebug().noquote() << logLine;
+}
+
+void ParameterPanel::sendBurnIn()
+{
+    const paramcat::CommandTriple burnIn = paramcat::burnInSwitch(form.burnIn->currentIndex());
+    channel->pack(burnIn.cmd, burnIn.id, burnIn.buffer);
+}

@@ -1,0 +1,79 @@
+// The parameter panel: the parameter tabs, the property table with its Set buttons,
+// the remembered values and edited flag, parameter files, and the command channel.
+#ifndef TAVIX_PARAMETERPANEL_H
+#define TAVIX_PARAMETERPANEL_H
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class CameraListPanel;
+class CommandChannel;
+class QAction;
+class QComboBox;
+class QTabWidget;
+class QTableWidget;
+class QWidget;
+class WorkThread;
+
+// What a row sends is the catalogue's business (core/paramcatalogue.h) and the
+// file layout the parameter file's (core/paramfile.h): the panel reads its
+// widgets, calls those, and sends or shows the result.
+class ParameterPanel : public QObject {
+    Q_OBJECT
+
+public:
+    // The form's widgets this panel runs; the window keeps owning them.
+    struct Widgets {
+        QWidget *window = nullptr; // parent of the file dialogs and the file message boxes
+        QTabWidget *tabs = nullptr;
+        QTableWidget *table = nullptr;
+        QComboBox *sensorMode = nullptr; // SC4210 slave or master
+        QComboBox *burnIn = nullptr;
+        QAction *save = nullptr;
+        QAction *saveAs = nullptr;
+    };
+
+    // Number of remembered parameter texts: rows 2 to 24 of the property table.
+    static constexpr int RememberedCount = 23;
+
+    // Selects the first sensor mode, hides the tabs and leaves Save refused.
+    ParameterPanel(
+        const Widgets &widgets, WorkThread &worker, CameraListPanel &cameras, QObject *parent = nullptr);
+    ~ParameterPanel() override;
+
+    // Builds the property table for the selected camera and sends the parameter
+    // query; returns 1 when done.
+    int initCameraSetView();
+    void showTabs();
+    // True once a Set of rows 2 to 29 got past the empty-value check.
+    bool edited() const { return editedFlag; }
+    CommandChannel &commandChannel() { return *channel; }
+
+    // Parameter files: load into the table, save the remembered values.
+    void openParameterFile();
+    void saveParameterFile();
+    // The frame-rate actions, the SC4210 sensor mode and the burn-in switch.
+    void sendFrameRate(quint8 framesPerSecond);
+    void sendSensorMode();
+    void sendBurnIn();
+
+public slots:
+    // The Set button of a row: checks the value, remembers it and sends it.
+    void slotSetBtnClicked();
+
+private:
+    void showReportValue(int row, const QString &text);
+
+    Widgets form;
+    WorkThread &worker;
+    CameraListPanel &cameras;
+    std::unique_ptr<CommandChannel> channel;
+    QString selectedCamIp;
+    std::array<QString, RememberedCount> rememberedValues; // index: table row - 2
+    bool editedFlag = false;
+};
+
+#endif
