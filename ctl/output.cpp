@@ -1,6 +1,6 @@
 #include "ctl/output.h"
 
-#include "core/cmdframe.h"
+#include "core/paramcatalogue.h"
 #include "ctl/paramnames.h"
 
 #include <cjson/cJSON.h>
@@ -76,14 +76,21 @@ std::optional<Report> parseReport(const QByteArray &payload)
         cJSON_ParseWithLength(payload.constData(), size_t(payload.size())));
     if (!root || !cJSON_IsObject(root.get()))
         return std::nullopt;
+    // Frame rate, exposure time, sharpening threshold and strength, in this order.
+    constexpr quint16 kShown[] = { paramcat::kIdFrameRate, paramcat::kIdExposureTime,
+        paramcat::kIdSharpenThreshold, paramcat::kIdSharpenStrength };
     Report report;
-    for (const cmdproto::ReportKey &key : cmdproto::kReportKeys)
-        report.known.append({ rowName(key.row), std::nullopt });
+    QList<QLatin1String> keys;
+    for (quint16 id : kShown) {
+        const paramcat::Parameter *parameter = paramcat::parameterById(id);
+        report.known.append({ rowName(parameter->row), std::nullopt });
+        keys << QLatin1String(parameter->reportKey);
+    }
     for (const cJSON *member = root->child; member; member = member->next) {
         const QString key = QString::fromUtf8(member->string ? member->string : "");
         bool isKnown = false;
         for (int i = 0; i < report.known.size(); ++i) {
-            if (cJSON_IsNumber(member) && key == QLatin1String(cmdproto::kReportKeys[i].key)) {
+            if (cJSON_IsNumber(member) && key == keys.at(i)) {
                 report.known[i].value = member->valueint; // later members win, as in the table
                 isKnown = true;
             }

@@ -1,7 +1,6 @@
 #include "ctl/paramnames.h"
 
 #include "core/paramcatalogue.h"
-#include "core/paramfile.h"
 
 namespace ctl {
 
@@ -29,10 +28,9 @@ namespace {
 
 QString rowName(int row)
 {
-    for (const paramfile::FileKey &key : paramfile::kKeys) {
-        if (key.row == row)
-            return QString::fromLatin1(key.key);
-    }
+    const paramcat::Parameter *parameter = paramcat::parameterByRow(row);
+    if (parameter && parameter->fileKey)
+        return QString::fromLatin1(parameter->fileKey);
     for (const OwnName &own : kOwnNames) {
         if (own.row == row)
             return QString::fromLatin1(own.name);
