@@ -29,12 +29,12 @@ namespace {
                              "Exit codes: 0 success, 1 bad input, 2 no reply (get), 3 refused or failed,\n"
                              "130 interrupted.\n";
 
-    struct Spec {
+    struct CommandInfo {
         const char *name;
         const char *syntax; // positional syntax for the usage line
         const char *description;
     };
-    constexpr Spec kSpecs[] = {
+    constexpr CommandInfo kCommands[] = {
         { "list", "", "Lists the cameras the camera SDK enumerates: name, IPv4 address, MAC." },
         { "get", "CAMERA",
             "Asks the camera for its parameter report and prints frame rate, exposure time,\n"
@@ -55,11 +55,11 @@ namespace {
         { "restart", "CAMERA", "Sends the restart frame over the camera's firmware port (7766)." },
     };
 
-    const Spec *specFor(const QString &name)
+    const CommandInfo *infoFor(const QString &name)
     {
-        for (const Spec &spec : kSpecs) {
-            if (name == QLatin1String(spec.name))
-                return &spec;
+        for (const CommandInfo &info : kCommands) {
+            if (name == QLatin1String(info.name))
+                return &info;
         }
         return nullptr;
     }
@@ -85,7 +85,7 @@ namespace {
 
     // The help of one command. QCommandLineParser's own needs an application
     // object for the program name; this one is the same without it.
-    QString helpText(const Spec &spec, const QList<QCommandLineOption> &options,
+    QString helpText(const CommandInfo &info, const QList<QCommandLineOption> &options,
         const QList<QPair<QString, QString>> &positionals)
     {
         QList<QPair<QString, QString>> optionLines;
@@ -108,8 +108,8 @@ namespace {
             return text;
         };
         QString text = QStringLiteral("Usage: tavixctl %1 [options] %2\n%3\n\nOptions:\n")
-                           .arg(QLatin1String(spec.name), QLatin1String(spec.syntax),
-                               QString::fromUtf8(spec.description))
+                           .arg(QLatin1String(info.name), QLatin1String(info.syntax),
+                               QString::fromUtf8(info.description))
             + lines(optionLines);
         if (!positionals.isEmpty())
             text += QStringLiteral("\nArguments:\n") + lines(positionals);
@@ -154,8 +154,8 @@ ParseResult parseArguments(const QStringList &arguments)
         out.output = QLatin1String(kOverview);
         return out;
     }
-    const Spec *spec = specFor(commandName);
-    if (!spec)
+    const CommandInfo *info = infoFor(commandName);
+    if (!info)
         return failure(QStringLiteral("unknown command \"%1\" (list, get, set, apply, firmware, restart; "
                                       "--help for more)")
                            .arg(commandName));
@@ -245,7 +245,7 @@ ParseResult parseArguments(const QStringList &arguments)
 
     if (parser.isSet(helpOption)) {
         ParseResult out;
-        out.output = helpText(*spec, options, positionals);
+        out.output = helpText(*info, options, positionals);
         return out;
     }
 
@@ -303,7 +303,7 @@ ParseResult parseArguments(const QStringList &arguments)
     if (expected >= 0 && positional.size() != expected) {
         return failure(
             QStringLiteral("%1 takes %2, got %3 argument(s) (--help for more)")
-                .arg(command, expected == 0 ? QStringLiteral("no arguments") : QLatin1String(spec->syntax))
+                .arg(command, expected == 0 ? QStringLiteral("no arguments") : QLatin1String(info->syntax))
                 .arg(positional.size()));
     }
 
