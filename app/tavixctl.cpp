@@ -1,0 +1,31 @@
+// tavixctl: the cameras from the command line (see README, "Command line").
+#include "ctl/commands.h"
+#include "ctl/ctlargs.h"
+#include "ctl/interrupt.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setCodec("UTF-8");
+    err.setCodec("UTF-8");
+
+    const ctl::ParseResult parsed = ctl::parseArguments(app.arguments());
+    if (!parsed.invocation) {
+        out << parsed.output;
+        err << parsed.error;
+        return parsed.exitCode;
+    }
+    // The protocol's debug lines (and the SDK worker's) only on request.
+    if (!parsed.invocation->verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    ctl::Interrupt::instance().install();
+    return ctl::run(*parsed.invocation, out, err);
+}

@@ -1,0 +1,119 @@
+#include "ctl/cmdchannel.h"
+
+#include "ctl/interrupt.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace ctl {
+
+CommandChannel::CommandChannel()
+    : m_claim(PortClaim::udpName(cmdproto::kPort))
+{
+}
+
+CommandChannel::~CommandChannel() = default;
+
+bool CommandChannel::open(QString *error, QString *warning)
+{
+    switch (m_claim.claim()) {
+    case PortClaim::Outcome::Claimed:
+        break;
+    case PortClaim::Outcome::HeldElsewhere:
+        *warning = QStringLiteral("UDP port %1 is also used by %2 (process %3) on this machine; the "
+                                  "cameras' replies may reach it instead of this tool")
+                       .arg(cmdproto::kPort)
+                       .arg(m_claim.holderApp().isEmpty() ? QStringLiteral("another Tavix program")
+                                                          : m_claim.holderApp())
+                       .arg(m_claim.holderPid());
+        break;
+    case PortClaim::Outcome::Failed:
+        qDebug().noquote() << "port claim:" << m_claim.errorText();
+        break;
+    }
+    m_socket = std::make_unique<QUdpSocket>();
+    if (!m_socket->bind(QHostAddress::AnyIPv4, cmdproto::kPort,
+            QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+        *error
+            = QStringLiteral("cannot bind UDP port %1: %2").arg(cmdproto::kPort).arg(m_socket->errorString());
+        m_socket.reset();
+        return false;
+    }
+    return true;
+}
+
+void CommandChannel::drain()
+{
+    while (m_socket->hasPendingDatagrams())
+        m_socket->receiveDatagram(0);
+}
+
+CommandChannel::Answer CommandChannel::request(
+    const Target &target, const paramcat::CommandTriple &command, int timeoutMs)
+{
+    Answer answer;
+    if (!m_socket)
+        return answer;
+    const cmdproto::PackedRequest packed
+        = cmdproto::packRequest(command.cmd, command.id, target.ip, target.mac, command.buffer);
+    for (const QString &line : packed.logLines)
+        qDebug().noquote() << line;
+    if (packed.frame.raw.isEmpty())
+        return answer;
+
+    const QHostAddress camera(target.ip);
+    drain(); // a late reply to an earlier request must not answer this one
+    if (m_socket->writeDatagram(packed.frame.raw, QHostAddress(packed.host), packed.port) < 0) {
+        qDebug().noquote() << "command not sent:" << m_socket->errorString();
+        return answer;
+    }
+
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    answer.kind = Answer::Kind::Timeout;
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&Interrupt::instance(), &Interrupt::interrupted, &loop, [&] {
+        answer.kind = Answer::Kind::Interrupted;
+        loop.quit();
+    });
+    const auto take = [&] {
+        while (m_socket->hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_socket->receiveDatagram();
+            cmdproto::DropReason why = cmdproto::DropReason::None;
+            const std::optional<CmdFrame> frame = cmdproto::unpack(datagram.data(), &why);
+            if (!frame) {
+                qDebug() << "reply dropped, reason" << int(why);
+                continue;
+            }
+            // Replies are taken only from the camera asked: another camera's
+            // acknowledgement under the same id is not this one's.
+            if (!datagram.senderAddress().isEqual(camera, QHostAddress::TolerantConversion)
+                || frame->cmd != command.cmd || frame->id != command.id) {
+                qDebug().noquote() << "reply not for this request:" << datagram.senderAddress().toString()
+                                   << cmdproto::toHex(frame->cmd, 2) << cmdproto::toHex(frame->id, 4);
+                continue;
+            }
+            answer.kind = Answer::Kind::Reply;
+            answer.frame = *frame;
+            loop.quit();
+            return;
+        }
+    };
+    connect(m_socket.get(), &QUdpSocket::readyRead, &loop, take);
+    deadline.start(timeoutMs);
+    take(); // a reply may have come already
+    if (answer.kind == Answer::Kind::Timeout) {
+        if (Interrupt::instance().raised())
+            answer.kind = Answer::Kind::Interrupted;
+        else
+            loop.exec();
+    }
+    return answer;
+}
+
+} // namespace ctl

@@ -1,0 +1,271 @@
+#include "ctl/commands.h"
+
+#include "camera/workthread.h"
+#include "core/paramfile.h"
+#include "ctl/cmdchannel.h"
+#include "ctl/firmwarecmd.h"
+#include "ctl/output.h"
+#include "ctl/paramnames.h"
+#include "ctl/restart.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QTextStream>
+
+namespace ctl {
+
+namespace {
+
+    QString hexId(quint16 id)
+    {
+        return QStringLiteral("0x") + cmdproto::toHex(id, 4);
+    }
+
+    // The value warnings, as the property table shows them (context "MainWindow").
+    QString warningText(const paramcat::Warning &warning)
+    {
+        return QCoreApplication::translate("MainWindow", warning.text);
+    }
+
+    struct WriteOutcome {
+        int exitCode = ExitOk;
+        QString text; // "set success", or why not
+    };
+
+    // One Set of a catalogue row, as the property table's Set button does it,
+    // then the camera's acknowledgement.
+    WriteOutcome writeRow(WorkThread &worker, CommandChannel *channel, const Target &target, int row,
+        const QString &value, int timeoutMs)
+    {
+        const paramcat::RowEncoding encoding = paramcat::encodeRow(row, value);
+        for (const QString &line : encoding.logLines)
+            qDebug().noquote() << line;
+        using Kind = paramcat::RowEncoding::Kind;
+        switch (encoding.kind) {
+        case Kind::NoRow:
+            return { ExitBadInput, QStringLiteral("no such parameter row") };
+        case Kind::Rejected:
+            return { ExitFailed, warningText(encoding.warning) };
+        case Kind::SetCameraIp:
+        case Kind::SetCameraName: {
+            if (target.index < 0)
+                return { ExitBadInput, QStringLiteral("the camera SDK does not list %1").arg(target.ip) };
+            if (encoding.kind == Kind::SetCameraIp)
+                worker.setCameraIp(target.index, encoding.text);
+            else
+                worker.setCameraName(target.index, encoding.text);
+            const int status = worker.lastResult.load();
+            if (status != 0)
+                return { ExitFailed, QStringLiteral("the camera SDK refused it (status %1)").arg(status) };
+            return { ExitOk, QStringLiteral("set success") };
+        }
+        case Kind::Command:
+            break;
+        }
+        const paramcat::CommandTriple &command = encoding.command;
+        if (command.cmd == cmdproto::kCmdWrite && target.mac.size() != cmdproto::kMacSize)
+            return { ExitBadInput,
+                QStringLiteral("no MAC known for %1 (the camera SDK does not list it): give --mac")
+                    .arg(target.ip) };
+        if (!channel)
+            return { ExitBadInput, QStringLiteral("no command socket") };
+        const CommandChannel::Answer answer = channel->request(target, command, timeoutMs);
+        switch (answer.kind) {
+        case CommandChannel::Answer::Kind::NotSent:
+            return { ExitFailed, QStringLiteral("the command could not be sent") };
+        case CommandChannel::Answer::Kind::Interrupted:
+            return { ExitInterrupted, QStringLiteral("interrupted") };
+        case CommandChannel::Answer::Kind::Timeout:
+            return { ExitFailed,
+                QStringLiteral("no acknowledgement from %1 within %2 ms").arg(target.ip).arg(timeoutMs) };
+        case CommandChannel::Answer::Kind::Reply:
+            break;
+        }
+        const bool accepted = !answer.frame.data.isEmpty() && answer.frame.data.at(0) != 0;
+        if (!accepted)
+            return { ExitFailed, QStringLiteral("refused by the camera (id %1)").arg(hexId(command.id)) };
+        return { ExitOk, QStringLiteral("set success") };
+    }
+
+    class Runner {
+    public:
+        Runner(const Invocation &inv, QTextStream &out, QTextStream &err)
+            : inv(inv)
+            , out(out)
+            , err(err)
+        {
+        }
+
+        int run()
+        {
+            cameras = enumerateCameras(worker);
+            switch (inv.command) {
+            case Command::List:
+                out << (inv.json ? cameraListJson(cameras) : cameraListText(cameras));
+                return ExitOk;
+            case Command::Get:
+                return get();
+            case Command::Set:
+                return set();
+            case Command::Apply:
+                return apply();
+            case Command::Restart:
+                return restart();
+            case Command::Firmware:
+                return runFirmware(inv, cameras, out, err);
+            }
+            return ExitBadInput;
+        }
+
+    private:
+        std::optional<Target> target()
+        {
+            const Resolution resolution = resolveCamera(cameras, inv.camera, inv.mac);
+            if (!resolution.target)
+                err << "tavixctl: " << resolution.error << '\n';
+            return resolution.target;
+        }
+
+        bool openChannel()
+        {
+            QString error;
+            QString warning;
+            const bool opened = channel.open(&error, &warning);
+            if (!warning.isEmpty())
+                err << "tavixctl: warning: " << warning << '\n';
+            if (!opened)
+                err << "tavixctl: " << error << '\n';
+            err.flush();
+            return opened;
+        }
+
+        int get()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            if (!openChannel())
+                return ExitBadInput;
+            const CommandChannel::Answer answer
+                = channel.request(*camera, paramcat::parameterQuery(), inv.timeoutMs);
+            if (answer.kind == CommandChannel::Answer::Kind::Interrupted)
+                return ExitInterrupted;
+            if (answer.kind != CommandChannel::Answer::Kind::Reply) {
+                err << "tavixctl: no parameter report from " << camera->label() << " within " << inv.timeoutMs
+                    << " ms\n";
+                return ExitNoReply;
+            }
+            const std::optional<Report> report = parseReport(answer.frame.data);
+            if (!report) {
+                err << "tavixctl: the parameter report of " << camera->label()
+                    << " is not a JSON object: " << QString::fromUtf8(answer.frame.data.left(80)) << '\n';
+                return ExitFailed;
+            }
+            out << (inv.json ? reportJson(*camera, *report) : reportText(*report));
+            return ExitOk;
+        }
+
+        int set()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            const bool needsChannel = inv.row != paramcat::kRowIp && inv.row != paramcat::kRowName;
+            if (needsChannel && !openChannel())
+                return ExitBadInput;
+            const WriteOutcome outcome = writeRow(
+                worker, needsChannel ? &channel : nullptr, *camera, inv.row, inv.value, inv.timeoutMs);
+            const QString line = QStringLiteral("%1 = %2: %3").arg(rowName(inv.row), inv.value, outcome.text);
+            if (outcome.exitCode == ExitOk)
+                out << line << '\n';
+            else
+                err << "tavixctl: " << camera->label() << ": " << line << '\n';
+            return outcome.exitCode;
+        }
+
+        int apply()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            const QString path = inv.files.value(0);
+            const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None) {
+                const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
+                err << "tavixctl: " << path << ": " << QCoreApplication::translate("MainWindow", message.text)
+                    << '\n';
+                return ExitBadInput;
+            }
+            if (camera->mac.size() != cmdproto::kMacSize) {
+                err << "tavixctl: no MAC known for " << camera->ip
+                    << " (the camera SDK does not list it): give --mac\n";
+                return ExitBadInput;
+            }
+            if (!openChannel())
+                return ExitBadInput;
+            int exitCode = ExitOk;
+            for (const paramfile::FileKey &key : paramfile::kKeys) {
+                const QString value = loaded.values.value(key.row);
+                QString outcome = QStringLiteral("skipped (empty)");
+                if (!value.isEmpty()) {
+                    const WriteOutcome written
+                        = writeRow(worker, &channel, *camera, key.row, value, inv.timeoutMs);
+                    outcome = written.text;
+                    if (written.exitCode == ExitInterrupted) {
+                        out.flush();
+                        err << "tavixctl: interrupted\n";
+                        return ExitInterrupted;
+                    }
+                    if (written.exitCode != ExitOk)
+                        exitCode = ExitFailed;
+                }
+                out << QStringLiteral("%1 = %2: %3\n").arg(QLatin1String(key.key), value, outcome);
+                out.flush();
+            }
+            return exitCode;
+        }
+
+        int restart()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            QString error;
+            if (!sendRestart(camera->ip, inv.timeoutMs, &error)) {
+                err << "tavixctl: " << error << '\n';
+                return ExitFailed;
+            }
+            out << camera->label() << ": restart frame sent\n";
+            if (!inv.wait)
+                return ExitOk;
+            out.flush();
+            qint64 elapsed = 0;
+            if (!waitUntilBack(camera->ip, inv.timeoutMs, &elapsed, &error)) {
+                err << "tavixctl: " << camera->label() << " did not come back within " << inv.timeoutMs
+                    << " ms: " << error << '\n';
+                return ExitFailed;
+            }
+            out << camera->label() << ": back after " << elapsed << " ms\n";
+            return ExitOk;
+        }
+
+        const Invocation &inv;
+        QTextStream &out;
+        QTextStream &err;
+        WorkThread worker;
+        QVector<CameraEntry> cameras;
+        CommandChannel channel;
+    };
+
+} // namespace
+
+int run(const Invocation &invocation, QTextStream &out, QTextStream &err)
+{
+    Runner runner(invocation, out, err);
+    const int code = runner.run();
+    out.flush();
+    err.flush();
+    return code;
+}
+
+} // namespace ctl

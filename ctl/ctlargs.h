@@ -1,0 +1,70 @@
+// The command line of tavixctl: arguments in, a command to run (or a help
+// text, or an error with its exit code) out. No file, socket or SDK is touched.
+#ifndef TAVIX_CTL_CTLARGS_H
+#define TAVIX_CTL_CTLARGS_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+namespace ctl {
+
+// Exit codes of the tool.
+enum ExitCode {
+    ExitOk = 0,
+    ExitBadInput = 1, // usage, unknown camera or parameter, unreadable file, port not bindable
+    ExitNoReply = 2, // get: the camera did not answer in time
+    ExitFailed = 3, // refused or unanswered writes, failed downloads, unreachable camera
+    ExitInterrupted = 130, // Ctrl+C
+};
+
+enum class Command { List, Get, Set, Apply, Firmware, Restart };
+
+constexpr int kDefaultReplyTimeoutMs = 2000; // get, set, apply
+constexpr int kDefaultConnectTimeoutMs = 5000; // restart: as long as the firmware dialog waits
+constexpr int kDefaultFirmwareTimeoutMs = 10000; // firmware: longest silence of a camera
+constexpr int kMaxTimeoutMs = 3600000;
+
+// Firmware file types and their type codes (the header frame's first byte).
+constexpr quint8 kTypeBoot = 0x11;
+constexpr quint8 kTypeLibrary = 0x21;
+constexpr quint8 kTypeConfig = 0x31;
+
+struct Invocation {
+    Command command = Command::List;
+    bool json = false; // list, get
+    bool verbose = false; // every command: show the protocol's debug log on stderr
+    int timeoutMs = kDefaultReplyTimeoutMs;
+    QString camera; // get, set, apply, restart: address or name as given
+    QStringList cameras; // firmware: each --camera once, in order
+    QByteArray mac; // --mac as 6 bytes; empty when not given
+    QString name; // set: the parameter name as given
+    int row = -1; // set: the catalogue row it names
+    QString value; // set
+    QStringList files; // apply: one; firmware: each path once, in order
+    quint8 typeCode = kTypeBoot; // firmware
+    bool restart = false; // firmware: restart each camera after its files
+    bool wait = false; // restart: wait until the camera accepts connections again
+};
+
+struct ParseResult {
+    std::optional<Invocation> invocation; // set when there is a command to run
+    int exitCode = ExitOk; // when there is none: 0 after a help text, 1 after an error
+    QString output; // help text, for stdout
+    QString error; // error text, for stderr
+};
+
+// `arguments` as main gets them, program name first.
+ParseResult parseArguments(const QStringList &arguments);
+
+// A MAC address as 6 bytes: six parts of one or two hexadecimal digits,
+// separated by '-' (as the camera list shows them: 0-e0-4c-68-1-2) or ':'.
+// Anything else gives nothing.
+std::optional<QByteArray> parseMac(const QString &text);
+
+} // namespace ctl
+
+#endif

@@ -1,0 +1,275 @@
+#include "ctl/firmwarecmd.h"
+
+#include "ctl/camerajob.h"
+#include "ctl/interrupt.h"
+#include "ctl/restart.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHash>
+#include <QTcpSocket>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace ctl {
+
+namespace {
+
+    constexpr int kBarWidth = 24;
+    constexpr int kRedrawMs = 100;
+
+    bool stdoutIsTerminal()
+    {
+#ifdef Q_OS_UNIX
+        return ::isatty(STDOUT_FILENO) == 1;
+#else
+        return false;
+#endif
+    }
+
+    QString seconds(qint64 ms)
+    {
+        return ms < 0 ? QStringLiteral("-") : QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 2);
+    }
+
+    // One line per camera, redrawn in place on a terminal; plain lines at
+    // every tenth of a file and at each file's end otherwise.
+    class ProgressView {
+    public:
+        ProgressView(const std::vector<std::unique_ptr<CameraJob>> &jobs, QTextStream &out, bool terminal)
+            : jobs(jobs)
+            , out(out)
+            , terminal(terminal)
+        {
+            redraw.setSingleShot(true);
+            QObject::connect(&redraw, &QTimer::timeout, [this] { draw(); });
+            for (const auto &job : jobs) {
+                CameraJob *j = job.get();
+                QObject::connect(j, &CameraJob::changed, &redraw, [this, j] { changed(j); });
+                QObject::connect(j, &CameraJob::fileDone, &redraw, [this](const QString &line) {
+                    if (!this->terminal) {
+                        this->out << line << '\n';
+                        this->out.flush();
+                    }
+                });
+            }
+        }
+
+        void draw()
+        {
+            if (!terminal)
+                return;
+            if (drawn)
+                out << QStringLiteral("\x1b[%1A").arg(jobs.size());
+            for (const auto &job : jobs) {
+                const int filled = job->progress() * kBarWidth / 100;
+                out << "\r\x1b[2K" << job->target().label() << "  " << job->currentFile() << ' '
+                    << job->fileNumber() << '/' << job->fileCount() << "  ["
+                    << QString(filled, QLatin1Char('#')) << QString(kBarWidth - filled, QLatin1Char(' '))
+                    << "] " << QString::number(job->progress()).rightJustified(3) << "%  " << job->state();
+                if (job->resends() > 0)
+                    out << "  re-sends " << job->resends();
+                out << '\n';
+            }
+            out.flush();
+            drawn = true;
+        }
+
+    private:
+        void changed(CameraJob *job)
+        {
+            if (terminal) {
+                if (!redraw.isActive())
+                    redraw.start(kRedrawMs);
+                return;
+            }
+            // Plain lines: one at each tenth of the current file.
+            const QString key = job->target().ip + QLatin1Char('/') + QString::number(job->fileNumber());
+            const int tenth = job->progress() / 10;
+            if (job->progress() > 0 && tenth > lastTenth.value(key, 0)) {
+                lastTenth.insert(key, tenth);
+                out << job->target().ip << ' ' << job->currentFile() << ' ' << job->fileNumber() << '/'
+                    << job->fileCount() << ": " << job->progress() << "%\n";
+                out.flush();
+            }
+        }
+
+        const std::vector<std::unique_ptr<CameraJob>> &jobs;
+        QTextStream &out;
+        bool terminal;
+        bool drawn = false;
+        QTimer redraw;
+        QHash<QString, int> lastTenth;
+    };
+
+    struct SummaryRow {
+        QString camera;
+        QString file;
+        QString outcome;
+        QString resends;
+        QString time;
+    };
+
+    void printSummary(const QVector<SummaryRow> &rows, QTextStream &out)
+    {
+        SummaryRow header { QStringLiteral("CAMERA"), QStringLiteral("FILE"), QStringLiteral("OUTCOME"),
+            QStringLiteral("RE-SENDS"), QStringLiteral("TIME") };
+        int widths[4] = { 0, 0, 0, 0 };
+        for (const SummaryRow &row : QVector<SummaryRow> { header } + rows) {
+            widths[0] = qMax(widths[0], row.camera.size());
+            widths[1] = qMax(widths[1], row.file.size());
+            widths[2] = qMax(widths[2], row.outcome.size());
+            widths[3] = qMax(widths[3], row.resends.size());
+        }
+        for (const SummaryRow &row : QVector<SummaryRow> { header } + rows) {
+            out << row.camera.leftJustified(widths[0]) << "  " << row.file.leftJustified(widths[1]) << "  "
+                << row.outcome.leftJustified(widths[2]) << "  " << row.resends.leftJustified(widths[3])
+                << "  " << row.time << '\n';
+        }
+        out.flush();
+    }
+
+} // namespace
+
+int runFirmware(
+    const Invocation &inv, const QVector<CameraEntry> &cameras, QTextStream &out, QTextStream &err)
+{
+    // Everything that can be checked is checked before any camera is touched.
+    QVector<Target> targets;
+    for (const QString &text : inv.cameras) {
+        const Resolution resolution = resolveCamera(cameras, text);
+        if (!resolution.target) {
+            err << "tavixctl: " << resolution.error << '\n';
+            return ExitBadInput;
+        }
+        bool twice = false;
+        for (const Target &t : targets)
+            twice = twice || t.ip == resolution.target->ip;
+        if (!twice)
+            targets.append(*resolution.target);
+    }
+    for (const QString &file : inv.files) {
+        const QFileInfo info(file);
+        if (!info.isFile() || !info.isReadable()) {
+            err << "tavixctl: cannot read " << file << (info.exists() ? "" : ": no such file") << '\n';
+            return ExitBadInput;
+        }
+    }
+
+    CameraJob::Options options;
+    options.files = inv.files;
+    options.typeCode = inv.typeCode;
+    options.timeoutMs = inv.timeoutMs;
+    std::vector<std::unique_ptr<CameraJob>> jobs;
+    for (const Target &target : targets)
+        jobs.push_back(std::make_unique<CameraJob>(target, options));
+
+    const bool terminal = stdoutIsTerminal();
+    ProgressView view(jobs, out, terminal);
+    QElapsedTimer total;
+    total.start();
+
+    QEventLoop loop;
+    bool interrupted = Interrupt::instance().raised();
+    const auto allDone = [&jobs] {
+        for (const auto &job : jobs) {
+            if (!job->isDone())
+                return false;
+        }
+        return true;
+    };
+    for (const auto &job : jobs)
+        QObject::connect(job.get(), &CameraJob::finished, &loop, [&] {
+            if (allDone())
+                loop.quit();
+        });
+    QObject::connect(&Interrupt::instance(), &Interrupt::interrupted, &loop, [&] {
+        interrupted = true;
+        for (const auto &job : jobs)
+            job->interrupt();
+        loop.quit();
+    });
+    if (!interrupted) {
+        for (const auto &job : jobs)
+            job->start();
+        view.draw();
+        if (!allDone())
+            loop.exec();
+    } else {
+        for (const auto &job : jobs)
+            job->interrupt();
+    }
+    view.draw();
+    if (interrupted) {
+        // Let the connections close cleanly before the summary.
+        QEventLoop closing;
+        QTimer::singleShot(1100, &closing, &QEventLoop::quit);
+        closing.exec();
+        err << "tavixctl: interrupted; the summary so far:\n";
+        err.flush();
+    }
+
+    QVector<SummaryRow> rows;
+    bool allSent = true;
+    for (const auto &job : jobs) {
+        for (const CameraJob::Row &row : job->rows()) {
+            rows.append({ job->target().label(), QFileInfo(row.file).fileName(), row.outcome,
+                QString::number(row.resends), seconds(row.ms) });
+            allSent = allSent && row.ok;
+        }
+    }
+
+    // The restarts come after every download, so no camera goes down while
+    // another still receives; all restart first, then each is waited for.
+    bool restartsOk = true;
+    if (inv.restart && !interrupted) {
+        QHash<QString, QString> failure;
+        QElapsedTimer clock;
+        clock.start();
+        for (const auto &job : jobs) {
+            QString error;
+            if (!job->succeeded())
+                failure.insert(job->target().ip, QStringLiteral("not restarted: not every file was sent"));
+            else if (!sendRestart(job->target().ip, inv.timeoutMs, &error))
+                failure.insert(job->target().ip, QStringLiteral("not restarted: ") + error);
+        }
+        for (const auto &job : jobs) {
+            const QString ip = job->target().ip;
+            QString outcome = failure.value(ip);
+            qint64 elapsed = -1;
+            if (outcome.isEmpty()) {
+                QString error;
+                qint64 waited = 0;
+                if (waitUntilBack(ip, inv.timeoutMs, &waited, &error)) {
+                    elapsed = clock.elapsed();
+                    outcome = QStringLiteral("restarted");
+                } else {
+                    outcome = QStringLiteral("restart sent, not back within %1 ms: %2")
+                                  .arg(inv.timeoutMs)
+                                  .arg(error);
+                }
+            }
+            restartsOk = restartsOk && elapsed >= 0;
+            rows.append({ job->target().label(), QStringLiteral("(restart)"), outcome, QStringLiteral("-"),
+                seconds(elapsed) });
+        }
+    }
+
+    printSummary(rows, out);
+    out << "total " << seconds(total.elapsed()) << '\n';
+    out.flush();
+    if (interrupted)
+        return ExitInterrupted;
+    return allSent && restartsOk ? ExitOk : ExitFailed;
+}
+
+} // namespace ctl

@@ -1,0 +1,40 @@
+// Ctrl+C (SIGINT) and SIGTERM as an event of the event loop. The signal
+// handler only writes one byte into a pipe; a socket notifier on the other end
+// emits interrupted() on the thread that installed it.
+#ifndef TAVIX_CTL_INTERRUPT_H
+#define TAVIX_CTL_INTERRUPT_H
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace ctl {
+
+class Interrupt : public QObject {
+    Q_OBJECT
+public:
+    static Interrupt &instance();
+
+    // Installs the handlers; false (and Ctrl+C keeps ending the process) when
+    // the pipe cannot be made.
+    bool install();
+    // Whether an interrupt has arrived since start.
+    bool raised() const { return m_raised; }
+
+signals:
+    void interrupted();
+
+private:
+    Interrupt();
+    ~Interrupt() override;
+    void readPipe();
+
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_raised = false;
+};
+
+} // namespace ctl
+
+#endif

@@ -1,0 +1,304 @@
+// The real tavixctl against simulated cameras. Each run of the tool starts the
+// simulated SDK in its own process, whose cameras answer the tool's UDP and
+// TCP traffic on loopback addresses.
+#include "core/portclaim.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+using Env = QMap<QString, QString>;
+
+} // namespace
+
+class TestE2eCtl : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void commands_data();
+    void commands();
+    void firmware_data();
+    void firmware();
+    void interruptPrintsSummary();
+    void silentCamera();
+    void portHeldByAnotherProgram();
+
+private:
+    QProcessEnvironment environment(const Env &env) const
+    {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("LINKSIM_FIRMWARE_DIR"), dir.filePath(QStringLiteral("received")));
+        for (auto it = env.begin(); it != env.end(); ++it)
+            e.insert(it.key(), it.value());
+        return e;
+    }
+
+    QStringList expand(QStringList args) const
+    {
+        for (QString &arg : args)
+            arg.replace(QStringLiteral("%DIR%"), dir.path());
+        return args;
+    }
+
+    Run tavixctl(const QStringList &args, const Env &env = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment(env));
+        QElapsedTimer clock;
+        clock.start();
+        process.start(tool, expand(args));
+        Run run;
+        if (!process.waitForFinished(90000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        run.ms = clock.elapsed();
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    void writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    }
+
+    QByteArray received(const QString &ip, const QString &name) const
+    {
+        QFile file(dir.filePath(QStringLiteral("received/%1/%2").arg(ip, name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString tool;
+    QTemporaryDir dir;
+    QByteArray small; // 10,000 bytes: one piece
+    QByteArray twoPieces; // 4,194,301 bytes: a full piece and one more byte
+};
+
+void TestE2eCtl::initTestCase()
+{
+    tool = QString::fromLocal8Bit(qgetenv("TAVIX_CTL"));
+    QVERIFY2(QFileInfo(tool).isExecutable(), "TAVIX_CTL names the tavixctl program");
+    QVERIFY(dir.isValid());
+    for (int i = 0; i < 10000; ++i)
+        small.append(char(i * 7));
+    for (int i = 0; i < 4194301; ++i)
+        twoPieces.append(char(i >> 5));
+    writeFile(QStringLiteral("a.bin"), small);
+    writeFile(QStringLiteral("b.bin"), twoPieces);
+    writeFile(QStringLiteral("empty.bin"), QByteArray());
+    writeFile(QStringLiteral("line4.json"),
+        "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
+        "\"\"}]");
+    writeFile(QStringLiteral("broken.json"), "[{\"ExposureTime\": ");
+}
+
+void TestE2eCtl::commands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("expected"); // a line or part of one, on stdout (exit 0) or stderr
+
+    const auto row = [](const char *name, QStringList args, int exitCode, const char *expected) {
+        QTest::newRow(name) << args << exitCode << QString::fromUtf8(expected);
+    };
+    using L = QStringList;
+    row("list as JSON", L { "list", "--json" }, 0,
+        "[{\"name\":\"SimCam-Mono\",\"ip\":\"127.0.0.2\",\"mac\":\"2-54-56-0-0-1\"},"
+        "{\"name\":\"SimCam-Color\",\"ip\":\"127.0.0.3\",\"mac\":\"2-54-56-0-0-2\"}]");
+    row("list as text", L { "list" }, 0, "SimCam-Color  127.0.0.3        2-54-56-0-0-2");
+    row("get as JSON, by name", L { "get", "SimCam-Color", "--json" }, 0,
+        "{\"camera\":\"127.0.0.3\",\"name\":\"SimCam-Color\",\"parameters\":{\"FrameRate\":30,"
+        "\"ExposureTime\":10000,"
+        "\"SharpeningThreshold\":0,\"SharpenAmount\":0},\"other\":{\"model\":\"linksim\"}}");
+    row("get as text", L { "get", "127.0.0.2" }, 0, "ExposureTime         10000");
+    row("set exposure", L { "set", "SimCam-Mono", "ExposureTime", "20000" }, 0,
+        "ExposureTime = 20000: set success");
+    row("set a switch (control command, no MAC)", L { "set", "127.0.0.3", "SensorSwitch", "1" }, 0,
+        "SensorSwitch = 1: set success");
+    row("set the name through the SDK", L { "set", "127.0.0.2", "CameraName", "Line-4" }, 0,
+        "CameraName = Line-4: set success");
+    row("value refused like the table", L { "set", "127.0.0.2", "StreamVdma", "2" }, 3,
+        "The Value only is 0/1!");
+    row("empty value refused", L { "set", "127.0.0.2", "Brightness", "" }, 3, "The Value is NULL!");
+    row("camera refuses", L { "set", "127.0.0.2", "FrameRate", "0" }, 3, "refused by the camera (id 0xA001)");
+    row("SDK refuses an address in use", L { "set", "127.0.0.2", "CameraIp", "127.0.0.3" }, 3,
+        "the camera SDK refused it");
+    row("wrong MAC: the camera stays silent",
+        L { "set", "127.0.0.2", "ExposureTime", "1", "--mac", "2-54-56-0-0-9", "--timeout", "300" }, 3,
+        "no acknowledgement from 127.0.0.2 within 300 ms");
+    row("unlisted address needs a MAC", L { "set", "127.0.0.77", "ExposureTime", "1" }, 1, "give --mac");
+    row("unknown camera", L { "set", "SimCam-Nope", "ExposureTime", "1" }, 1,
+        "unknown camera \"SimCam-Nope\": not an IPv4 address nor a listed name (cameras: SimCam-Mono "
+        "127.0.0.2");
+    row("get: no camera at the address", L { "get", "127.0.0.77", "--timeout", "300" }, 2,
+        "no parameter report from 127.0.0.77 within 300 ms");
+    row("restart: no camera at the address", L { "restart", "127.0.0.77", "--timeout", "300" }, 3,
+        "cannot connect to 127.0.0.77:7766");
+    row("firmware: no camera at the address",
+        L { "firmware", "--camera", "127.0.0.77", "--timeout", "300", "%DIR%/a.bin" }, 3,
+        "not sent: cannot connect to 127.0.0.77:7766");
+    row("firmware: unreadable file", L { "firmware", "--camera", "127.0.0.2", "%DIR%/nothing.bin" }, 1,
+        "cannot read %DIR%/nothing.bin: no such file");
+    row("firmware: empty file skipped", L { "firmware", "--camera", "127.0.0.2", "%DIR%/empty.bin" }, 3,
+        "skipped: boot buffer error! empty file skipped");
+    row("apply a file", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0, "Brightness = -5: set success");
+    row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
+        "Red-Gain = : skipped (empty)");
+    row("apply a missing file", L { "apply", "SimCam-Mono", "%DIR%/nothing.json" }, 1, "Open file error!");
+    row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
+    row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
+        "SimCam-Color (127.0.0.3): back after");
+}
+
+void TestE2eCtl::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expected);
+
+    const Run run = tavixctl(args, { { QStringLiteral("LINKSIM_RESTART_MS"), QStringLiteral("300") } });
+    QCOMPARE(run.exitCode, exitCode);
+    expected.replace(QStringLiteral("%DIR%"), dir.path());
+    // Results (the firmware summary too) on stdout, refusals and errors on stderr.
+    const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
+    const QString &text = exitCode == 0 || summary ? run.out : run.err;
+    QVERIFY2(text.contains(expected), qPrintable(run.out + run.err));
+    // Nothing waits longer than asked: a second covers start-up and the SDK.
+    QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
+}
+
+void TestE2eCtl::firmware_data()
+{
+    QTest::addColumn<Env>("env");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("summary"); // patterns of summary lines, in order
+    QTest::addColumn<QStringList>("kept"); // files each camera must hold afterwards: "ip/name"
+
+    using L = QStringList;
+    QTest::newRow("four cameras, two files")
+        << Env { { "LINKSIM_COUNT", "4" } }
+        << L { "firmware", "--camera", "SimCam-Mono", "--camera", "127.0.0.3", "--camera", "127.0.0.4",
+               "--camera", "SimCam-Color-2", "--type", "library", "%DIR%/a.bin", "%DIR%/b.bin" }
+        << 0
+        << L { "^CAMERA +FILE +OUTCOME +RE-SENDS +TIME$",
+               "^SimCam-Mono \\(127.0.0.2\\) +a.bin +sent +0 +[0-9.]+ s$",
+               "^SimCam-Mono \\(127.0.0.2\\) +b.bin +sent +0 ",
+               "^SimCam-Color \\(127.0.0.3\\) +a.bin +sent +0 ",
+               "^SimCam-Color \\(127.0.0.3\\) +b.bin +sent +0 ",
+               "^SimCam-Mono-2 \\(127.0.0.4\\) +a.bin +sent +0 ",
+               "^SimCam-Mono-2 \\(127.0.0.4\\) +b.bin +sent +0 ",
+               "^SimCam-Color-2 \\(127.0.0.5\\) +a.bin +sent +0 ",
+               "^SimCam-Color-2 \\(127.0.0.5\\) +b.bin +sent +0 " }
+        << L { "127.0.0.2/a.bin", "127.0.0.2/b.bin", "127.0.0.3/b.bin", "127.0.0.4/a.bin",
+               "127.0.0.5/b.bin" };
+    QTest::newRow("rejected twice, sent, restarted")
+        << Env { { "LINKSIM_REJECT_FILES", "2" }, { "LINKSIM_RESTART_MS", "300" } }
+        << L { "firmware", "--camera", "127.0.0.2", "--camera", "127.0.0.3", "--restart", "%DIR%/a.bin" } << 0
+        << L { "^CAMERA ", "^SimCam-Mono \\(127.0.0.2\\) +a.bin +sent +2 ",
+               "^SimCam-Color \\(127.0.0.3\\) +a.bin +sent +2 ",
+               "^SimCam-Mono \\(127.0.0.2\\) +\\(restart\\) +restarted +- +[0-9.]+ s$",
+               "^SimCam-Color \\(127.0.0.3\\) +\\(restart\\) +restarted " }
+        << L { "127.0.0.2/a.bin", "127.0.0.3/a.bin" };
+    QTest::newRow("rejected for good: no restart")
+        << Env { { "LINKSIM_REJECT_FILES", "7" } }
+        << L { "firmware", "--camera", "127.0.0.2", "--restart", "%DIR%/a.bin", "%DIR%/b.bin" } << 3
+        << L { "^CAMERA ",
+               "^SimCam-Mono \\(127.0.0.2\\) +a.bin +not sent: rejected again after 6 re-sends +6 ",
+               "^SimCam-Mono \\(127.0.0.2\\) +b.bin +not sent +0 +- *$",
+               "^SimCam-Mono \\(127.0.0.2\\) +\\(restart\\) +not restarted: not every file was sent " }
+        << L {};
+}
+
+void TestE2eCtl::firmware()
+{
+    QFETCH(Env, env);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, summary);
+    QFETCH(QStringList, kept);
+
+    QDir(dir.filePath(QStringLiteral("received"))).removeRecursively();
+    const Run run = tavixctl(args, env);
+    QCOMPARE(run.exitCode, exitCode);
+    const QStringList lines = run.out.split(QLatin1Char('\n'));
+    int first = 0;
+    while (first < lines.size() && !QRegularExpression(summary.first()).match(lines.at(first)).hasMatch())
+        ++first;
+    QVERIFY2(first < lines.size(), qPrintable(run.out + run.err));
+    for (int i = 0; i < summary.size(); ++i)
+        QVERIFY2(QRegularExpression(summary.at(i)).match(lines.value(first + i)).hasMatch(),
+            qPrintable(QStringLiteral("%1\n--- in ---\n%2").arg(summary.at(i), run.out)));
+    for (const QString &file : kept) {
+        const QString ip = file.section(QLatin1Char('/'), 0, 0);
+        const QString name = file.section(QLatin1Char('/'), 1);
+        QCOMPARE(received(ip, name), name == QLatin1String("a.bin") ? small : twoPieces);
+    }
+}
+
+void TestE2eCtl::interruptPrintsSummary()
+{
+    QByteArray big(40 * 1024 * 1024, '\x5A');
+    writeFile(QStringLiteral("big.bin"), big);
+    QProcess process;
+    process.setProcessEnvironment(environment({}));
+    process.start(tool,
+        expand({ "firmware", "--camera", "127.0.0.2", "--camera", "127.0.0.3", "%DIR%/big.bin",
+            "%DIR%/a.bin" }));
+    QByteArray out;
+    // The first progress line says the pieces are on their way.
+    while (!out.contains("%") && process.waitForReadyRead(10000))
+        out += process.readAllStandardOutput();
+    QVERIFY2(out.contains("%"), out.constData());
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    out += process.readAllStandardOutput();
+    QCOMPARE(process.exitCode(), 130);
+    QVERIFY(process.readAllStandardError().contains("interrupted; the summary so far"));
+    QVERIFY2(QRegularExpression(QStringLiteral("SimCam-Color \\(127.0.0.3\\) +big.bin +interrupted "))
+                 .match(QString::fromUtf8(out))
+                 .hasMatch(),
+        out.constData());
+    QVERIFY(out.contains("a.bin"));
+}
+
+void TestE2eCtl::silentCamera()
+{
+    // A camera that takes the connection but never answers the header frame.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.0.60")), 7766));
+    const Run run = tavixctl({ "firmware", "--camera", "127.0.0.60", "--timeout", "500", "%DIR%/a.bin" });
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.out.contains(QStringLiteral("a.bin  not sent: no reply from the camera within 500 ms")),
+        qPrintable(run.out));
+    QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
+}
+
+void TestE2eCtl::portHeldByAnotherProgram()
+{
+    // This test program stands for a Tavix window that holds the command port.
+    PortClaim claim(PortClaim::udpName(3956));
+    QCOMPARE(claim.claim(), PortClaim::Outcome::Claimed);
+    const Run run = tavixctl({ "get", "127.0.0.2" });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(QStringLiteral("UDP port 3956 is also used by tst_e2e_ctl (process %1)")
+                                  .arg(QCoreApplication::applicationPid())),
+        qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(TestE2eCtl)
+#include "tst_e2e_ctl.moc"
