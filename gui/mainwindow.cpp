@@ -113,6 +113,14 @@ int MainWindow::initApp()
     return 1;
 }
 
+bool MainWindow::openCamera(int record)
+{
+    if (!cameraList->selectRecord(record))
+        return false;
+    ui->InitOpenAct->trigger();
+    return true;
+}
+
 int MainWindow::camIndex() const
 {
     return cameraList->camIndex();

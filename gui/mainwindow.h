@@ -30,6 +30,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // What the operator does with the list's context menu: selects the row of
+    // camera record `record`, then runs "初始化/打开". False, and nothing done,
+    // when no listed camera has that record.
+    bool openCamera(int record);
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

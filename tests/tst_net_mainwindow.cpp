@@ -2,10 +2,10 @@
 // the fake cameras live on loopback addresses where nothing answers.
 // The main window against an in-process stand-in for the camera SDK: start-up
 // state, the form, the camera list, the actions, frames on screen and snapshots.
-#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
 #include "core/paramcatalogue.h"
+#include "gui/messagebox.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -142,6 +142,8 @@ const std::vector<Camera> threeCameras = {
 
 } // namespace fake
 
+Q_DECLARE_METATYPE(std::vector<fake::Camera>)
+
 // ---------------------------------------------------------------------------
 // Debug log capture.
 namespace logcap {
@@ -192,6 +194,8 @@ private slots:
     void cameraActionsForwardTheSelectedRecord();
     void openAction();
     void openWithEmptyList();
+    void openCameraByRecord_data();
+    void openCameraByRecord();
     void escActionClosesTwiceAndQuits();
     void closingWindowClosesCamera();
     void inertActions();
@@ -580,6 +584,45 @@ void TestMainWindow::openWithEmptyList()
     QVERIFY(find<QTabWidget>(w.get(), "tabWidget")->isHidden());
     QVERIFY(!logcap::take().contains("CameraSetView Init!"));
     // The worker shuts down with the window (the destructor joins the loop).
+}
+
+void TestMainWindow::openCameraByRecord_data()
+{
+    QTest::addColumn<std::vector<fake::Camera>>("cameras");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<int>("row"); // -1: nothing opened
+
+    const std::vector<fake::Camera> gap = {
+        { "", { 127, 0, 0, 220 }, { 0, 0, 0, 0, 0, 1 } },
+        { "Only", { 127, 0, 0, 221 }, { 0, 0, 0, 0, 0, 2 } },
+    };
+    QTest::newRow("second camera") << fake::threeCameras << 1 << 1;
+    QTest::newRow("record behind a nameless one") << gap << 1 << 0;
+    QTest::newRow("nameless record") << gap << 0 << -1;
+    QTest::newRow("no such record") << fake::threeCameras << 3 << -1;
+}
+
+void TestMainWindow::openCameraByRecord()
+{
+    QFETCH(std::vector<fake::Camera>, cameras);
+    QFETCH(int, record);
+    QFETCH(int, row);
+    auto w = makeWindow(cameras);
+    auto *list = find<QListWidget>(w.get(), "listWidget");
+    fake::takeCalls();
+
+    // The operator's way: select the row, then "初始化/打开" from the context menu.
+    QCOMPARE(w->openCamera(record), row >= 0);
+    QCOMPARE(list->currentRow(), row);
+    QCOMPARE(MainWindowProbe::worker(*w)->isRunning(), row >= 0);
+    QCOMPARE(find<QTabWidget>(w.get(), "tabWidget")->isHidden(), row < 0);
+    if (row < 0) {
+        QVERIFY(fake::takeCalls().isEmpty());
+        return;
+    }
+    const QString n = QString::number(record);
+    QTRY_COMPARE(fake::peekCalls(), (QStringList { "Register " + n, "Open " + n, "Start " + n }));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("127.0.0.%1").arg(cameras[record].ip[3]));
 }
 
 void TestMainWindow::escActionClosesTwiceAndQuits()
