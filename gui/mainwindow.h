@@ -73,6 +73,9 @@ private:
     friend struct MainWindowProbe; // test access
 
     int initApp();
+    // The parameter tabs appear on the first open: shares the window's width out
+    // so their value column shows whole values.
+    void giveTabsRoom();
     // The selected camera's record index, for the worker's calls.
     int camIndex() const;
 

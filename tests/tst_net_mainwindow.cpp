@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMutex>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -196,6 +197,7 @@ private slots:
     void openWithEmptyList();
     void openCameraByRecord_data();
     void openCameraByRecord();
+    void valueColumnShowsWholeValues();
     void escActionClosesTwiceAndQuits();
     void closingWindowClosesCamera();
     void inertActions();
@@ -623,6 +625,36 @@ void TestMainWindow::openCameraByRecord()
     const QString n = QString::number(record);
     QTRY_COMPARE(fake::peekCalls(), (QStringList { "Register " + n, "Open " + n, "Start " + n }));
     QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("127.0.0.%1").arg(cameras[record].ip[3]));
+}
+
+void TestMainWindow::valueColumnShowsWholeValues()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->size(), QSize(1226, 826));
+    action(w.get(), "InitOpenAct")->trigger();
+    auto *table = find<QTableWidget>(w.get(), "tableWidget");
+    QTRY_VERIFY(table->isVisible());
+
+    // An address, a 16-character name and a 10-digit exposure time where the
+    // camera's answers put them; each needs its text's width and the cell's margins.
+    const QList<QPair<int, QString>> values
+        = { { 0, "255.255.255.255" }, { 1, "SimCam-Color-016" }, { 7, "4294967295" } };
+    for (const auto &value : values) {
+        table->item(value.first, 1)->setText(value.second);
+        const QModelIndex cell = table->model()->index(value.first, 1);
+        QVERIFY2(
+            table->sizeHintForIndex(cell).width() + 1 <= table->columnWidth(1), qPrintable(value.second));
+        QVERIFY(QFontMetrics(table->font()).horizontalAdvance(value.second) < table->columnWidth(1));
+    }
+    // Every Set button in view without scrolling sideways; a shortened name
+    // shows in full as its tool tip.
+    QVERIFY(table->horizontalHeader()->length() <= table->viewport()->width());
+    QVERIFY(!table->horizontalScrollBar()->isVisible());
+    QVERIFY(table->cellWidget(29, 2)->width() > QFontMetrics(table->font()).horizontalAdvance("Set"));
+    for (int row = 0; row < table->rowCount(); ++row)
+        QCOMPARE(table->item(row, 0)->toolTip(), table->item(row, 0)->text());
 }
 
 void TestMainWindow::escActionClosesTwiceAndQuits()
