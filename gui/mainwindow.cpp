@@ -184,9 +184,14 @@ void MainWindow::giveTabsRoom()
     if (sizes.size() != 3)
         return;
     const int total = sizes[0] + sizes[1] + sizes[2];
-    // The camera list at its least width, the picture at least its own; the
-    // tabs get what their table wants of the rest.
-    const int list = ui->layoutWidget->minimumSizeHint().width();
+    // The camera list as wide as its rows (no sideways scrolling) but no
+    // wider, the picture at least its least width; the tabs get what their
+    // table wants of the rest.
+    int rows = 0;
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        rows = qMax(rows, ui->listWidget->item(row)->sizeHint().width());
+    const int aroundRows = ui->layoutWidget->width() - ui->listWidget->viewport()->width();
+    const int list = qMax(ui->layoutWidget->minimumSizeHint().width(), rows + aroundRows);
     const int aroundTable = ui->tabWidget->width() - ui->tableWidget->viewport()->width();
     const int free = total - list - ui->label->minimumWidth();
     const int tabs = qMin(parameters->preferredTableWidth() + aroundTable, free);

@@ -127,13 +127,10 @@ void ParameterPanel::showTabs()
 
 int ParameterPanel::valueColumnNeed() const
 {
-    // A cell's text keeps the focus frame's margin and one pixel on each side,
-    // the editor its frame; the grid line takes one more pixel.
-    const QStyle *style = form.table->style();
-    const int margins = 2
-            * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, form.table) + 1
-                + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, form.table))
-        + 1;
+    // A cell's text (and its editor's) keeps the focus frame's margin and one
+    // pixel on each side; the grid line takes one more pixel.
+    const int margins
+        = 2 * (form.table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, form.table) + 1) + 1;
     const QFontMetrics metrics(form.table->font());
     int widest = 0;
     for (const char *text : kWidestValues)
@@ -144,13 +141,14 @@ int ParameterPanel::valueColumnNeed() const
 int ParameterPanel::setColumnNeed() const
 {
     // The button's text with the style's button margins and frame and a
-    // character's room on either side; the style's usual 80-pixel least width
-    // would take it from the values.
+    // character's room on either side, or the column's title if that is wider;
+    // the style's usual 80-pixel least button width would take it from the values.
     const QStyle *style = form.table->style();
     const QFontMetrics metrics(form.table->font());
-    return metrics.horizontalAdvance(trWindow("Set")) + 2 * metrics.averageCharWidth()
+    const int button = metrics.horizontalAdvance(trWindow("Set")) + 2 * metrics.averageCharWidth()
         + style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, form.table)
         + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, form.table) + 1;
+    return qMax(button, form.table->horizontalHeader()->sectionSizeHint(2));
 }
 
 int ParameterPanel::nameColumnNeed() const
