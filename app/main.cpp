@@ -1,15 +1,40 @@
-#include "gui/mainwindow.h"
 #include "camera/framememory.h"
+#include "gui/mainwindow.h"
+#include "gui/startoptions.h"
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     keepFrameMemoryInProcess();
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tavix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
+    // Qt's own options (-platform, -style, ...) are gone from arguments() by now.
+    const StartDecision decision = parseStartOptions(QCoreApplication::arguments());
+    if (!decision.start) {
+        std::fputs(decision.message.toLocal8Bit().constData(), decision.exitCode == 0 ? stdout : stderr);
+        return decision.exitCode;
+    }
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     MainWindow window;
+    if (decision.options.waitForFrames)
+        std::fputs(
+            "Tavix: --wait-for-frames: this build's acquisition loop cannot wait yet; it polls.\n", stderr);
     window.show();
+    const int record = decision.options.openRecord;
+    if (record >= 0) {
+        // Once the event loop runs, as an operator's right-click would come.
+        QTimer::singleShot(0, &window, [&window, record] {
+            if (!window.openCamera(record))
+                std::fprintf(stderr,
+                    "Tavix: --open %d: no camera with index %d is listed; no camera was opened.\n", record,
+                    record);
+        });
+    }
     return app.exec();
 }

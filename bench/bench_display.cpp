@@ -6,6 +6,14 @@
 //   bench_display --screenshot FILE --camera I [--seconds S]
 //                                 streams camera I for S seconds (default 3) and saves a
 //                                 screenshot of the whole screen (run it under Xvfb)
+//   bench_display --menu-screenshot FILE
+//                                 selects camera 0, opens the camera list's context menu on
+//                                 it with "初始化/打开" highlighted and saves a screenshot of
+//                                 the window (run it under Xvfb)
+//   bench_display --process-cpu S [--wait-for-frames]
+//                                 whole-process processor time, as /proc/self/stat counts it,
+//                                 over S seconds with camera 0 open and streaming, then over S
+//                                 seconds after its "关闭" action closed it
 //
 // The simulated SDK is taken from --sdk PATH, else $TAVIX_TEST_SDK, else liblink.so
 // in the build folder. Measures with the platform Qt picks (offscreen unless
@@ -17,12 +25,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -32,6 +43,7 @@
 
 #include <ctime>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -182,6 +194,97 @@ int screenshot(const QStringList &args)
     return 0;
 }
 
+int menuScreenshot(const QStringList &args)
+{
+    const QString file = args.value(args.indexOf("--menu-screenshot") + 1);
+    if (!loadSdk(sdkPath(args)))
+        return 2;
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    w->move(0, 0);
+    runEventLoop(300);
+    auto *list = w->findChild<QListWidget *>("listWidget");
+    if (!list || list->count() == 0) {
+        qCritical("no camera listed");
+        return 2;
+    }
+    // Select the first camera, then right-click on it: the menu opens at the cursor.
+    list->setCurrentRow(0);
+    const QRect row = list->visualItemRect(list->item(0));
+    QCursor::setPos(list->viewport()->mapToGlobal(row.center() - QPoint(row.width() / 4, 0)));
+    bool saved = false;
+    QTimer::singleShot(300, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (menu)
+            menu->setActiveAction(w->findChild<QAction *>("InitOpenAct"));
+        QTimer::singleShot(300, [&, menu] {
+            const QRect area = w->frameGeometry();
+            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+                0, area.x(), area.y(), area.width(), area.height());
+            saved = menu && shot.save(file);
+            if (menu)
+                menu->close();
+        });
+    });
+    emit list->customContextMenuRequested(row.center());
+    if (!saved) {
+        qCritical("no context menu, or cannot write %s", qPrintable(file));
+        return 2;
+    }
+    return 0;
+}
+
+// User and system time of this whole process, in seconds.
+double processCpuSeconds()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // The command name (field 2) may hold blanks: count fields after its ')'.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble(); // utime, stime
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+double processCpuPercent(int seconds)
+{
+    const double cpu0 = processCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runEventLoop(seconds * 1000);
+    return 100.0 * (processCpuSeconds() - cpu0) / (wall.elapsed() / 1000.0);
+}
+
+int processCpu(const QStringList &args)
+{
+    const int seconds = args.value(args.indexOf("--process-cpu") + 1).toInt();
+    if (seconds <= 0 || !loadSdk(sdkPath(args)))
+        return 2;
+    if (args.contains("--wait-for-frames")) {
+        qCritical("--wait-for-frames: the worker has no such mode in this build");
+        return 2;
+    }
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    runEventLoop(300);
+    if (!w->openCamera(0)) {
+        qCritical("no camera 0");
+        return 2;
+    }
+    runEventLoop(3000); // warm up: camera open, first frames, caches
+    const int frames0 = MainWindowProbe::frameTotal(*w);
+    const double streaming = processCpuPercent(seconds);
+    const double fps = double(MainWindowProbe::frameTotal(*w) - frames0) / seconds;
+    w->findChild<QAction *>("actClose")->trigger();
+    runEventLoop(2000);
+    const double closed = processCpuPercent(seconds);
+    QTextStream(stdout) << "streaming " << QString::number(streaming, 'f', 2) << " % of a core ("
+                        << QString::number(fps, 'f', 1) << " frames/s received), closed "
+                        << QString::number(closed, 'f', 2) << " % of a core\n";
+    return 0;
+}
+
 int runAll(const QStringList &args)
 {
     struct Case {
@@ -229,5 +332,9 @@ int main(int argc, char *argv[])
         return runCase(args, caseAt);
     if (args.contains("--screenshot"))
         return screenshot(args);
+    if (args.contains("--menu-screenshot"))
+        return menuScreenshot(args);
+    if (args.contains("--process-cpu"))
+        return processCpu(args);
     return runAll(args);
 }

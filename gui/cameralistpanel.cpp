@@ -55,6 +55,17 @@ int CameraListPanel::recordOfRow(int row) const
     return item ? item->data(RecordRole).toInt() : -1;
 }
 
+bool CameraListPanel::selectRecord(int record)
+{
+    for (int row = 0; row < form.list->count(); ++row) {
+        if (recordOfRow(row) == record) {
+            form.list->setCurrentRow(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CameraListPanel::selectCurrent(QListWidgetItem *current)
 {
     const int index = recordOfRow(form.list->currentRow());

@@ -46,6 +46,9 @@ public:
     // Where the UDP commands go: the selected camera's IP text and MAC bytes.
     const CameraCodeRecord &cameraCode() const { return CameraCode; }
 
+    // Makes the row of camera record `record` the list's current row, which
+    // selects that camera; false when no listed camera has that record.
+    bool selectRecord(int record);
     // Makes the list's current row the selected camera (nothing without one).
     void selectCurrent(QListWidgetItem *current);
     // Opens the context menu at the mouse cursor, unless the list is empty.

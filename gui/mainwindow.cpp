@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimerEvent>
 #include <QUrl>
@@ -35,12 +36,6 @@ MainWindow::MainWindow(QWidget *parent)
     if (initApp() == 1)
         qDebug() << "CameraApp statu is OK";
     ui->tableWidget->verticalHeader()->hide();
-    // Names and Set buttons take what they need, values the rest, so every
-    // row's Set button is in view without scrolling sideways.
-    QHeaderView *columns = ui->tableWidget->horizontalHeader();
-    columns->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    columns->setSectionResizeMode(1, QHeaderView::Stretch);
-    columns->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 }
 
 MainWindow::~MainWindow()
@@ -119,6 +114,14 @@ int MainWindow::initApp()
     return 1;
 }
 
+bool MainWindow::openCamera(int record)
+{
+    if (!cameraList->selectRecord(record))
+        return false;
+    ui->InitOpenAct->trigger();
+    return true;
+}
+
 int MainWindow::camIndex() const
 {
     return cameraList->camIndex();
@@ -170,7 +173,37 @@ void MainWindow::on_InitOpenAct_triggered()
         return;
     if (parameters->initCameraSetView() == 1)
         qDebug() << "CameraSetView Init!";
+    const bool firstShown = ui->tabWidget->isHidden();
     parameters->showTabs();
+    if (firstShown)
+        giveTabsRoom();
+}
+
+void MainWindow::giveTabsRoom()
+{
+    // Only a window on screen has widths to share out.
+    if (!isVisible())
+        return;
+    QSplitter *splitter = ui->splitter;
+    splitter->refresh(); // lays the tabs out that were hidden until now
+    const QList<int> sizes = splitter->sizes();
+    if (sizes.size() != 3)
+        return;
+    const int total = sizes[0] + sizes[1] + sizes[2];
+    // The camera list as wide as its rows (no sideways scrolling) but no
+    // wider, the picture at least its least width; the tabs get what their
+    // table wants of the rest.
+    int rows = 0;
+    for (int row = 0; row < ui->listWidget->count(); ++row)
+        rows = qMax(rows, ui->listWidget->item(row)->sizeHint().width());
+    const int aroundRows = ui->layoutWidget->width() - ui->listWidget->viewport()->width();
+    const int list = qMax(ui->layoutWidget->minimumSizeHint().width(), rows + aroundRows);
+    const int aroundTable = ui->tabWidget->width() - ui->tableWidget->viewport()->width();
+    const int free = total - list - ui->label->minimumWidth();
+    const int tabs = qMin(parameters->preferredTableWidth() + aroundTable, free);
+    if (tabs <= 0)
+        return;
+    splitter->setSizes({ list, total - list - tabs, tabs });
 }
 
 void MainWindow::on_actStop_triggered()

@@ -30,6 +30,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // What the operator does with the list's context menu: selects the row of
+    // camera record `record`, then runs "初始化/打开". False, and nothing done,
+    // when no listed camera has that record.
+    bool openCamera(int record);
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -68,6 +73,9 @@ private:
     friend struct MainWindowProbe; // test access
 
     int initApp();
+    // The parameter tabs appear on the first open: shares the window's width out
+    // so their value column shows whole values.
+    void giveTabsRoom();
     // The selected camera's record index, for the worker's calls.
     int camIndex() const;
 

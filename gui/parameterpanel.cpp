@@ -12,7 +12,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QEvent>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -41,6 +44,10 @@ void showValueWarning(const paramcat::Warning &warning)
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
 }
 
+// The longest texts the value column is made to show whole: an IPv4 address,
+// a 16-character camera name and a 10-digit number.
+const char *const kWidestValues[] = { "255.255.255.255", "SimCam-Color-016", "4294967295" };
+
 QString fileCaption()
 {
     return trWindow("Open File"); // the save dialog has this caption too
@@ -67,6 +74,17 @@ ParameterPanel::ParameterPanel(
     form.save->setEnabled(false);
     form.saveAs->setEnabled(false);
     connect(channel.get(), &CommandChannel::reportValue, this, &ParameterPanel::showReportValue);
+
+    QHeaderView *columns = form.table->horizontalHeader();
+    columns->setSectionResizeMode(0, QHeaderView::Fixed);
+    columns->setSectionResizeMode(1, QHeaderView::Stretch);
+    columns->setSectionResizeMode(2, QHeaderView::Fixed);
+    for (int row = 0; row < form.table->rowCount(); ++row) {
+        if (QTableWidgetItem *label = form.table->item(row, 0))
+            label->setToolTip(label->text());
+    }
+    form.table->viewport()->installEventFilter(this);
+    fitColumns();
 }
 
 ParameterPanel::~ParameterPanel() = default;
@@ -105,6 +123,65 @@ int ParameterPanel::initCameraSetView()
 void ParameterPanel::showTabs()
 {
     form.tabs->show();
+}
+
+int ParameterPanel::valueColumnNeed() const
+{
+    // A cell's text (and its editor's) keeps the focus frame's margin and one
+    // pixel on each side; the grid line takes one more pixel.
+    const int margins
+        = 2 * (form.table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, form.table) + 1) + 1;
+    const QFontMetrics metrics(form.table->font());
+    int widest = 0;
+    for (const char *text : kWidestValues)
+        widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(text)));
+    return widest + margins;
+}
+
+int ParameterPanel::setColumnNeed() const
+{
+    // The button's text with the style's button margins and frame and a
+    // character's room on either side, or the column's title if that is wider;
+    // the style's usual 80-pixel least button width would take it from the values.
+    const QStyle *style = form.table->style();
+    const QFontMetrics metrics(form.table->font());
+    const int button = metrics.horizontalAdvance(trWindow("Set")) + 2 * metrics.averageCharWidth()
+        + style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, form.table)
+        + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, form.table) + 1;
+    return qMax(button, form.table->horizontalHeader()->sectionSizeHint(2));
+}
+
+int ParameterPanel::nameColumnNeed() const
+{
+    QTableWidget *table = form.table;
+    int widest = table->horizontalHeader()->sectionSizeHint(0);
+    for (int row = 0; row < table->rowCount(); ++row) // one more pixel: the grid line
+        widest = qMax(widest, table->sizeHintForIndex(table->model()->index(row, 0)).width() + 1);
+    return widest;
+}
+
+int ParameterPanel::preferredTableWidth() const
+{
+    return nameColumnNeed() + valueColumnNeed() + setColumnNeed();
+}
+
+void ParameterPanel::fitColumns()
+{
+    QHeaderView *columns = form.table->horizontalHeader();
+    const int names = nameColumnNeed();
+    const int set = setColumnNeed();
+    const int room = form.table->viewport()->width() - valueColumnNeed() - set;
+    // Past a few characters the names stop giving way: the table then scrolls.
+    const int fewest = QFontMetrics(form.table->font()).averageCharWidth() * 4;
+    columns->resizeSection(0, qMax(fewest, qMin(names, room)));
+    columns->resizeSection(2, set);
+}
+
+bool ParameterPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == form.table->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QObject::eventFilter(watched, event);
 }
 
 void ParameterPanel::showReportValue(int row, const QString &text)

@@ -48,6 +48,10 @@ public:
     // query; returns 1 when done.
     int initCameraSetView();
     void showTabs();
+    // Width of the table's columns when the value column shows an IPv4 address,
+    // a 16-character camera name and a 10-digit number in full, no name is
+    // shortened and the Set buttons are in view.
+    int preferredTableWidth() const;
     // True once a Set of rows 2 to 29 got past the empty-value check.
     bool edited() const { return editedFlag; }
     CommandChannel &commandChannel() { return *channel; }
@@ -64,8 +68,18 @@ public slots:
     // The Set button of a row: checks the value, remembers it and sends it.
     void slotSetBtnClicked();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showReportValue(int row, const QString &text);
+    // Values first: the value column gets what its longest expected text needs,
+    // the Set buttons what their text needs, the names the rest (a shortened
+    // name shows in full as the cell's tool tip).
+    void fitColumns();
+    int nameColumnNeed() const;
+    int valueColumnNeed() const;
+    int setColumnNeed() const;
 
     Widgets form;
     WorkThread &worker;

@@ -2,10 +2,10 @@
 // the fake cameras live on loopback addresses where nothing answers.
 // The main window against an in-process stand-in for the camera SDK: start-up
 // state, the form, the camera list, the actions, frames on screen and snapshots.
-#include "gui/messagebox.h"
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
 #include "core/paramcatalogue.h"
+#include "gui/messagebox.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMutex>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -142,6 +143,8 @@ const std::vector<Camera> threeCameras = {
 
 } // namespace fake
 
+Q_DECLARE_METATYPE(std::vector<fake::Camera>)
+
 // ---------------------------------------------------------------------------
 // Debug log capture.
 namespace logcap {
@@ -192,6 +195,9 @@ private slots:
     void cameraActionsForwardTheSelectedRecord();
     void openAction();
     void openWithEmptyList();
+    void openCameraByRecord_data();
+    void openCameraByRecord();
+    void valueColumnShowsWholeValues();
     void escActionClosesTwiceAndQuits();
     void closingWindowClosesCamera();
     void inertActions();
@@ -580,6 +586,75 @@ void TestMainWindow::openWithEmptyList()
     QVERIFY(find<QTabWidget>(w.get(), "tabWidget")->isHidden());
     QVERIFY(!logcap::take().contains("CameraSetView Init!"));
     // The worker shuts down with the window (the destructor joins the loop).
+}
+
+void TestMainWindow::openCameraByRecord_data()
+{
+    QTest::addColumn<std::vector<fake::Camera>>("cameras");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<int>("row"); // -1: nothing opened
+
+    const std::vector<fake::Camera> gap = {
+        { "", { 127, 0, 0, 220 }, { 0, 0, 0, 0, 0, 1 } },
+        { "Only", { 127, 0, 0, 221 }, { 0, 0, 0, 0, 0, 2 } },
+    };
+    QTest::newRow("second camera") << fake::threeCameras << 1 << 1;
+    QTest::newRow("record behind a nameless one") << gap << 1 << 0;
+    QTest::newRow("nameless record") << gap << 0 << -1;
+    QTest::newRow("no such record") << fake::threeCameras << 3 << -1;
+}
+
+void TestMainWindow::openCameraByRecord()
+{
+    QFETCH(std::vector<fake::Camera>, cameras);
+    QFETCH(int, record);
+    QFETCH(int, row);
+    auto w = makeWindow(cameras);
+    auto *list = find<QListWidget>(w.get(), "listWidget");
+    fake::takeCalls();
+
+    // The operator's way: select the row, then "初始化/打开" from the context menu.
+    QCOMPARE(w->openCamera(record), row >= 0);
+    QCOMPARE(list->currentRow(), row);
+    QCOMPARE(MainWindowProbe::worker(*w)->isRunning(), row >= 0);
+    QCOMPARE(find<QTabWidget>(w.get(), "tabWidget")->isHidden(), row < 0);
+    if (row < 0) {
+        QVERIFY(fake::takeCalls().isEmpty());
+        return;
+    }
+    const QString n = QString::number(record);
+    QTRY_COMPARE(fake::peekCalls(), (QStringList { "Register " + n, "Open " + n, "Start " + n }));
+    QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_ip, QStringLiteral("127.0.0.%1").arg(cameras[record].ip[3]));
+}
+
+void TestMainWindow::valueColumnShowsWholeValues()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QCOMPARE(w->size(), QSize(1226, 826));
+    action(w.get(), "InitOpenAct")->trigger();
+    auto *table = find<QTableWidget>(w.get(), "tableWidget");
+    QTRY_VERIFY(table->isVisible());
+
+    // An address, a 16-character name and a 10-digit exposure time where the
+    // camera's answers put them; each needs its text's width and the cell's margins.
+    const QList<QPair<int, QString>> values
+        = { { 0, "255.255.255.255" }, { 1, "SimCam-Color-016" }, { 7, "4294967295" } };
+    for (const auto &value : values) {
+        table->item(value.first, 1)->setText(value.second);
+        const QModelIndex cell = table->model()->index(value.first, 1);
+        QVERIFY2(
+            table->sizeHintForIndex(cell).width() + 1 <= table->columnWidth(1), qPrintable(value.second));
+        QVERIFY(QFontMetrics(table->font()).horizontalAdvance(value.second) < table->columnWidth(1));
+    }
+    // Every Set button in view without scrolling sideways; a shortened name
+    // shows in full as its tool tip.
+    QVERIFY(table->horizontalHeader()->length() <= table->viewport()->width());
+    QVERIFY(!table->horizontalScrollBar()->isVisible());
+    QVERIFY(table->cellWidget(29, 2)->width() > QFontMetrics(table->font()).horizontalAdvance("Set"));
+    for (int row = 0; row < table->rowCount(); ++row)
+        QCOMPARE(table->item(row, 0)->toolTip(), table->item(row, 0)->text());
 }
 
 void TestMainWindow::escActionClosesTwiceAndQuits()
