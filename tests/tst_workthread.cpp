@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // An in-process stand-in for the camera SDK that records every call.
@@ -40,7 +41,11 @@ void clear()
 
 FrameCallback callback = nullptr;
 
-int init() { log({ "Init", nullptr, 0 }); return status; }
+int init()
+{
+    log({ "Init", nullptr, 0 });
+    return status;
+}
 int enumerate(CameraList *list)
 {
     log({ "Enum", nullptr, 0 });
@@ -54,18 +59,42 @@ int enumerate(CameraList *list)
     std::memcpy(list->records[1].mac, mac, 6);
     return status;
 }
-int open(CameraRecord *r) { log({ "Open", r, 0 }); return status; }
+int open(CameraRecord *r)
+{
+    log({ "Open", r, 0 });
+    return status;
+}
 int registerImage(CameraRecord *r, FrameCallback cb, void *)
 {
     log({ "Register", r, 0 });
     callback = cb;
     return status;
 }
-int start(CameraRecord *r) { log({ "Start", r, 0 }); return status; }
-int stop(CameraRecord *r) { log({ "Stop", r, 0 }); return status; }
-int close(CameraRecord *r) { log({ "Close", r, 0 }); return status; }
-int mode(CameraRecord *r, int m) { log({ "Mode", r, m }); return status; }
-int soft(CameraRecord *r) { log({ "Soft", r, 0 }); return status; }
+int start(CameraRecord *r)
+{
+    log({ "Start", r, 0 });
+    return status;
+}
+int stop(CameraRecord *r)
+{
+    log({ "Stop", r, 0 });
+    return status;
+}
+int close(CameraRecord *r)
+{
+    log({ "Close", r, 0 });
+    return status;
+}
+int mode(CameraRecord *r, int m)
+{
+    log({ "Mode", r, m });
+    return status;
+}
+int soft(CameraRecord *r)
+{
+    log({ "Soft", r, 0 });
+    return status;
+}
 int setIp(CameraRecord *r, char *text)
 {
     log({ "SetIp", r, 0 });
@@ -106,8 +135,7 @@ QStringList ops()
 } // namespace fake
 
 // Receives frames on the test's thread, as the main window does.
-class FrameSink : public QObject
-{
+class FrameSink : public QObject {
     Q_OBJECT
 public:
     QList<QImage> frames;
@@ -115,8 +143,7 @@ public slots:
     void take(QImage img) { frames << img; }
 };
 
-class TestWorkThread : public QObject
-{
+class TestWorkThread : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -127,6 +154,8 @@ private slots:
     void callbackRefusesWhatItCannotKeep();
     void callbackKeepsTwoFramesThenDrops();
     void framesEmittedInOrderKept();
+    void everyKeptFrameArrivesInOrder();
+    void twoCamerasNeverTearAFrame();
     void firstPassOpensRegisteredCameraOnce();
     void withoutRegistrationFirstPassOpensRecordZero();
     void stopJoinsAndOpenActionRestartsOnlyTheThread();
@@ -253,6 +282,148 @@ void TestWorkThread::framesEmittedInOrderKept()
     QTRY_COMPARE(sink->frames.size(), 12);
     for (int i = 2; i < 12; ++i)
         QCOMPARE(qRed(sink->frames[i].pixel(0, 0)), 28 + i);
+}
+
+// A grey frame that names its producer and number: every 4 KiB block starts
+// with the number (4 bytes) and the producer (1 byte), and the other bytes hold
+// a value derived from both. Each producer has its own frame size.
+namespace numbered {
+const int Block = 4096;
+// Producer 0 sends small frames; producers 1 and 2 larger ones of different sizes.
+QSize size(int producer)
+{
+    return producer == 0 ? QSize(32, 4) : producer == 1 ? QSize(1024, 512) : QSize(768, 683);
+}
+uchar fill(int producer, quint32 number)
+{
+    return uchar(number * 31 + quint32(producer) * 101 + 7);
+}
+std::vector<uchar> frame(int producer, quint32 number, FrameInfo *info)
+{
+    const QSize s = size(producer);
+    *info = FrameInfo {};
+    info->nWidth = uint32_t(s.width());
+    info->nHeight = uint32_t(s.height());
+    info->nBitCount = 8;
+    std::vector<uchar> pixels(std::size_t(s.width() * s.height()), fill(producer, number));
+    for (std::size_t at = 0; at + 5 <= pixels.size(); at += Block) {
+        std::memcpy(&pixels[at], &number, 4);
+        pixels[at + 4] = uchar(producer);
+    }
+    return pixels;
+}
+// The producer and number of a received image, or producer -1 when the image
+// is not one whole frame of one producer.
+QPair<int, quint32> read(const QImage &img)
+{
+    const uchar *bits = img.constBits(); // rows of these widths are not padded
+    const int bytes = img.width() * img.height();
+    const int producer = bytes >= 5 ? bits[4] : -1;
+    if (producer < 0 || producer > 2 || img.size() != size(producer) || img.bytesPerLine() != img.width())
+        return { -1, 0 };
+    quint32 number;
+    std::memcpy(&number, bits, 4);
+    FrameInfo info;
+    const std::vector<uchar> expected = frame(producer, number, &info);
+    if (std::memcmp(bits, expected.data(), expected.size()) != 0)
+        return { -1, number };
+    return { producer, number };
+}
+
+// Drops the callback's per-frame log line while it lives; tens of thousands of
+// frames would otherwise go through the test log.
+struct QuietFrames {
+    static QtMessageHandler &previous()
+    {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    QuietFrames()
+    {
+        previous() = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (!text.startsWith(QLatin1String("pFrameInfo->")))
+                    previous()(type, context, text);
+            });
+    }
+    ~QuietFrames() { qInstallMessageHandler(previous()); }
+};
+} // namespace numbered
+
+void TestWorkThread::everyKeptFrameArrivesInOrder()
+{
+    // One producer; before each frame it waits for a free buffer, so every frame
+    // is kept and often both buffers fill back to back while the loop is reading.
+    const quint32 total = 100000;
+    numbered::QuietFrames quiet;
+    std::vector<quint32> numbers;
+    numbers.reserve(total);
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { numbers.push_back(numbered::read(img).second); });
+    cameraOpened.store(1);
+    worker->start();
+    std::thread producer([] {
+        FrameInfo info;
+        for (quint32 n = 0; n < total; ++n) {
+            // Every third frame waits for both buffers to be empty, so that it
+            // and the next follow back to back; the others wait for a free one.
+            const auto full = [] { return bufferState[0].load() & (FirstBufferFull | SecondBufferFull); };
+            if (n % 3 == 0) {
+                while (full() != 0)
+                    std::this_thread::yield();
+            } else {
+                while (full() == (FirstBufferFull | SecondBufferFull))
+                    std::this_thread::yield();
+            }
+            std::vector<uchar> pixels = numbered::frame(0, n, &info);
+            frameCallback(pixels.data(), &info, callbackContext);
+        }
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(numbers.size(), std::size_t(total), 60000);
+    producer.join();
+    for (quint32 i = 0; i < total; ++i)
+        QCOMPARE(numbers[i], i);
+}
+
+void TestWorkThread::twoCamerasNeverTearAFrame()
+{
+    // Two producers at once, as when a second camera streams beside the first.
+    // Frames may be dropped, but each one that arrives is whole, its size is its
+    // producer's, and each producer's frames arrive in their order.
+    const quint32 perProducer = 1000;
+    numbered::QuietFrames quiet;
+    QList<QPair<int, quint32>> received;
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { received << numbered::read(img); });
+    cameraOpened.store(1);
+    worker->start();
+    auto produce = [](int id) {
+        FrameInfo info;
+        for (quint32 n = 0; n < perProducer; ++n) {
+            std::vector<uchar> pixels = numbered::frame(id, n, &info);
+            // Both producers wait for a free buffer and then race for it.
+            while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
+                == (FirstBufferFull | SecondBufferFull))
+                std::this_thread::yield();
+            frameCallback(pixels.data(), &info, callbackContext);
+        }
+    };
+    std::thread a(produce, 1), b(produce, 2);
+    a.join();
+    b.join();
+    // The loop clears a mark only after emitting its frame.
+    QTRY_VERIFY_WITH_TIMEOUT(!(bufferState[0].load() & (FirstBufferFull | SecondBufferFull)), 10000);
+    QCoreApplication::processEvents();
+    QVERIFY(received.size() > 2);
+    quint32 last[3] = {};
+    bool seen[3] = {};
+    for (const auto &frame : received) {
+        QVERIFY2(frame.first >= 0, qPrintable(QString("torn frame near number %1").arg(frame.second)));
+        if (seen[frame.first])
+            QVERIFY2(frame.second > last[frame.first], "a producer's frames out of order");
+        seen[frame.first] = true;
+        last[frame.first] = frame.second;
+    }
 }
 
 void TestWorkThread::firstPassOpensRegisteredCameraOnce()
