@@ -243,6 +243,13 @@ void TestWorkThread::callbackRefusesWhatItCannotKeep()
     QCOMPARE(frameCallback(small.data(), &overflow, nullptr), 1);
     QCOMPARE(int(bufferState[0].load()), 0);
 
+    // A frame without pixels is refused: nothing to show or to save.
+    FrameInfo noRows { 640, 0, 8, {} };
+    QCOMPARE(frameCallback(small.data(), &noRows, nullptr), 1);
+    FrameInfo noColumns { 0, 480, 24, {} };
+    QCOMPARE(frameCallback(small.data(), &noColumns, nullptr), 1);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
     // Exactly 64 MiB of grey is kept.
     std::vector<uchar> full(FrameBufferBytes, 7);
     FrameInfo max { 8192, 8192, 8, {} };
@@ -282,6 +289,18 @@ void TestWorkThread::framesEmittedInOrderKept()
     QTRY_COMPARE(sink->frames.size(), 12);
     for (int i = 2; i < 12; ++i)
         QCOMPARE(qRed(sink->frames[i].pixel(0, 0)), 28 + i);
+
+    // A frame given to the first buffer while the second is still full is the
+    // newer one: the second buffer's frame goes out first.
+    worker->Stop(0);
+    feed(2, 2, 8, 50);
+    feed(2, 2, 8, 51);
+    bufferState[0].fetch_and(std::uint8_t(~FirstBufferFull)); // as the loop does once frame 50 is out
+    feed(2, 2, 8, 52);
+    worker->start();
+    QTRY_COMPARE(sink->frames.size(), 14);
+    QCOMPARE(qRed(sink->frames[12].pixel(0, 0)), 51);
+    QCOMPARE(qRed(sink->frames[13].pixel(0, 0)), 52);
 }
 
 // A grey frame that names its producer and number: every 4 KiB block starts
