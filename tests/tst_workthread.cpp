@@ -1,5 +1,6 @@
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
+#include "tests/fakesdk.h"
 
 #include <QFile>
 #include <QtTest>
@@ -9,130 +10,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-// An in-process stand-in for the camera SDK that records every call.
-namespace fake {
-struct Call {
-    QString op;
-    const CameraRecord *record;
-    int arg;
-};
-// Calls arrive from the test's thread and from the acquisition loop.
-std::mutex mutex;
-std::vector<Call> recorded;
-QByteArray lastText;
-std::atomic<int> status { 0 };
-
-void log(const Call &call)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    recorded.push_back(call);
-}
-std::vector<Call> calls()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return recorded;
-}
-void clear()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    recorded.clear();
-}
-
-FrameCallback callback = nullptr;
-
-int init()
-{
-    log({ "Init", nullptr, 0 });
-    return status;
-}
-int enumerate(CameraList *list)
-{
-    log({ "Enum", nullptr, 0 });
-    list->count = 2;
-    std::memset(list->records, 0, sizeof list->records);
-    std::strcpy(list->records[0].name, "Cam-A");
-    std::strcpy(list->records[1].name, "Kamera-\xc3\xa4"); // UTF-8
-    const unsigned char ip[4] = { 192, 168, 1, 10 };
-    std::memcpy(list->records[1].ip, ip, 4);
-    const unsigned char mac[6] = { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E };
-    std::memcpy(list->records[1].mac, mac, 6);
-    return status;
-}
-int open(CameraRecord *r)
-{
-    log({ "Open", r, 0 });
-    return status;
-}
-int registerImage(CameraRecord *r, FrameCallback cb, void *)
-{
-    log({ "Register", r, 0 });
-    callback = cb;
-    return status;
-}
-int start(CameraRecord *r)
-{
-    log({ "Start", r, 0 });
-    return status;
-}
-int stop(CameraRecord *r)
-{
-    log({ "Stop", r, 0 });
-    return status;
-}
-int close(CameraRecord *r)
-{
-    log({ "Close", r, 0 });
-    return status;
-}
-int mode(CameraRecord *r, int m)
-{
-    log({ "Mode", r, m });
-    return status;
-}
-int soft(CameraRecord *r)
-{
-    log({ "Soft", r, 0 });
-    return status;
-}
-int setIp(CameraRecord *r, char *text)
-{
-    log({ "SetIp", r, 0 });
-    lastText = QByteArray(text, 64);
-    return status;
-}
-int setName(CameraRecord *r, char *text)
-{
-    log({ "SetName", r, 0 });
-    lastText = QByteArray(text, 64);
-    return status;
-}
-
-SdkApi api()
-{
-    SdkApi a {};
-    a.IB_CC_Init = init;
-    a.IB_CC_EnumCamera = enumerate;
-    a.IB_CC_OpenCamera = open;
-    a.IB_CC_RegisterImage = registerImage;
-    a.IB_CC_StartCamera = start;
-    a.IB_CC_StopCamera = stop;
-    a.IB_CC_CloseCamera = close;
-    a.IB_CC_modeCamera = mode;
-    a.IB_CC_softCamera = soft;
-    a.IB_CC_setCameraip = setIp;
-    a.IB_CC_setCameraName = setName;
-    return a;
-}
-
-QStringList ops()
-{
-    QStringList out;
-    for (const Call &c : calls())
-        out << c.op;
-    return out;
-}
-} // namespace fake
 
 // Receives frames on the test's thread, as the main window does.
 class FrameSink : public QObject {
@@ -174,13 +51,17 @@ private:
 void TestWorkThread::initTestCase()
 {
     qRegisterMetaType<QImage>();
-    installSdk(fake::api());
+    fake::install();
+    fake::setCameras({
+        { "Cam-A", {}, {} },
+        { "Kamera-\xc3\xa4", { 192, 168, 1, 10 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } }, // UTF-8 name
+    });
 }
 
 void TestWorkThread::init()
 {
     fake::clear();
-    fake::status = 0;
+    fake::setStatus(0);
     bufferState[0].store(0);
     worker = new WorkThread;
     sink = new FrameSink;
@@ -380,6 +261,7 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
     connect(worker, &WorkThread::sig_GetOneFrame, sink,
         [&](const QImage &img) { numbers.push_back(numbered::read(img).second); });
     cameraOpened.store(1);
+    worker->RegisterImage(0);
     worker->start();
     std::thread producer([] {
         FrameInfo info;
@@ -395,7 +277,7 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
                     std::this_thread::yield();
             }
             std::vector<uchar> pixels = numbered::frame(0, n, &info);
-            frameCallback(pixels.data(), &info, callbackContext);
+            fake::deliver(pixels.data(), &info);
         }
     });
     QTRY_COMPARE_WITH_TIMEOUT(numbers.size(), std::size_t(total), 60000);
@@ -415,6 +297,7 @@ void TestWorkThread::twoCamerasNeverTearAFrame()
     connect(worker, &WorkThread::sig_GetOneFrame, sink,
         [&](const QImage &img) { received << numbered::read(img); });
     cameraOpened.store(1);
+    worker->RegisterImage(0);
     worker->start();
     auto produce = [](int id) {
         FrameInfo info;
@@ -424,7 +307,7 @@ void TestWorkThread::twoCamerasNeverTearAFrame()
             while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
                 == (FirstBufferFull | SecondBufferFull))
                 std::this_thread::yield();
-            frameCallback(pixels.data(), &info, callbackContext);
+            fake::deliver(pixels.data(), &info);
         }
     };
     std::thread a(produce, 1), b(produce, 2);
@@ -449,7 +332,7 @@ void TestWorkThread::firstPassOpensRegisteredCameraOnce()
 {
     worker->RegisterImage(1);
     QCOMPARE(fake::calls().back().record, &cameraList.records[1]);
-    QVERIFY(fake::callback == &frameCallback);
+    QVERIFY(fake::callback() == &frameCallback);
     worker->start();
     QTRY_COMPARE(fake::ops(), (QStringList { "Register", "Open", "Start" }));
     QCOMPARE(fake::calls()[1].record, &cameraList.records[1]);
@@ -472,7 +355,7 @@ void TestWorkThread::stopJoinsAndOpenActionRestartsOnlyTheThread()
 {
     worker->start();
     QTRY_COMPARE(fake::ops().count("Start"), 1);
-    fake::status = 5;
+    fake::setStatus(5);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_StopCamera is: 5");
     worker->Stop(0);
     QVERIFY(worker->isFinished());
@@ -498,7 +381,7 @@ void TestWorkThread::closeLeavesThreadRunning()
 
 void TestWorkThread::slotsLogTheirStatus()
 {
-    fake::status = 3;
+    fake::setStatus(3);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeautoCamera is: 3");
     worker->modeauto(1);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeioCamera is: 3");
@@ -529,12 +412,12 @@ void TestWorkThread::gettersFormatRecords()
 void TestWorkThread::settersBoundTheirText()
 {
     worker->setCameraName(1, QString());
-    QCOMPARE(fake::lastText, QByteArray(64, '\0'));
+    QCOMPARE(fake::calls().back().text, QByteArray(64, '\0'));
     worker->setCameraName(1, QString(100, 'n'));
-    QCOMPARE(fake::lastText, QByteArray(63, 'n') + QByteArray(1, '\0'));
+    QCOMPARE(fake::calls().back().text, QByteArray(63, 'n') + QByteArray(1, '\0'));
     worker->setCameraIp(1, "127.0.0.9");
-    QCOMPARE(fake::lastText, QByteArray("127.0.0.9") + QByteArray(55, '\0'));
-    fake::status = 1;
+    QCOMPARE(fake::calls().back().text, QByteArray("127.0.0.9") + QByteArray(55, '\0'));
+    fake::setStatus(1);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraip is fail!");
     worker->setCameraIp(1, "bad");
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraName is fail!");
