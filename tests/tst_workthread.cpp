@@ -30,12 +30,18 @@ private slots:
     void untouchedFrameStorageCostsNoMemory();
     void callbackRefusesWhatItCannotKeep();
     void callbackKeepsTwoFramesThenDrops();
+    void framesEmittedInOrderKept_data() { loopModes(); }
     void framesEmittedInOrderKept();
+    void everyKeptFrameArrivesInOrder_data() { loopModes(); }
     void everyKeptFrameArrivesInOrder();
+    void twoCamerasNeverTearAFrame_data() { loopModes(); }
     void twoCamerasNeverTearAFrame();
+    void firstPassOpensRegisteredCameraOnce_data() { loopModes(); }
     void firstPassOpensRegisteredCameraOnce();
     void withoutRegistrationFirstPassOpensRecordZero();
+    void stopJoinsAndOpenActionRestartsOnlyTheThread_data() { loopModes(); }
     void stopJoinsAndOpenActionRestartsOnlyTheThread();
+    void closeLeavesThreadRunning_data() { loopModes(); }
     void closeLeavesThreadRunning();
     void slotsLogTheirStatus();
     void gettersFormatRecords();
@@ -43,6 +49,14 @@ private slots:
     void outOfRangeIndexNeverReachesTheSdk();
 
 private:
+    // Rows for the tests that run the loop: polling without pause (the default)
+    // and sleeping until a frame is there.
+    static void loopModes()
+    {
+        QTest::addColumn<bool>("waiting"); // read by init()
+        QTest::newRow("polling") << false;
+        QTest::newRow("waiting") << true;
+    }
     static void feed(uint32_t width, uint32_t height, uint32_t bits, uchar value);
     WorkThread *worker = nullptr;
     FrameSink *sink = nullptr;
@@ -64,6 +78,10 @@ void TestWorkThread::init()
     fake::setStatus(0);
     bufferState[0].store(0);
     worker = new WorkThread;
+    if (QTest::currentTestFunction() && QTest::currentDataTag()) {
+        QFETCH(bool, waiting);
+        worker->setWaitForFrames(waiting);
+    }
     sink = new FrameSink;
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
