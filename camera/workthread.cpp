@@ -130,7 +130,16 @@ WorkThread::~WorkThread()
 void WorkThread::shutdown()
 {
     requestInterruption();
+    joinLoop();
+}
+
+void WorkThread::joinLoop()
+{
     wait();
+    // wait() already orders everything the loop did before what follows, but
+    // through Qt's own futex lock, which ThreadSanitizer cannot see; this pairs
+    // with the loop's release on its way out so that it can.
+    loopsEnded.load(std::memory_order_acquire);
 }
 
 void WorkThread::requestInterruption()
@@ -205,6 +214,10 @@ void WorkThread::sleepUntilFrame()
 
 void WorkThread::run()
 {
+    struct Ended {
+        std::atomic<int> &count;
+        ~Ended() { count.fetch_add(1, std::memory_order_release); }
+    } ended { loopsEnded };
     if (isInterruptionRequested())
         return;
     qDebug().noquote() << "name:>>>" << getCamName(0);
@@ -237,7 +250,7 @@ void WorkThread::Stop(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_StopCamera(cam) : SdkMissingStatus;
     requestInterruption();
-    wait();
+    joinLoop();
     qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
 }
 

@@ -95,8 +95,10 @@ public slots:
 private:
     void takeFrame(int buffer);
     void sleepUntilFrame();
+    void joinLoop(); // waits for run() to return
 
     bool waitForFrames = false;
+    std::atomic<int> loopsEnded { 0 }; // counted by run() on its way out
 };
 
 #endif
