@@ -100,13 +100,25 @@ void swapRedBlue(const uchar *src, uchar *dst, int pixels)
     swapRedBlueScalar(src, dst, pixels);
 }
 
+// A new image of the matrix's size, or a null image (and a log line) when there
+// is no memory for it, as a large frame under memory pressure can find.
+QImage newImage(const cv::Mat &mat, QImage::Format format)
+{
+    QImage image(mat.cols, mat.rows, format);
+    if (image.isNull() && mat.cols > 0 && mat.rows > 0)
+        qWarning() << "cvMatToQImage: no memory for an image of" << mat.cols << "x" << mat.rows;
+    return image;
+}
+
 } // namespace
 
 QImage cvMatToQImage(const cv::Mat &mat)
 {
     switch (mat.type()) {
     case CV_8UC1: {
-        QImage image(mat.cols, mat.rows, QImage::Format_Indexed8);
+        QImage image = newImage(mat, QImage::Format_Indexed8);
+        if (image.isNull())
+            return image;
         image.setColorTable(greyTable());
         const uchar *src = mat.data;
         for (int row = 0; row < mat.rows; ++row, src += mat.step[0])
@@ -116,7 +128,9 @@ QImage cvMatToQImage(const cv::Mat &mat)
     case CV_8UC3: {
         // Same result as wrapping the data as Format_RGB888 and taking its
         // rgbSwapped() copy, in one pass.
-        QImage image(mat.cols, mat.rows, QImage::Format_RGB888);
+        QImage image = newImage(mat, QImage::Format_RGB888);
+        if (image.isNull())
+            return image;
         const uchar *src = mat.data;
         for (int row = 0; row < mat.rows; ++row, src += mat.step[0])
             swapRedBlue(src, image.scanLine(row), mat.cols);
@@ -125,7 +139,7 @@ QImage cvMatToQImage(const cv::Mat &mat)
     case CV_8UC4: {
         qDebug() << "CV_8UC4";
         const QImage wrapped(mat.data, mat.cols, mat.rows, int(mat.step[0]), QImage::Format_ARGB32);
-        return wrapped.copy();
+        return wrapped.copy(); // null when there is no memory for the copy
     }
     default:
         qDebug() << "ERROR: Mat could not be converted to QImage.";

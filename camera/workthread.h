@@ -15,9 +15,16 @@
 constexpr int FrameSlotCount = 4;
 constexpr std::size_t FrameBufferBytes = 67108864; // 64 MiB per buffer
 
-// Bits of a frame slot's state byte.
+// Bits of a frame slot's state byte. A buffer is empty (neither bit), being
+// written by a delivery that claimed it, or full (owned by the loop until it has
+// taken the frame). SecondBufferOlder is set while the second buffer holds an
+// older frame than the first: a delivery claimed the first buffer while the
+// second was not empty. The loop takes the older full buffer first.
 constexpr std::uint8_t FirstBufferFull = 0x01;
 constexpr std::uint8_t SecondBufferFull = 0x02;
+constexpr std::uint8_t FirstBufferWriting = 0x04;
+constexpr std::uint8_t SecondBufferWriting = 0x08;
+constexpr std::uint8_t SecondBufferOlder = 0x10;
 
 extern CameraList cameraList;
 extern std::atomic<int> cameraOpened;
@@ -26,16 +33,21 @@ extern FrameInfo frameInfos[FrameSlotCount][2];
 extern std::atomic<std::uint8_t> bufferState[FrameSlotCount];
 extern unsigned char callbackContext[128];
 
-// The SDK's frame callback: copies a frame into the first empty buffer of frame
-// slot 0 and marks it full. Returns 0 when the frame was kept or dropped because
-// both buffers were full, 0 for a bit count other than 8 or 24 (nothing kept),
-// and 1 for a frame over 64 MiB (nothing kept).
+// The SDK's frame callback: claims the first empty buffer of frame slot 0 with
+// one atomic step, copies the frame and its FrameInfo into it and marks it full,
+// so deliveries from several cameras at once never share a buffer. Returns 0
+// when the frame was kept or dropped because no buffer was empty, 0 for a bit
+// count other than 8 or 24 (nothing kept), and 1 for a frame over 64 MiB or
+// with no pixels (nothing kept).
 int frameCallback(unsigned char *data, FrameInfo *info, void *context);
+
+// Which buffer of a frame slot the loop takes next for the state byte `state`:
+// 0 or 1, or -1 when the older frame is not complete yet or there is none.
+int nextFullBuffer(std::uint8_t state);
 
 // The only user of the camera SDK. Its slots run on the GUI thread and wrap the
 // SDK operations one to one; run() is the acquisition loop on its own thread.
-class WorkThread : public QThread
-{
+class WorkThread : public QThread {
     Q_OBJECT
 public:
     explicit WorkThread(QObject *parent = nullptr);
@@ -44,7 +56,16 @@ public:
     // Written by the slots on the GUI thread and by the loop on its own thread.
     std::atomic<int> lastResult { 0 };
     char textBuffer[64] = {};
-    int registeredIndex = 0;
+    std::atomic<int> registeredIndex { 0 }; // written by RegisterImage, read by the loop
+
+    // With `on`, the loop sleeps between passes until a buffer is full, an
+    // interruption is requested or the camera is to be opened, instead of
+    // polling without pause. Set it before the thread starts; off by default.
+    void setWaitForFrames(bool on) { waitForFrames = on; }
+    bool waitsForFrames() const { return waitForFrames; }
+
+    // Requests the loop to end and wakes it when it sleeps waiting for frames.
+    void requestInterruption();
 
 signals:
     void sig_GetOneFrame(QImage img);
@@ -73,6 +94,11 @@ public slots:
 
 private:
     void takeFrame(int buffer);
+    void sleepUntilFrame();
+    void joinLoop(); // waits for run() to return
+
+    bool waitForFrames = false;
+    std::atomic<int> loopsEnded { 0 }; // counted by run() on its way out
 };
 
 #endif

@@ -4,9 +4,9 @@
 #include <QtTest>
 
 #include <cstring>
+#include <vector>
 
-class TestFrameConvert : public QObject
-{
+class TestFrameConvert : public QObject {
     Q_OBJECT
 private slots:
     void greyGivesIndexedWithGreyTable();
@@ -16,7 +16,8 @@ private slots:
     void colourMatchesQtSwapForAnyWidthAndStride_data();
     void colourMatchesQtSwapForAnyWidthAndStride();
     void fourChannelsCopied();
-    void unsupportedTypeGivesNullImage();
+    void unconvertibleGivesNullImage_data();
+    void unconvertibleGivesNullImage();
     void resultIndependentOfMatrix();
 };
 
@@ -109,10 +110,32 @@ void TestFrameConvert::fourChannelsCopied()
     QCOMPARE(image.pixel(2, 1), qRgba(30, 20, 10, 255));
 }
 
-void TestFrameConvert::unsupportedTypeGivesNullImage()
+void TestFrameConvert::unconvertibleGivesNullImage_data()
 {
-    cv::Mat mat(2, 2, CV_16UC1, cv::Scalar(1000));
-    QTest::ignoreMessage(QtDebugMsg, "ERROR: Mat could not be converted to QImage.");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("16-bit pixels") << int(CV_16UC1) << 2 << int(QtDebugMsg)
+                                   << "ERROR: Mat could not be converted to QImage.";
+    // Widths Qt refuses for an image, as it refuses memory it cannot get: the
+    // conversion must give a null image without writing a pixel.
+    QTest::newRow("grey, no image memory") << int(CV_8UC1) << 300000000 << int(QtWarningMsg)
+                                           << "cvMatToQImage: no memory for an image of 300000000 x 2";
+    QTest::newRow("colour, no image memory") << int(CV_8UC3) << 100000000 << int(QtWarningMsg)
+                                             << "cvMatToQImage: no memory for an image of 100000000 x 2";
+}
+
+void TestFrameConvert::unconvertibleGivesNullImage()
+{
+    QFETCH(int, type);
+    QFETCH(int, cols);
+    QFETCH(int, level);
+    QFETCH(QString, message);
+    // A view of the declared size on a small buffer: nothing may be read or written.
+    std::vector<uchar> small(64, 1);
+    const cv::Mat mat(2, cols, type, small.data());
+    QTest::ignoreMessage(QtMsgType(level), qPrintable(message));
     QVERIFY(cvMatToQImage(mat).isNull());
 }
 

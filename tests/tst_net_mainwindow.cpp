@@ -6,6 +6,7 @@
 #include "camera/workthread.h"
 #include "core/paramcatalogue.h"
 #include "gui/messagebox.h"
+#include "tests/fakesdk.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -31,109 +32,8 @@
 #include <vector>
 
 // ---------------------------------------------------------------------------
-// A camera SDK that records its calls and enumerates the cameras it is given.
+// The cameras the recording SDK stand-in enumerates by default.
 namespace fake {
-
-struct Camera {
-    const char *name;
-    unsigned char ip[4];
-    unsigned char mac[6];
-};
-
-QMutex mutex; // the worker thread opens and starts the camera
-std::vector<Camera> cameras;
-QStringList calls;
-
-int recordIndex(const CameraRecord *r)
-{
-    return int(r - cameraList.records);
-}
-
-void record(const QString &call)
-{
-    QMutexLocker lock(&mutex);
-    calls << call;
-}
-
-QStringList takeCalls()
-{
-    QMutexLocker lock(&mutex);
-    return std::exchange(calls, {});
-}
-
-QStringList peekCalls()
-{
-    QMutexLocker lock(&mutex);
-    return calls;
-}
-
-int init()
-{
-    record("Init");
-    return 0;
-}
-int enumerate(CameraList *list)
-{
-    record("Enum");
-    std::memset(list, 0, sizeof *list);
-    list->count = int(cameras.size());
-    for (std::size_t i = 0; i < cameras.size(); ++i) {
-        std::strncpy(list->records[i].name, cameras[i].name, 63);
-        std::memcpy(list->records[i].ip, cameras[i].ip, 4);
-        std::memcpy(list->records[i].mac, cameras[i].mac, 6);
-    }
-    return 0;
-}
-int open(CameraRecord *r)
-{
-    record(QStringLiteral("Open %1").arg(recordIndex(r)));
-    return 0;
-}
-int registerImage(CameraRecord *r, FrameCallback, void *)
-{
-    record(QStringLiteral("Register %1").arg(recordIndex(r)));
-    return 0;
-}
-int start(CameraRecord *r)
-{
-    record(QStringLiteral("Start %1").arg(recordIndex(r)));
-    return 0;
-}
-int stop(CameraRecord *r)
-{
-    record(QStringLiteral("Stop %1").arg(recordIndex(r)));
-    return 0;
-}
-int close(CameraRecord *r)
-{
-    record(QStringLiteral("Close %1").arg(recordIndex(r)));
-    return 0;
-}
-int mode(CameraRecord *r, int m)
-{
-    record(QStringLiteral("Mode %1 %2").arg(recordIndex(r)).arg(m));
-    return 0;
-}
-int soft(CameraRecord *r)
-{
-    record(QStringLiteral("Soft %1").arg(recordIndex(r)));
-    return 0;
-}
-
-SdkApi api()
-{
-    SdkApi a {};
-    a.IB_CC_Init = init;
-    a.IB_CC_EnumCamera = enumerate;
-    a.IB_CC_OpenCamera = open;
-    a.IB_CC_RegisterImage = registerImage;
-    a.IB_CC_StartCamera = start;
-    a.IB_CC_StopCamera = stop;
-    a.IB_CC_CloseCamera = close;
-    a.IB_CC_modeCamera = mode;
-    a.IB_CC_softCamera = soft;
-    return a;
-}
 
 const std::vector<Camera> threeCameras = {
     { "Cam-A", { 127, 0, 0, 210 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } },
@@ -262,7 +162,7 @@ void TestMainWindow::cleanup()
 
 std::unique_ptr<MainWindow> TestMainWindow::makeWindow(const std::vector<fake::Camera> &cams)
 {
-    fake::cameras = cams;
+    fake::setCameras(cams);
     auto w = std::make_unique<MainWindow>();
     return w;
 }

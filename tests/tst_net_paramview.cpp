@@ -11,6 +11,7 @@
 #include "core/testports.h"
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
+#include "tests/fakesdk.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -33,34 +34,6 @@ namespace {
 const QHostAddress kCameraIp(QStringLiteral("127.0.0.41"));
 const QByteArray kCameraMac = QByteArray::fromHex("001122334455");
 const quint16 kPort = commandPortWithTestOverride();
-
-// An SDK with one camera at kCameraIp; it records the address and name changes.
-QStringList sdkCalls;
-int sdkInit()
-{
-    return 0;
-}
-int sdkEnumerate(CameraList *list)
-{
-    std::memset(list, 0, sizeof *list);
-    list->count = 1;
-    std::strcpy(list->records[0].name, "ParamCam");
-    const quint32 ip = kCameraIp.toIPv4Address();
-    for (int i = 0; i < 4; ++i)
-        list->records[0].ip[i] = uchar(ip >> (24 - 8 * i));
-    std::memcpy(list->records[0].mac, kCameraMac.constData(), 6);
-    return 0;
-}
-int sdkSetIp(CameraRecord *, char *text)
-{
-    sdkCalls << QStringLiteral("ip %1").arg(QLatin1String(text));
-    return 0;
-}
-int sdkSetName(CameraRecord *, char *text)
-{
-    sdkCalls << QStringLiteral("name %1").arg(QLatin1String(text));
-    return 0;
-}
 
 QMutex logMutex; // the worker thread logs too
 QStringList logLines;
@@ -139,12 +112,14 @@ private:
 void TestNetParamView::initTestCase()
 {
     qInstallMessageHandler(captureLog);
-    SdkApi api {};
-    api.IB_CC_Init = sdkInit;
-    api.IB_CC_EnumCamera = sdkEnumerate;
-    api.IB_CC_setCameraip = sdkSetIp;
-    api.IB_CC_setCameraName = sdkSetName;
-    installSdk(api);
+    // One camera at kCameraIp.
+    fake::Camera cam { "ParamCam", {}, {} };
+    const quint32 ip = kCameraIp.toIPv4Address();
+    for (int i = 0; i < 4; ++i)
+        cam.ip[i] = uchar(ip >> (24 - 8 * i));
+    std::memcpy(cam.mac, kCameraMac.constData(), 6);
+    fake::setCameras({ cam });
+    fake::install();
     QApplication::setQuitOnLastWindowClosed(false);
     msgbox::setHandler([this](const msgbox::Request &r) {
         boxes << r;
@@ -163,7 +138,7 @@ void TestNetParamView::cleanup()
     camera.reset();
     boxes.clear();
     dialogs.clear();
-    sdkCalls.clear();
+    fake::clear();
     takeLog();
 }
 
@@ -257,7 +232,8 @@ void TestNetParamView::rowsZeroAndOneGoToTheWorker()
     openWindow();
     setRow(0, QStringLiteral("127.0.0.77"));
     setRow(1, QStringLiteral("Renamed"));
-    QCOMPARE(sdkCalls, (QStringList { "ip 127.0.0.77", "name Renamed" }));
+    QCOMPARE(
+        fake::takeCalls({ "SetIp", "SetName" }), (QStringList { "SetIp 0 127.0.0.77", "SetName 0 Renamed" }));
     QCOMPARE(find<QLineEdit>("IPlineEdit")->text(), QStringLiteral("127.0.0.77"));
     QCOMPARE(find<QLineEdit>("NamelineEdit")->text(), QStringLiteral("Renamed"));
     QVERIFY(!find<QAction>("Saveaction")->isEnabled() && !MainWindowProbe::edited(*window));

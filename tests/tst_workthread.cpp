@@ -1,5 +1,6 @@
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
+#include "tests/fakesdk.h"
 
 #include <QFile>
 #include <QtTest>
@@ -7,107 +8,11 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-// An in-process stand-in for the camera SDK that records every call.
-namespace fake {
-struct Call {
-    QString op;
-    const CameraRecord *record;
-    int arg;
-};
-// Calls arrive from the test's thread and from the acquisition loop.
-std::mutex mutex;
-std::vector<Call> recorded;
-QByteArray lastText;
-std::atomic<int> status { 0 };
-
-void log(const Call &call)
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    recorded.push_back(call);
-}
-std::vector<Call> calls()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return recorded;
-}
-void clear()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    recorded.clear();
-}
-
-FrameCallback callback = nullptr;
-
-int init() { log({ "Init", nullptr, 0 }); return status; }
-int enumerate(CameraList *list)
-{
-    log({ "Enum", nullptr, 0 });
-    list->count = 2;
-    std::memset(list->records, 0, sizeof list->records);
-    std::strcpy(list->records[0].name, "Cam-A");
-    std::strcpy(list->records[1].name, "Kamera-\xc3\xa4"); // UTF-8
-    const unsigned char ip[4] = { 192, 168, 1, 10 };
-    std::memcpy(list->records[1].ip, ip, 4);
-    const unsigned char mac[6] = { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E };
-    std::memcpy(list->records[1].mac, mac, 6);
-    return status;
-}
-int open(CameraRecord *r) { log({ "Open", r, 0 }); return status; }
-int registerImage(CameraRecord *r, FrameCallback cb, void *)
-{
-    log({ "Register", r, 0 });
-    callback = cb;
-    return status;
-}
-int start(CameraRecord *r) { log({ "Start", r, 0 }); return status; }
-int stop(CameraRecord *r) { log({ "Stop", r, 0 }); return status; }
-int close(CameraRecord *r) { log({ "Close", r, 0 }); return status; }
-int mode(CameraRecord *r, int m) { log({ "Mode", r, m }); return status; }
-int soft(CameraRecord *r) { log({ "Soft", r, 0 }); return status; }
-int setIp(CameraRecord *r, char *text)
-{
-    log({ "SetIp", r, 0 });
-    lastText = QByteArray(text, 64);
-    return status;
-}
-int setName(CameraRecord *r, char *text)
-{
-    log({ "SetName", r, 0 });
-    lastText = QByteArray(text, 64);
-    return status;
-}
-
-SdkApi api()
-{
-    SdkApi a {};
-    a.IB_CC_Init = init;
-    a.IB_CC_EnumCamera = enumerate;
-    a.IB_CC_OpenCamera = open;
-    a.IB_CC_RegisterImage = registerImage;
-    a.IB_CC_StartCamera = start;
-    a.IB_CC_StopCamera = stop;
-    a.IB_CC_CloseCamera = close;
-    a.IB_CC_modeCamera = mode;
-    a.IB_CC_softCamera = soft;
-    a.IB_CC_setCameraip = setIp;
-    a.IB_CC_setCameraName = setName;
-    return a;
-}
-
-QStringList ops()
-{
-    QStringList out;
-    for (const Call &c : calls())
-        out << c.op;
-    return out;
-}
-} // namespace fake
-
 // Receives frames on the test's thread, as the main window does.
-class FrameSink : public QObject
-{
+class FrameSink : public QObject {
     Q_OBJECT
 public:
     QList<QImage> frames;
@@ -115,8 +20,7 @@ public slots:
     void take(QImage img) { frames << img; }
 };
 
-class TestWorkThread : public QObject
-{
+class TestWorkThread : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -126,10 +30,18 @@ private slots:
     void untouchedFrameStorageCostsNoMemory();
     void callbackRefusesWhatItCannotKeep();
     void callbackKeepsTwoFramesThenDrops();
+    void framesEmittedInOrderKept_data() { loopModes(); }
     void framesEmittedInOrderKept();
+    void everyKeptFrameArrivesInOrder_data() { loopModes(); }
+    void everyKeptFrameArrivesInOrder();
+    void twoCamerasNeverTearAFrame_data() { loopModes(); }
+    void twoCamerasNeverTearAFrame();
+    void firstPassOpensRegisteredCameraOnce_data() { loopModes(); }
     void firstPassOpensRegisteredCameraOnce();
     void withoutRegistrationFirstPassOpensRecordZero();
+    void stopJoinsAndOpenActionRestartsOnlyTheThread_data() { loopModes(); }
     void stopJoinsAndOpenActionRestartsOnlyTheThread();
+    void closeLeavesThreadRunning_data() { loopModes(); }
     void closeLeavesThreadRunning();
     void slotsLogTheirStatus();
     void gettersFormatRecords();
@@ -137,6 +49,14 @@ private slots:
     void outOfRangeIndexNeverReachesTheSdk();
 
 private:
+    // Rows for the tests that run the loop: polling without pause (the default)
+    // and sleeping until a frame is there.
+    static void loopModes()
+    {
+        QTest::addColumn<bool>("waiting"); // read by init()
+        QTest::newRow("polling") << false;
+        QTest::newRow("waiting") << true;
+    }
     static void feed(uint32_t width, uint32_t height, uint32_t bits, uchar value);
     WorkThread *worker = nullptr;
     FrameSink *sink = nullptr;
@@ -145,15 +65,23 @@ private:
 void TestWorkThread::initTestCase()
 {
     qRegisterMetaType<QImage>();
-    installSdk(fake::api());
+    fake::install();
+    fake::setCameras({
+        { "Cam-A", {}, {} },
+        { "Kamera-\xc3\xa4", { 192, 168, 1, 10 }, { 0x00, 0x1A, 0x2B, 0x03, 0x4D, 0x5E } }, // UTF-8 name
+    });
 }
 
 void TestWorkThread::init()
 {
     fake::clear();
-    fake::status = 0;
+    fake::setStatus(0);
     bufferState[0].store(0);
     worker = new WorkThread;
+    if (QTest::currentTestFunction() && QTest::currentDataTag()) {
+        QFETCH(bool, waiting);
+        worker->setWaitForFrames(waiting);
+    }
     sink = new FrameSink;
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
@@ -214,6 +142,13 @@ void TestWorkThread::callbackRefusesWhatItCannotKeep()
     QCOMPARE(frameCallback(small.data(), &overflow, nullptr), 1);
     QCOMPARE(int(bufferState[0].load()), 0);
 
+    // A frame without pixels is refused: nothing to show or to save.
+    FrameInfo noRows { 640, 0, 8, {} };
+    QCOMPARE(frameCallback(small.data(), &noRows, nullptr), 1);
+    FrameInfo noColumns { 0, 480, 24, {} };
+    QCOMPARE(frameCallback(small.data(), &noColumns, nullptr), 1);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
     // Exactly 64 MiB of grey is kept.
     std::vector<uchar> full(FrameBufferBytes, 7);
     FrameInfo max { 8192, 8192, 8, {} };
@@ -253,13 +188,169 @@ void TestWorkThread::framesEmittedInOrderKept()
     QTRY_COMPARE(sink->frames.size(), 12);
     for (int i = 2; i < 12; ++i)
         QCOMPARE(qRed(sink->frames[i].pixel(0, 0)), 28 + i);
+
+    // A frame given to the first buffer while the second is still full is the
+    // newer one: the second buffer's frame goes out first.
+    worker->Stop(0);
+    feed(2, 2, 8, 50);
+    feed(2, 2, 8, 51);
+    bufferState[0].fetch_and(std::uint8_t(~FirstBufferFull)); // as the loop does once frame 50 is out
+    feed(2, 2, 8, 52);
+    worker->start();
+    QTRY_COMPARE(sink->frames.size(), 14);
+    QCOMPARE(qRed(sink->frames[12].pixel(0, 0)), 51);
+    QCOMPARE(qRed(sink->frames[13].pixel(0, 0)), 52);
+}
+
+// A grey frame that names its producer and number: every 4 KiB block starts
+// with the number (4 bytes) and the producer (1 byte), and the other bytes hold
+// a value derived from both. Each producer has its own frame size.
+namespace numbered {
+const int Block = 4096;
+// Producer 0 sends small frames; producers 1 and 2 larger ones of different sizes.
+QSize size(int producer)
+{
+    return producer == 0 ? QSize(32, 4) : producer == 1 ? QSize(1024, 512) : QSize(768, 683);
+}
+uchar fill(int producer, quint32 number)
+{
+    return uchar(number * 31 + quint32(producer) * 101 + 7);
+}
+std::vector<uchar> frame(int producer, quint32 number, FrameInfo *info)
+{
+    const QSize s = size(producer);
+    *info = FrameInfo {};
+    info->nWidth = uint32_t(s.width());
+    info->nHeight = uint32_t(s.height());
+    info->nBitCount = 8;
+    std::vector<uchar> pixels(std::size_t(s.width() * s.height()), fill(producer, number));
+    for (std::size_t at = 0; at + 5 <= pixels.size(); at += Block) {
+        std::memcpy(&pixels[at], &number, 4);
+        pixels[at + 4] = uchar(producer);
+    }
+    return pixels;
+}
+// The producer and number of a received image, or producer -1 when the image
+// is not one whole frame of one producer.
+QPair<int, quint32> read(const QImage &img)
+{
+    const uchar *bits = img.constBits(); // rows of these widths are not padded
+    const int bytes = img.width() * img.height();
+    const int producer = bytes >= 5 ? bits[4] : -1;
+    if (producer < 0 || producer > 2 || img.size() != size(producer) || img.bytesPerLine() != img.width())
+        return { -1, 0 };
+    quint32 number;
+    std::memcpy(&number, bits, 4);
+    FrameInfo info;
+    const std::vector<uchar> expected = frame(producer, number, &info);
+    if (std::memcmp(bits, expected.data(), expected.size()) != 0)
+        return { -1, number };
+    return { producer, number };
+}
+
+// Drops the callback's per-frame log line while it lives; tens of thousands of
+// frames would otherwise go through the test log.
+struct QuietFrames {
+    static QtMessageHandler &previous()
+    {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    QuietFrames()
+    {
+        previous() = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (!text.startsWith(QLatin1String("pFrameInfo->")))
+                    previous()(type, context, text);
+            });
+    }
+    ~QuietFrames() { qInstallMessageHandler(previous()); }
+};
+} // namespace numbered
+
+void TestWorkThread::everyKeptFrameArrivesInOrder()
+{
+    // One producer; before each frame it waits for a free buffer, so every frame
+    // is kept and often both buffers fill back to back while the loop is reading.
+    const quint32 total = 100000;
+    numbered::QuietFrames quiet;
+    std::vector<quint32> numbers;
+    numbers.reserve(total);
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { numbers.push_back(numbered::read(img).second); });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    std::thread producer([] {
+        FrameInfo info;
+        for (quint32 n = 0; n < total; ++n) {
+            // Every third frame waits for both buffers to be empty, so that it
+            // and the next follow back to back; the others wait for a free one.
+            const auto full = [] { return bufferState[0].load() & (FirstBufferFull | SecondBufferFull); };
+            if (n % 3 == 0) {
+                while (full() != 0)
+                    std::this_thread::yield();
+            } else {
+                while (full() == (FirstBufferFull | SecondBufferFull))
+                    std::this_thread::yield();
+            }
+            std::vector<uchar> pixels = numbered::frame(0, n, &info);
+            fake::deliver(pixels.data(), &info);
+        }
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(numbers.size(), std::size_t(total), 60000);
+    producer.join();
+    for (quint32 i = 0; i < total; ++i)
+        QCOMPARE(numbers[i], i);
+}
+
+void TestWorkThread::twoCamerasNeverTearAFrame()
+{
+    // Two producers at once, as when a second camera streams beside the first.
+    // Frames may be dropped, but each one that arrives is whole, its size is its
+    // producer's, and each producer's frames arrive in their order.
+    const quint32 perProducer = 1000;
+    numbered::QuietFrames quiet;
+    QList<QPair<int, quint32>> received;
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { received << numbered::read(img); });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    auto produce = [](int id) {
+        FrameInfo info;
+        for (quint32 n = 0; n < perProducer; ++n) {
+            std::vector<uchar> pixels = numbered::frame(id, n, &info);
+            // Both producers wait for a free buffer and then race for it.
+            while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
+                == (FirstBufferFull | SecondBufferFull))
+                std::this_thread::yield();
+            fake::deliver(pixels.data(), &info);
+        }
+    };
+    std::thread a(produce, 1), b(produce, 2);
+    a.join();
+    b.join();
+    // The loop clears a mark only after emitting its frame.
+    QTRY_VERIFY_WITH_TIMEOUT(!(bufferState[0].load() & (FirstBufferFull | SecondBufferFull)), 10000);
+    QCoreApplication::processEvents();
+    QVERIFY(received.size() > 2);
+    quint32 last[3] = {};
+    bool seen[3] = {};
+    for (const auto &frame : received) {
+        QVERIFY2(frame.first >= 0, qPrintable(QString("torn frame near number %1").arg(frame.second)));
+        if (seen[frame.first])
+            QVERIFY2(frame.second > last[frame.first], "a producer's frames out of order");
+        seen[frame.first] = true;
+        last[frame.first] = frame.second;
+    }
 }
 
 void TestWorkThread::firstPassOpensRegisteredCameraOnce()
 {
     worker->RegisterImage(1);
     QCOMPARE(fake::calls().back().record, &cameraList.records[1]);
-    QVERIFY(fake::callback == &frameCallback);
+    QVERIFY(fake::callback() == &frameCallback);
     worker->start();
     QTRY_COMPARE(fake::ops(), (QStringList { "Register", "Open", "Start" }));
     QCOMPARE(fake::calls()[1].record, &cameraList.records[1]);
@@ -282,7 +373,7 @@ void TestWorkThread::stopJoinsAndOpenActionRestartsOnlyTheThread()
 {
     worker->start();
     QTRY_COMPARE(fake::ops().count("Start"), 1);
-    fake::status = 5;
+    fake::setStatus(5);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_StopCamera is: 5");
     worker->Stop(0);
     QVERIFY(worker->isFinished());
@@ -308,7 +399,7 @@ void TestWorkThread::closeLeavesThreadRunning()
 
 void TestWorkThread::slotsLogTheirStatus()
 {
-    fake::status = 3;
+    fake::setStatus(3);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeautoCamera is: 3");
     worker->modeauto(1);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeioCamera is: 3");
@@ -339,12 +430,12 @@ void TestWorkThread::gettersFormatRecords()
 void TestWorkThread::settersBoundTheirText()
 {
     worker->setCameraName(1, QString());
-    QCOMPARE(fake::lastText, QByteArray(64, '\0'));
+    QCOMPARE(fake::calls().back().text, QByteArray(64, '\0'));
     worker->setCameraName(1, QString(100, 'n'));
-    QCOMPARE(fake::lastText, QByteArray(63, 'n') + QByteArray(1, '\0'));
+    QCOMPARE(fake::calls().back().text, QByteArray(63, 'n') + QByteArray(1, '\0'));
     worker->setCameraIp(1, "127.0.0.9");
-    QCOMPARE(fake::lastText, QByteArray("127.0.0.9") + QByteArray(55, '\0'));
-    fake::status = 1;
+    QCOMPARE(fake::calls().back().text, QByteArray("127.0.0.9") + QByteArray(55, '\0'));
+    fake::setStatus(1);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraip is fail!");
     worker->setCameraIp(1, "bad");
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_setCameraName is fail!");
