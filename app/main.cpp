@@ -22,9 +22,7 @@ int main(int argc, char *argv[])
     }
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     MainWindow window;
-    if (decision.options.waitForFrames)
-        std::fputs(
-            "Tavix: --wait-for-frames: this build's acquisition loop cannot wait yet; it polls.\n", stderr);
+    window.setWaitForFrames(decision.options.waitForFrames);
     window.show();
     const int record = decision.options.openRecord;
     if (record >= 0) {

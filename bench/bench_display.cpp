@@ -261,11 +261,8 @@ int processCpu(const QStringList &args)
     const int seconds = args.value(args.indexOf("--process-cpu") + 1).toInt();
     if (seconds <= 0 || !loadSdk(sdkPath(args)))
         return 2;
-    if (args.contains("--wait-for-frames")) {
-        qCritical("--wait-for-frames: the worker has no such mode in this build");
-        return 2;
-    }
     auto w = std::make_unique<MainWindow>();
+    w->setWaitForFrames(args.contains("--wait-for-frames"));
     w->show();
     runEventLoop(300);
     if (!w->openCamera(0)) {

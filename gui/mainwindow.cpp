@@ -114,6 +114,11 @@ int MainWindow::initApp()
     return 1;
 }
 
+void MainWindow::setWaitForFrames(bool on)
+{
+    worker->setWaitForFrames(on);
+}
+
 bool MainWindow::openCamera(int record)
 {
     if (!cameraList->selectRecord(record))

@@ -35,6 +35,10 @@ public:
     // when no listed camera has that record.
     bool openCamera(int record);
 
+    // The acquisition loop sleeps until a frame arrives instead of polling
+    // (the --wait-for-frames option); set before a camera is opened.
+    void setWaitForFrames(bool on);
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
