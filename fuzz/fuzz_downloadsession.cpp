@@ -5,7 +5,8 @@
 // On every step: every frame handed out is a whole control frame; a file is
 // announced only when it can be read and with its transfer image's size; the
 // pieces sent after an announcement are exactly that image's bytes, in order,
-// and never more of them; progress stays within 0..100.
+// and never more of them, and none follow a restart or a closed connection
+// before the next announcement; progress stays within 0..100.
 #include "core/downloadsession.h"
 #include "core/transfer.h"
 
@@ -133,6 +134,10 @@ public:
         }
     }
 
+    // A restart or a closed connection ends what the camera was told: pieces
+    // need a new announcement.
+    void forgetAnnouncement() { announced = nullptr; }
+
     DownloadSession session;
     bool failNextWrite = false;
 
@@ -189,14 +194,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             session.receive(in.bytes(in.byte() % 64));
             break;
         case 1: // a well-formed reply, so that every status is reached often
-        case 2:
-            session.receive(buildReplyFrame(in.byte() % 7, in.byte()));
+        case 2: {
+            const quint8 status = in.byte() % 7;
+            session.receive(buildReplyFrame(status, in.byte()));
             break;
+        }
         case 3:
             session.load();
             break;
         case 4:
             session.restart();
+            driver.forgetAnnouncement(); // the camera starts afresh
             break;
         case 5:
         case 6:
@@ -209,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case 9:
             session.connectionClosed();
+            driver.forgetAnnouncement();
             break;
         case 10:
             session.connectionReset();
