@@ -380,6 +380,10 @@ void DownloadSession::endTransfer(QueueOutcome outcome, const QString &why, bool
 {
     piecePhase = PiecePhase::None;
     waitPending = false;
+    // Pieces not sent by now belong to no announced file any more (after a
+    // restart, a stopped transfer, or a give-up that loaded another file): a
+    // later status 4 gets the end frame alone.
+    clearPieceBlock();
     if (!active && !always)
         return;
     active = false;
