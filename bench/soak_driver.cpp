@@ -23,6 +23,7 @@
 // (scripts/soak.sh does).
 #include "camera/framememory.h"
 #include "camera/sdkbinding.h"
+#include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
 #include "core/transfer.h"
 #include "gui/firmwaredialog.h"
@@ -39,6 +40,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStyleFactory>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -123,6 +125,30 @@ std::optional<std::pair<quint32, qint64>> fileCrc(const QString &path)
     for (qint64 n; (n = file.read(part.data(), part.size())) > 0; total += n)
         crc.update(part.constData(), n);
     return std::make_pair(crc.value(), total);
+}
+
+// Whether a socket of another process is bound to the command port: the
+// replies to this one may then be delivered there instead.
+bool commandPortShared()
+{
+    QSet<QByteArray> own;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        const QString target = QFile::symLinkTarget(fds.filePath(fd));
+        if (target.contains(QLatin1String("socket:[")))
+            own.insert(target.section(QLatin1Char('['), 1).section(QLatin1Char(']'), 0, 0).toLatin1());
+    }
+    QFile table(QStringLiteral("/proc/net/udp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray port = QByteArray::number(cmdproto::kPort, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
+        if (fields.size() > 9 && fields[1].endsWith(':' + port) && !own.contains(fields[9]))
+            return true;
+    }
+    return false;
 }
 
 class Soak : public QObject {
@@ -389,10 +415,14 @@ void Soak::writeParameter()
     const qint64 now = clock.elapsed();
     writeParameterAcks();
     if (!pendingWrites.empty() && now - pendingWrites.front() > WriteAckTimeoutMs) {
-        fail(QStringLiteral("a parameter write went unacknowledged for %1 s (%2 sent, %3 acknowledged)")
+        fail(QStringLiteral("a parameter write went unacknowledged for %1 s (%2 sent, %3 acknowledged)%4")
                  .arg(WriteAckTimeoutMs / 1000)
                  .arg(writesSent)
-                 .arg(ackedWrites));
+                 .arg(ackedWrites)
+                 .arg(commandPortShared() ? QStringLiteral("; another program also has UDP port %1 open and "
+                                                           "may have taken the replies")
+                                                .arg(cmdproto::kPort)
+                                          : QString()));
         return;
     }
     const int exposureRow = paramcat::parameterById(paramcat::kIdExposureTime)->row;
