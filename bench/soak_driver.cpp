@@ -286,6 +286,9 @@ bool Soak::start()
     if (minutes <= warmup)
         std::printf("soak: the run is not longer than the warm-up: memory, descriptor and thread growth "
                     "are not judged\n");
+    if (commandPortShared())
+        std::printf("soak: another program has UDP port %u open: camera replies may go there\n",
+            unsigned(cmdproto::kPort));
     std::fflush(stdout);
     openCamera(0);
     started = true;
