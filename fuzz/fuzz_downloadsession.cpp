@@ -203,8 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             session.load();
             break;
         case 4:
+            if (!session.sendingPieces()) // refused while the pieces are being sent
+                driver.forgetAnnouncement(); // the camera starts afresh
             session.restart();
-            driver.forgetAnnouncement(); // the camera starts afresh
             break;
         case 5:
         case 6:
