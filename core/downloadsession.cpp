@@ -259,7 +259,9 @@ void DownloadSession::handleReply(const Reply &reply)
         startPieces();
         break;
     case StatusProgress:
-        if (reply.progress != 0)
+        if (reply.progress > 100)
+            qDebug() << "progress reply out of range ignored:" << reply.progress;
+        else if (reply.progress != 0)
             progress(reply.progress);
         break;
     default:
