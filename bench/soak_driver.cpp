@@ -232,6 +232,7 @@ private:
 
     int minute = 0;
     Sample baseline;
+    bool baselineTaken = false;
     QString failure;
     bool started = false;
     bool finished = false;
@@ -274,7 +275,9 @@ bool Soak::start()
     connect(&snapshots, &QTimer::timeout, this, &Soak::snapshot);
     snapshots.start(30000);
     connect(&downloads, &QTimer::timeout, this, &Soak::startDownload);
-    downloads.start(60000); // the first after a minute, then every 5 minutes
+    // The first after a minute, then every 5 minutes; 10 s off the minute's
+    // samples, so that none counts the download's connection and file.
+    downloads.start(70000);
     connect(&downloadWatch, &QTimer::timeout, this, &Soak::watchDownload);
     connect(&minutesTimer, &QTimer::timeout, this, &Soak::sampleMinute);
     minutesTimer.start(60000);
@@ -537,10 +540,13 @@ void Soak::sampleMinute()
                  .arg(rate, 0, 'f', 1)
                  .arg(minute)
                  .arg(fps));
-    if (minute == warmup) {
+    if (downloadWatch.isActive()) {
+        std::printf("soak: a download is running: this sample is not compared\n");
+    } else if (minute >= warmup && !baselineTaken) {
         baseline = now;
+        baselineTaken = true;
         std::printf("soak: warm-up over; later samples are compared with this one\n");
-    } else if (minute > warmup) {
+    } else if (baselineTaken) {
         if (now.rssKb > baseline.rssKb + MemoryGrowthKb)
             fail(QStringLiteral("resident memory grew by %1 kB since the warm-up (limit %2 kB)")
                      .arg(now.rssKb - baseline.rssKb)
