@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include <cstdint>
@@ -44,6 +45,8 @@ struct Files {
 
     Files()
     {
+        // The session's debug lines, a few per step, would cost more than the session.
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         std::mt19937 random(1);
         const auto add = [this](const QString &name, const QByteArray *content) {
