@@ -259,7 +259,9 @@ void DownloadSession::handleReply(const Reply &reply)
         startPieces();
         break;
     case StatusProgress:
-        if (reply.progress != 0)
+        if (reply.progress > 100)
+            qDebug() << "progress reply out of range ignored:" << reply.progress;
+        else if (reply.progress != 0)
             progress(reply.progress);
         break;
     default:
@@ -380,6 +382,10 @@ void DownloadSession::endTransfer(QueueOutcome outcome, const QString &why, bool
 {
     piecePhase = PiecePhase::None;
     waitPending = false;
+    // Pieces not sent by now belong to no announced file any more (after a
+    // restart, a stopped transfer, or a give-up that loaded another file): a
+    // later status 4 gets the end frame alone.
+    clearPieceBlock();
     if (!active && !always)
         return;
     active = false;

@@ -12,7 +12,8 @@
 // each) and 1000 ms later the end frame, then status 1 (the next file is
 // announced) or status 3 (the same file is announced again, at most six times
 // in the session's life). Replies that would change the transfer while the
-// pieces are being sent are held back and acted on after the end frame.
+// pieces are being sent are held back and acted on after the end frame. When
+// the queue's run ends, pieces not yet sent are dropped.
 //
 // Texts pass through the translation context "FirmWareDialog". Qt Core only;
 // no globals: any number of sessions may run side by side in one thread.

@@ -226,6 +226,18 @@ void TestDownloadSession::exchanges_data()
                "wait 100", "> fail", "log Network write failed, the transfer is stopped!!!",
                "rejected a.bin 0", "end-of-queue failed", "> resume", "> closed" }
         << "0 0 0 0 44";
+    // A percentage no progress bar can show is dropped.
+    QTest::newRow("progress beyond 100")
+        << QStringList { "a.bin=10" } << false
+        << concat({ started("header a.bin 14 11"), { "> r5:104", "> r5:100", "progress 100" } })
+        << "0 0 0 0 19";
+    // The camera was told to start afresh: a late status 4 gets no piece.
+    QTest::newRow("status 4 after a restart")
+        << QStringList { "a.bin=10" } << false
+        << concat({ started("header a.bin 14 11"),
+               { "> r2", "start 0", "> restart", "restart", QString::fromUtf8("log 相机重启!!!"),
+                   "end-of-queue failed", "> r4", "wait 2", "> resume", "wait 1000", "> resume", "end" } })
+        << "0 0 0 0 50";
     QTest::newRow("restart frame lost outside a transfer")
         << QStringList { "a.bin=10" } << false
         << QStringList { "> restart", "restart", QString::fromUtf8("log 相机重启!!!"), "> fail" }

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Soak run: Tavix's window, offscreen, against both simulated cameras at 30
+# frames/s for a number of minutes (default 30), through bench/soak_driver.cpp:
+# camera switches, a parameter write a second, a snapshot every 30 s and a
+# 20 MB firmware download after the first minute and every 5 minutes. One line
+# per minute (memory, descriptors, threads, frame rate); exits non-zero with
+# the reason when something leaks, slows down, goes unanswered or fails.
+#
+#   scripts/soak.sh [minutes] [--asan]
+#
+# --asan builds in build-asan/ with AddressSanitizer and UndefinedBehaviorSanitizer;
+# the leak check at exit reports what was never freed (and fails the run).
+# Otherwise it builds in build/ (or $TAVIX_BUILD). Extra driver options go in
+# $TAVIX_SOAK_ARGS (e.g. "--warmup 1"). Not part of the test command.
+#
+# The simulated cameras bind 127.0.0.2/.3 on UDP 3956 and TCP 7766, and so do
+# the network tests: the run holds /tmp/tavix-ports.lock for its whole length.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+minutes=30
+asan=0
+for arg in "$@"; do
+    case "$arg" in
+        --asan) asan=1 ;;
+        ''|*[!0-9]*) echo "usage: scripts/soak.sh [minutes] [--asan]" >&2; exit 2 ;;
+        *) minutes="$arg" ;;
+    esac
+done
+
+if [ "$asan" -eq 1 ]; then
+    scripts/deps.sh test
+    build=build-asan
+    # clang: GCC's undefined-behaviour checks turn the parameter catalogue's
+    # constant lookups into non-constant expressions.
+    CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTAVIX_SANITIZE=address,undefined >/dev/null
+    export ASAN_OPTIONS="detect_leaks=1 ${ASAN_OPTIONS:-}"
+    export UBSAN_OPTIONS="print_stacktrace=1 ${UBSAN_OPTIONS:-}"
+else
+    scripts/deps.sh build
+    build="${TAVIX_BUILD:-build}"
+    [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+nice cmake --build "$build" -j"$(nproc)" --target soak_driver link
+
+export QT_QPA_PLATFORM=offscreen
+# shellcheck disable=SC2086
+exec flock /tmp/tavix-ports.lock nice "$build/bench/soak_driver" --minutes "$minutes" \
+    --sdk "$PWD/$build/liblink.so" ${TAVIX_SOAK_ARGS:-}
