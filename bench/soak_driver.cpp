@@ -19,12 +19,13 @@
 // N defaults to 30, M (the warm-up, in minutes) to 5, F (the cameras' frame
 // rate) to 30. The simulated SDK is taken from --sdk, else $TAVIX_TEST_SDK,
 // else liblink.so beside the program or in the folder above. The cameras bind
-// UDP 3956 and TCP 7766 on 127.0.0.2 and 127.0.0.3: run it under the port lock
-// (scripts/soak.sh does).
+// the command and firmware ports on their addresses: scripts/soak.sh gives the
+// run addresses and ports of its own (LINKSIM_BASE_IP and the port settings).
 #include "camera/framememory.h"
 #include "camera/sdkbinding.h"
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
+#include "core/testports.h"
 #include "core/transfer.h"
 #include "gui/firmwaredialog.h"
 #include "gui/messagebox.h"
@@ -141,7 +142,7 @@ bool commandPortShared()
     QFile table(QStringLiteral("/proc/net/udp"));
     if (!table.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray port = QByteArray::number(cmdproto::kPort, 16).toUpper().rightJustified(4, '0');
+    const QByteArray port = QByteArray::number(commandPortWithTestOverride(), 16).toUpper().rightJustified(4, '0');
     for (const QByteArray &line : table.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
@@ -291,7 +292,7 @@ bool Soak::start()
                     "are not judged\n");
     if (commandPortShared())
         std::printf("soak: another program has UDP port %u open: camera replies may go there\n",
-            unsigned(cmdproto::kPort));
+            unsigned(commandPortWithTestOverride()));
     std::fflush(stdout);
     openCamera(0);
     started = true;
@@ -427,7 +428,7 @@ void Soak::writeParameter()
                  .arg(ackedWrites)
                  .arg(commandPortShared() ? QStringLiteral("; another program also has UDP port %1 open and "
                                                            "may have taken the replies")
-                                                .arg(cmdproto::kPort)
+                                                .arg(commandPortWithTestOverride())
                                           : QString()));
         return;
     }

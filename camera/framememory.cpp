@@ -20,3 +20,10 @@ void keepFrameMemoryInProcess()
     mallopt(M_ARENA_MAX, 1);
 #endif
 }
+
+void releaseUnusedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

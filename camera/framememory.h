@@ -7,4 +7,9 @@
 // such blocks in the process's heap for reuse instead. Call once, early in main.
 void keepFrameMemoryInProcess();
 
+// Hands the heap's unused pages back to the system. The tuning above keeps
+// freed blocks for the next frame; a firmware image (up to 400 MB) is freed
+// once and not needed again, so the download calls this when its queue ends.
+void releaseUnusedMemory();
+
 #endif

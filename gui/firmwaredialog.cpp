@@ -2,6 +2,7 @@
 
 #include "ui_firmwaredialog.h"
 
+#include "camera/framememory.h"
 #include "gui/messagebox.h"
 
 #include <QDebug>
@@ -299,6 +300,7 @@ void FirmWareDialog::runSteps()
                 break;
             case Step::Kind::QueueEnd:
                 qDebug() << "queue ended" << int(step.outcome) << step.text;
+                releaseUnusedMemory();
                 break;
             }
             // A box may have run an event loop in which the dialog went away.

@@ -13,8 +13,9 @@
 # Otherwise it builds in build/ (or $TAVIX_BUILD). Extra driver options go in
 # $TAVIX_SOAK_ARGS (e.g. "--warmup 1"). Not part of the test command.
 #
-# The simulated cameras bind 127.0.0.2/.3 on UDP 3956 and TCP 7766, and so do
-# the network tests: the run holds /tmp/tavix-ports.lock for its whole length.
+# The simulated cameras and the window use addresses and ports of the soak's
+# own (127.0.200.2 and .3, UDP 20956, TCP 20766), so the run goes on beside the
+# tests and beside an open Tavix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -45,6 +46,9 @@ fi
 nice cmake --build "$build" -j"$(nproc)" --target soak_driver link
 
 export QT_QPA_PLATFORM=offscreen
+export LINKSIM_BASE_IP=127.0.200.2
+export TAVIX_COMMAND_PORT=20956 LINKSIM_COMMAND_PORT=20956
+export TAVIX_FIRMWARE_PORT=20766 LINKSIM_FIRMWARE_PORT=20766
 # shellcheck disable=SC2086
-exec flock /tmp/tavix-ports.lock nice "$build/bench/soak_driver" --minutes "$minutes" \
+exec nice "$build/bench/soak_driver" --minutes "$minutes" \
     --sdk "$PWD/$build/liblink.so" ${TAVIX_SOAK_ARGS:-}
