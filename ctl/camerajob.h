@@ -26,7 +26,7 @@ public:
         QStringList files;
         quint8 typeCode = 0;
         int timeoutMs = 10000; // connecting, and the longest silence of the camera
-        quint16 port = firmware::CameraPort;
+        quint16 port = firmware::CameraPort; // 7766, or the tests' port
     };
 
     // One line of the summary: a file and what became of it.

@@ -169,6 +169,7 @@ int runFirmware(
     options.files = inv.files;
     options.typeCode = inv.typeCode;
     options.timeoutMs = inv.timeoutMs;
+    options.port = inv.firmwarePort;
     std::vector<std::unique_ptr<CameraJob>> jobs;
     for (const Target &target : targets)
         jobs.push_back(std::make_unique<CameraJob>(target, options));
@@ -239,7 +240,7 @@ int runFirmware(
             QString error;
             if (!job->succeeded())
                 failure.insert(job->target().ip, QStringLiteral("not restarted: not every file was sent"));
-            else if (!sendRestart(job->target().ip, inv.timeoutMs, &error))
+            else if (!sendRestart(job->target().ip, inv.firmwarePort, inv.timeoutMs, &error))
                 failure.insert(job->target().ip, QStringLiteral("not restarted: ") + error);
         }
         for (const auto &job : jobs) {
@@ -249,7 +250,7 @@ int runFirmware(
             if (outcome.isEmpty()) {
                 QString error;
                 qint64 waited = 0;
-                if (waitUntilBack(ip, inv.timeoutMs, &waited, &error)) {
+                if (waitUntilBack(ip, inv.firmwarePort, inv.timeoutMs, &waited, &error)) {
                     elapsed = clock.elapsed();
                     outcome = QStringLiteral("restarted");
                 } else {
