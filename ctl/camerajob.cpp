@@ -49,6 +49,7 @@ CameraJob::CameraJob(const Target &target, const Options &jobOptions)
             watchdog.start();
     });
     session.setQueue(options.files, options.typeCode);
+    session.setImageSource(options.imageSource);
 }
 
 CameraJob::~CameraJob()

@@ -27,6 +27,7 @@ public:
         quint8 typeCode = 0;
         int timeoutMs = 10000; // connecting, and the longest silence of the camera
         quint16 port = firmware::CameraPort; // 7766, or the tests' port
+        firmware::ImageSource imageSource; // empty: each file read when it is due
     };
 
     // One line of the summary: a file and what became of it.

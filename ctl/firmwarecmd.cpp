@@ -3,6 +3,7 @@
 #include "ctl/camerajob.h"
 #include "ctl/interrupt.h"
 #include "ctl/restart.h"
+#include "ctl/sharedimages.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -170,9 +171,32 @@ int runFirmware(
     options.typeCode = inv.typeCode;
     options.timeoutMs = inv.timeoutMs;
     options.port = inv.firmwarePort;
+    // Each file is read and checksummed once, not once per camera: the cameras'
+    // pacing timers would otherwise wait behind every other camera's read.
+    SharedImages images;
+    options.imageSource
+        = [&images](const QString &path, firmware::ImageError *error) { return images.image(path, error); };
     std::vector<std::unique_ptr<CameraJob>> jobs;
     for (const Target &target : targets)
         jobs.push_back(std::make_unique<CameraJob>(target, options));
+    // A file every camera is done with leaves memory.
+    const auto releaseFinishedFiles = [&] {
+        for (const QString &file : inv.files) {
+            bool needed = false;
+            for (const auto &job : jobs) {
+                bool past = job->isDone();
+                for (const CameraJob::Row &row : job->rows())
+                    past = past || row.file == file;
+                needed = needed || !past;
+            }
+            if (!needed)
+                images.release(file);
+        }
+    };
+    for (const auto &job : jobs) {
+        QObject::connect(job.get(), &CameraJob::fileDone, job.get(), releaseFinishedFiles);
+        QObject::connect(job.get(), &CameraJob::finished, job.get(), releaseFinishedFiles);
+    }
 
     const bool terminal = stdoutIsTerminal();
     ProgressView view(jobs, out, terminal);
