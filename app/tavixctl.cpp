@@ -1,4 +1,5 @@
 // tavixctl: the cameras from the command line (see README, "Command line").
+#include "core/testports.h"
 #include "ctl/commands.h"
 #include "ctl/ctlargs.h"
 #include "ctl/interrupt.h"
@@ -26,6 +27,9 @@ int main(int argc, char *argv[])
     // The protocol's debug lines (and the SDK worker's) only on request.
     if (!parsed.invocation->verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    ctl::Invocation invocation = *parsed.invocation;
+    invocation.commandPort = commandPortWithTestOverride();
+    invocation.firmwarePort = firmwarePortWithTestOverride();
     ctl::Interrupt::instance().install();
-    return ctl::run(*parsed.invocation, out, err);
+    return ctl::run(invocation, out, err);
 }

@@ -6,6 +6,7 @@
 // folder above this program. Binds UDP port 3956: run under the port lock.
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
+#include "core/testports.h"
 #include "ctl/cameras.h"
 #include "ctl/cmdchannel.h"
 
@@ -28,7 +29,7 @@ void BM_GetRoundTrip(benchmark::State &state)
     WorkThread worker;
     const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras(worker);
     const ctl::Resolution resolution = ctl::resolveCamera(cameras, QStringLiteral("127.0.0.2"));
-    ctl::CommandChannel channel;
+    ctl::CommandChannel channel(commandPortWithTestOverride());
     QString error;
     QString warning;
     if (!resolution.target || !channel.open(&error, &warning)) {

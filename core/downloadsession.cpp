@@ -27,6 +27,18 @@ namespace {
 
 } // namespace
 
+std::optional<TransferImage> readTransferImageFile(const QString &path, ImageError *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug() << "cannot open" << path << file.errorString();
+        if (error)
+            *error = ImageError::ReadFailed;
+        return std::nullopt;
+    }
+    return readTransferImage(file, file.size(), error);
+}
+
 // --- The queue ---------------------------------------------------------------
 
 void DownloadSession::setQueue(const QStringList &paths, quint8 typeCode)
@@ -50,6 +62,11 @@ void DownloadSession::rewind()
 void DownloadSession::setFileIndex(int fileIndex)
 {
     index = fileIndex;
+}
+
+void DownloadSession::setImageSource(ImageSource source)
+{
+    imageSource = source ? std::move(source) : ImageSource(readTransferImageFile);
 }
 
 // --- Operator requests -------------------------------------------------------
@@ -295,16 +312,12 @@ bool DownloadSession::loadFile(bool reloadingRejected)
 
         QString refusal;
         const QByteArray nameBytes = headerName(name);
-        QFile file(path);
         if (nameBytes.isEmpty() || nameBytes.size() > MaxNameBytes) {
             refusal
                 = text("file name empty or longer than %1 bytes, skipped: %2").arg(MaxNameBytes).arg(path);
-        } else if (!file.open(QIODevice::ReadOnly)) {
-            qDebug() << "open boot file error";
-            refusal = text("open boot file error! skipped: %1").arg(path);
         } else {
-            ImageError error = ImageError::None;
-            auto image = readTransferImage(file, file.size(), &error);
+            ImageError error = ImageError::ReadFailed;
+            auto image = imageSource(path, &error);
             if (image) {
                 pieces = std::move(image->pieces);
                 nextPiece = 0;

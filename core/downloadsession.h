@@ -28,6 +28,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace firmware {
@@ -77,6 +79,14 @@ struct Step {
     ControlChange controls = ControlChange::FileReceived;
 };
 
+// Where a session gets the transfer image of a queued file when it is due:
+// the image, or nothing with `error` set (ReadFailed also for a file that
+// cannot be opened). The file name has been checked already.
+using ImageSource = std::function<std::optional<TransferImage>(const QString &path, ImageError *error)>;
+
+// The default source: opens the file and reads it as it is now.
+std::optional<TransferImage> readTransferImageFile(const QString &path, ImageError *error);
+
 class DownloadSession {
 public:
     // Automatic re-sends over the session's life.
@@ -100,6 +110,10 @@ public:
     void rewind();
     // The queue entry the next load starts at.
     void setFileIndex(int index);
+    // Replaces the file reading (default: readTransferImageFile). A driver
+    // that sends the same files to several cameras can hand every session the
+    // same image: its pieces are shared, not copied.
+    void setImageSource(ImageSource source);
 
     // --- Operator requests ------------------------------------------------
 
@@ -184,6 +198,7 @@ private:
     void verdict(const QString &path, FileVerdict verdict, const QString &why = QString());
 
     std::deque<Step> steps;
+    ImageSource imageSource = readTransferImageFile;
 
     QStringList files;
     quint8 type = 0;

@@ -26,7 +26,8 @@ public:
         QStringList files;
         quint8 typeCode = 0;
         int timeoutMs = 10000; // connecting, and the longest silence of the camera
-        quint16 port = firmware::CameraPort;
+        quint16 port = firmware::CameraPort; // 7766, or the tests' port
+        firmware::ImageSource imageSource; // empty: each file read when it is due
     };
 
     // One line of the summary: a file and what became of it.
@@ -78,6 +79,9 @@ private:
     firmware::DownloadSession session;
     std::unique_ptr<QTcpSocket> socket;
     QTimer waitTimer; // the session's pacing waits
+    QElapsedTimer paceClock;
+    qint64 paceDue = 0; // on paceClock: when the pending wait ends
+    bool resuming = false; // the steps come from the end of a wait
     QTimer watchdog; // connecting, and the camera's silence
     QTimer graceTimer; // closing after an interrupt
     QElapsedTimer fileClock;

@@ -11,8 +11,9 @@
 
 namespace ctl {
 
-CommandChannel::CommandChannel()
-    : m_claim(PortClaim::udpName(cmdproto::kPort))
+CommandChannel::CommandChannel(quint16 port)
+    : m_port(port)
+    , m_claim(PortClaim::udpName(port))
 {
 }
 
@@ -26,7 +27,7 @@ bool CommandChannel::open(QString *error, QString *warning)
     case PortClaim::Outcome::HeldElsewhere:
         *warning = QStringLiteral("UDP port %1 is also used by %2 (process %3) on this machine; the "
                                   "cameras' replies may reach it instead of this tool")
-                       .arg(cmdproto::kPort)
+                       .arg(m_port)
                        .arg(m_claim.holderApp().isEmpty() ? QStringLiteral("another Tavix program")
                                                           : m_claim.holderApp())
                        .arg(m_claim.holderPid());
@@ -36,10 +37,9 @@ bool CommandChannel::open(QString *error, QString *warning)
         break;
     }
     m_socket = std::make_unique<QUdpSocket>();
-    if (!m_socket->bind(QHostAddress::AnyIPv4, cmdproto::kPort,
-            QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
-        *error
-            = QStringLiteral("cannot bind UDP port %1: %2").arg(cmdproto::kPort).arg(m_socket->errorString());
+    if (!m_socket->bind(
+            QHostAddress::AnyIPv4, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
+        *error = QStringLiteral("cannot bind UDP port %1: %2").arg(m_port).arg(m_socket->errorString());
         m_socket.reset();
         return false;
     }
@@ -67,7 +67,8 @@ CommandChannel::Answer CommandChannel::request(
 
     const QHostAddress camera(target.ip);
     drain(); // a late reply to an earlier request must not answer this one
-    if (m_socket->writeDatagram(packed.frame.raw, QHostAddress(packed.host), packed.port) < 0) {
+    // The cameras listen on the port they answer from: the one bound here.
+    if (m_socket->writeDatagram(packed.frame.raw, QHostAddress(packed.host), m_port) < 0) {
         qDebug().noquote() << "command not sent:" << m_socket->errorString();
         return answer;
     }

@@ -20,10 +20,10 @@ namespace ctl {
 class CommandChannel : public QObject {
     Q_OBJECT
 public:
-    CommandChannel();
+    explicit CommandChannel(quint16 port);
     ~CommandChannel() override;
 
-    // Binds 0.0.0.0:3956 shared, as the main window does (simulated cameras
+    // Binds 0.0.0.0:port (3956) shared, as the main window does (simulated cameras
     // and other programs bind the port too), and claims the port among the
     // programs of this machine. False when the port cannot be bound. `warning`
     // gets a text when another live program holds the claim: the kernel may
@@ -44,6 +44,7 @@ public:
 private:
     void drain();
 
+    quint16 m_port;
     std::unique_ptr<QUdpSocket> m_socket;
     PortClaim m_claim;
 };

@@ -231,7 +231,7 @@ namespace {
             if (!camera)
                 return ExitBadInput;
             QString error;
-            if (!sendRestart(camera->ip, inv.timeoutMs, &error)) {
+            if (!sendRestart(camera->ip, inv.firmwarePort, inv.timeoutMs, &error)) {
                 err << "tavixctl: " << error << '\n';
                 return ExitFailed;
             }
@@ -240,7 +240,7 @@ namespace {
                 return ExitOk;
             out.flush();
             qint64 elapsed = 0;
-            if (!waitUntilBack(camera->ip, inv.timeoutMs, &elapsed, &error)) {
+            if (!waitUntilBack(camera->ip, inv.firmwarePort, inv.timeoutMs, &elapsed, &error)) {
                 err << "tavixctl: " << camera->label() << " did not come back within " << inv.timeoutMs
                     << " ms: " << error << '\n';
                 return ExitFailed;
@@ -254,7 +254,7 @@ namespace {
         QTextStream &err;
         WorkThread worker;
         QVector<CameraEntry> cameras;
-        CommandChannel channel;
+        CommandChannel channel { inv.commandPort };
     };
 
 } // namespace

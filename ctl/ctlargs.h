@@ -3,6 +3,9 @@
 #ifndef TAVIX_CTL_CTLARGS_H
 #define TAVIX_CTL_CTLARGS_H
 
+#include "core/cmdframe.h"
+#include "core/transfer.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -48,6 +51,10 @@ struct Invocation {
     quint8 typeCode = kTypeBoot; // firmware
     bool restart = false; // firmware: restart each camera after its files
     bool wait = false; // restart: wait until the camera accepts connections again
+    // The cameras' command port (UDP 3956) and firmware port (TCP 7766); the
+    // parser leaves them alone, main moves them for the tests (core/testports.h).
+    quint16 commandPort = cmdproto::kPort;
+    quint16 firmwarePort = firmware::CameraPort;
 };
 
 struct ParseResult {

@@ -3,6 +3,7 @@
 #include "ctl/camerajob.h"
 #include "ctl/interrupt.h"
 #include "ctl/restart.h"
+#include "ctl/sharedimages.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -169,9 +170,33 @@ int runFirmware(
     options.files = inv.files;
     options.typeCode = inv.typeCode;
     options.timeoutMs = inv.timeoutMs;
+    options.port = inv.firmwarePort;
+    // Each file is read and checksummed once, not once per camera: the cameras'
+    // pacing timers would otherwise wait behind every other camera's read.
+    SharedImages images;
+    options.imageSource
+        = [&images](const QString &path, firmware::ImageError *error) { return images.image(path, error); };
     std::vector<std::unique_ptr<CameraJob>> jobs;
     for (const Target &target : targets)
         jobs.push_back(std::make_unique<CameraJob>(target, options));
+    // A file every camera is done with leaves memory.
+    const auto releaseFinishedFiles = [&] {
+        for (const QString &file : inv.files) {
+            bool needed = false;
+            for (const auto &job : jobs) {
+                bool past = job->isDone();
+                for (const CameraJob::Row &row : job->rows())
+                    past = past || row.file == file;
+                needed = needed || !past;
+            }
+            if (!needed)
+                images.release(file);
+        }
+    };
+    for (const auto &job : jobs) {
+        QObject::connect(job.get(), &CameraJob::fileDone, job.get(), releaseFinishedFiles);
+        QObject::connect(job.get(), &CameraJob::finished, job.get(), releaseFinishedFiles);
+    }
 
     const bool terminal = stdoutIsTerminal();
     ProgressView view(jobs, out, terminal);
@@ -239,7 +264,7 @@ int runFirmware(
             QString error;
             if (!job->succeeded())
                 failure.insert(job->target().ip, QStringLiteral("not restarted: not every file was sent"));
-            else if (!sendRestart(job->target().ip, inv.timeoutMs, &error))
+            else if (!sendRestart(job->target().ip, inv.firmwarePort, inv.timeoutMs, &error))
                 failure.insert(job->target().ip, QStringLiteral("not restarted: ") + error);
         }
         for (const auto &job : jobs) {
@@ -249,7 +274,7 @@ int runFirmware(
             if (outcome.isEmpty()) {
                 QString error;
                 qint64 waited = 0;
-                if (waitUntilBack(ip, inv.timeoutMs, &waited, &error)) {
+                if (waitUntilBack(ip, inv.firmwarePort, inv.timeoutMs, &waited, &error)) {
                     elapsed = clock.elapsed();
                     outcome = QStringLiteral("restarted");
                 } else {

@@ -1,5 +1,6 @@
 #include "ctl/restart.h"
 
+#include "core/transfer.h"
 #include "ctl/interrupt.h"
 
 #include <QDebug>
@@ -85,7 +86,7 @@ ConnectEnd connectWithin(
     }
 }
 
-bool sendRestart(const QString &ip, int timeoutMs, QString *error, quint16 port)
+bool sendRestart(const QString &ip, quint16 port, int timeoutMs, QString *error)
 {
     QTcpSocket socket;
     const ConnectEnd end = connectWithin(socket, ip, port, timeoutMs, false, error);
@@ -127,7 +128,7 @@ bool sendRestart(const QString &ip, int timeoutMs, QString *error, quint16 port)
     return true;
 }
 
-bool waitUntilBack(const QString &ip, int timeoutMs, qint64 *elapsedMs, QString *error, quint16 port)
+bool waitUntilBack(const QString &ip, quint16 port, int timeoutMs, qint64 *elapsedMs, QString *error)
 {
     QElapsedTimer clock;
     clock.start();

@@ -3,8 +3,6 @@
 #ifndef TAVIX_CTL_RESTART_H
 #define TAVIX_CTL_RESTART_H
 
-#include "core/transfer.h"
-
 #include <QString>
 #include <QtGlobal>
 
@@ -24,12 +22,11 @@ ConnectEnd connectWithin(
 // timeoutMs for the camera to close the connection as it goes down. A camera
 // that keeps the connection open still got the frame: that is no failure.
 // False, with `error` set, when the frame could not be delivered.
-bool sendRestart(const QString &ip, int timeoutMs, QString *error, quint16 port = firmware::CameraPort);
+bool sendRestart(const QString &ip, quint16 port, int timeoutMs, QString *error);
 
 // Waits until ip:port accepts connections again (asking while it refuses),
 // at most timeoutMs; `elapsedMs` gets the time it took.
-bool waitUntilBack(
-    const QString &ip, int timeoutMs, qint64 *elapsedMs, QString *error, quint16 port = firmware::CameraPort);
+bool waitUntilBack(const QString &ip, quint16 port, int timeoutMs, qint64 *elapsedMs, QString *error);
 
 } // namespace ctl
 

@@ -2,9 +2,12 @@
 // replies and the ends of waits go in, the steps that come out are written as
 // short lines ("> event" marks where each input starts) and compared whole.
 #include "core/downloadsession.h"
+#include "ctl/sharedimages.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <array>
 
 using namespace firmware;
 
@@ -325,21 +328,9 @@ void TestDownloadSession::exchanges()
     QVERIFY(!session.sendingPieces());
 }
 
-// The pieces joined are the file followed by its CRC-32, most significant
-// byte first, and the counters follow each file.
-void TestDownloadSession::piecesCarryTheTransferImage()
+// Everything a session sends from the moment the camera asks for the data.
+QByteArray sendAll(DownloadSession &session)
 {
-    QTemporaryDir dir;
-    const QByteArray content = contentOf(QStringLiteral("x"), int(PieceSize) + 10);
-    const QString path = dir.filePath(QStringLiteral("fw.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-
-    DownloadSession session;
-    session.setQueue({ path }, 0x21);
-    session.rewind();
     session.load();
     session.takeSteps();
     session.receive(buildReplyFrame(StatusSendData));
@@ -352,13 +343,49 @@ void TestDownloadSession::piecesCarryTheTransferImage()
         }
         session.resume();
     }
-    QByteArray image = content;
-    appendBigEndian32(image, crc32Of(content));
-    QCOMPARE(sent, image + buildEndFrame());
+    return sent;
+}
+
+// The pieces joined are the file followed by its CRC-32, most significant
+// byte first, and the counters follow each file. Sessions that share an image
+// source send the image of the file as it was first read.
+void TestDownloadSession::piecesCarryTheTransferImage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    const auto imageOf = [&path](const QByteArray &content) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        QByteArray image = content;
+        appendBigEndian32(image, crc32Of(content));
+        return image + buildEndFrame();
+    };
+    const QByteArray first = imageOf(contentOf(QStringLiteral("x"), int(PieceSize) + 10));
+
+    DownloadSession session;
+    session.setQueue({ path }, 0x21);
+    session.rewind();
+    QCOMPARE(sendAll(session), first);
     QCOMPARE(session.pieceIndex(), 2);
     session.receive(buildReplyFrame(StatusFailed));
     QCOMPARE(session.resendsOf(path), 1);
     QCOMPARE(session.resendsOf(dir.filePath(QStringLiteral("other.bin"))), 0);
+
+    ctl::SharedImages images;
+    std::array<DownloadSession, 3> cameras;
+    for (DownloadSession &camera : cameras) {
+        camera.setQueue({ path }, 0x21);
+        camera.setImageSource(
+            [&images](const QString &file, ImageError *error) { return images.image(file, error); });
+    }
+    QCOMPARE(sendAll(cameras[0]), first);
+    const QByteArray second = imageOf(contentOf(QStringLiteral("y"), 300));
+    QCOMPARE(sendAll(cameras[1]), first);
+    QCOMPARE(images.reads(), 1);
+    images.release(path);
+    QCOMPARE(sendAll(cameras[2]), second);
+    QCOMPARE(images.reads(), 2);
 }
 
 QTEST_APPLESS_MAIN(TestDownloadSession)

@@ -1,7 +1,10 @@
 // The real tavixctl against simulated cameras. Each run of the tool starts the
 // simulated SDK in its own process, whose cameras answer the tool's UDP and
-// TCP traffic on loopback addresses.
+// TCP traffic on loopback addresses: from LINKSIM_BASE_IP (127.0.0.2 when
+// unset) on, at the ports core/testports.h names, as ctest sets them for this
+// program alone.
 #include "core/portclaim.h"
+#include "core/testports.h"
 
 #include <QTcpServer>
 #include <QtTest>
@@ -18,6 +21,30 @@ struct Run {
 };
 
 using Env = QMap<QString, QString>;
+
+// Camera i of the simulated SDK sits at the base address + i.
+QString cameraIp(int i)
+{
+    const QHostAddress base(qEnvironmentVariable("LINKSIM_BASE_IP", QStringLiteral("%CAM0%")));
+    return QHostAddress(base.toIPv4Address() + quint32(i)).toString();
+}
+
+// The placeholders of the rows below: the directory, the cameras' addresses
+// (%CAM0% to %CAM3%), an address without a camera (%NOCAM%), the silent
+// camera's (%SILENT%) and the firmware port (%FWPORT%). In a pattern the
+// addresses are escaped.
+QString expandPlaceholders(QString text, const QString &dir, bool pattern = false)
+{
+    const auto address
+        = [pattern](int i) { return pattern ? QRegularExpression::escape(cameraIp(i)) : cameraIp(i); };
+    text.replace(QStringLiteral("%DIR%"), dir);
+    for (int i = 0; i < 4; ++i)
+        text.replace(QStringLiteral("%CAM%1%").arg(i), address(i));
+    text.replace(QStringLiteral("%NOCAM%"), address(75));
+    text.replace(QStringLiteral("%SILENT%"), address(58));
+    text.replace(QStringLiteral("%FWPORT%"), QString::number(firmwarePortWithTestOverride()));
+    return text;
+}
 
 } // namespace
 
@@ -46,7 +73,7 @@ private:
     QStringList expand(QStringList args) const
     {
         for (QString &arg : args)
-            arg.replace(QStringLiteral("%DIR%"), dir.path());
+            arg = expandPlaceholders(arg, dir.path());
         return args;
     }
 
@@ -78,7 +105,8 @@ private:
 
     QByteArray received(const QString &ip, const QString &name) const
     {
-        QFile file(dir.filePath(QStringLiteral("received/%1/%2").arg(ip, name)));
+        QFile file(
+            dir.filePath(QStringLiteral("received/%1/%2").arg(expandPlaceholders(ip, dir.path()), name)));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
@@ -117,43 +145,43 @@ void TestE2eCtl::commands_data()
     };
     using L = QStringList;
     row("list as JSON", L { "list", "--json" }, 0,
-        "[{\"name\":\"SimCam-Mono\",\"ip\":\"127.0.0.2\",\"mac\":\"2-54-56-0-0-1\"},"
-        "{\"name\":\"SimCam-Color\",\"ip\":\"127.0.0.3\",\"mac\":\"2-54-56-0-0-2\"}]");
-    row("list as text", L { "list" }, 0, "SimCam-Color  127.0.0.3        2-54-56-0-0-2");
+        "[{\"name\":\"SimCam-Mono\",\"ip\":\"%CAM0%\",\"mac\":\"2-54-56-0-0-1\"},"
+        "{\"name\":\"SimCam-Color\",\"ip\":\"%CAM1%\",\"mac\":\"2-54-56-0-0-2\"}]");
+    row("list as text", L { "list" }, 0, "SimCam-Color  %CAM1%        2-54-56-0-0-2");
     row("get as JSON, by name", L { "get", "SimCam-Color", "--json" }, 0,
-        "{\"camera\":\"127.0.0.3\",\"name\":\"SimCam-Color\",\"parameters\":{\"FrameRate\":30,"
+        "{\"camera\":\"%CAM1%\",\"name\":\"SimCam-Color\",\"parameters\":{\"FrameRate\":30,"
         "\"ExposureTime\":10000,"
         "\"SharpeningThreshold\":0,\"SharpenAmount\":0},\"other\":{\"model\":\"linksim\"}}");
-    row("get as text", L { "get", "127.0.0.2" }, 0, "ExposureTime         10000");
+    row("get as text", L { "get", "%CAM0%" }, 0, "ExposureTime         10000");
     row("set exposure", L { "set", "SimCam-Mono", "ExposureTime", "20000" }, 0,
         "ExposureTime = 20000: set success");
-    row("set a switch (control command, no MAC)", L { "set", "127.0.0.3", "SensorSwitch", "1" }, 0,
+    row("set a switch (control command, no MAC)", L { "set", "%CAM1%", "SensorSwitch", "1" }, 0,
         "SensorSwitch = 1: set success");
-    row("set the name through the SDK", L { "set", "127.0.0.2", "CameraName", "Line-4" }, 0,
+    row("set the name through the SDK", L { "set", "%CAM0%", "CameraName", "Line-4" }, 0,
         "CameraName = Line-4: set success");
-    row("value refused like the table", L { "set", "127.0.0.2", "StreamVdma", "2" }, 3,
+    row("value refused like the table", L { "set", "%CAM0%", "StreamVdma", "2" }, 3,
         "The Value only is 0/1!");
-    row("empty value refused", L { "set", "127.0.0.2", "Brightness", "" }, 3, "The Value is NULL!");
-    row("camera refuses", L { "set", "127.0.0.2", "FrameRate", "0" }, 3, "refused by the camera (id 0xA001)");
-    row("SDK refuses an address in use", L { "set", "127.0.0.2", "CameraIp", "127.0.0.3" }, 3,
+    row("empty value refused", L { "set", "%CAM0%", "Brightness", "" }, 3, "The Value is NULL!");
+    row("camera refuses", L { "set", "%CAM0%", "FrameRate", "0" }, 3, "refused by the camera (id 0xA001)");
+    row("SDK refuses an address in use", L { "set", "%CAM0%", "CameraIp", "%CAM1%" }, 3,
         "the camera SDK refused it");
     row("wrong MAC: the camera stays silent",
-        L { "set", "127.0.0.2", "ExposureTime", "1", "--mac", "2-54-56-0-0-9", "--timeout", "300" }, 3,
-        "no acknowledgement from 127.0.0.2 within 300 ms");
-    row("unlisted address needs a MAC", L { "set", "127.0.0.77", "ExposureTime", "1" }, 1, "give --mac");
+        L { "set", "%CAM0%", "ExposureTime", "1", "--mac", "2-54-56-0-0-9", "--timeout", "300" }, 3,
+        "no acknowledgement from %CAM0% within 300 ms");
+    row("unlisted address needs a MAC", L { "set", "%NOCAM%", "ExposureTime", "1" }, 1, "give --mac");
     row("unknown camera", L { "set", "SimCam-Nope", "ExposureTime", "1" }, 1,
         "unknown camera \"SimCam-Nope\": not an IPv4 address nor a listed name (cameras: SimCam-Mono "
-        "127.0.0.2");
-    row("get: no camera at the address", L { "get", "127.0.0.77", "--timeout", "300" }, 2,
-        "no parameter report from 127.0.0.77 within 300 ms");
-    row("restart: no camera at the address", L { "restart", "127.0.0.77", "--timeout", "300" }, 3,
-        "cannot connect to 127.0.0.77:7766");
+        "%CAM0%");
+    row("get: no camera at the address", L { "get", "%NOCAM%", "--timeout", "300" }, 2,
+        "no parameter report from %NOCAM% within 300 ms");
+    row("restart: no camera at the address", L { "restart", "%NOCAM%", "--timeout", "300" }, 3,
+        "cannot connect to %NOCAM%:%FWPORT%");
     row("firmware: no camera at the address",
-        L { "firmware", "--camera", "127.0.0.77", "--timeout", "300", "%DIR%/a.bin" }, 3,
-        "not sent: cannot connect to 127.0.0.77:7766");
-    row("firmware: unreadable file", L { "firmware", "--camera", "127.0.0.2", "%DIR%/nothing.bin" }, 1,
+        L { "firmware", "--camera", "%NOCAM%", "--timeout", "300", "%DIR%/a.bin" }, 3,
+        "not sent: cannot connect to %NOCAM%:%FWPORT%");
+    row("firmware: unreadable file", L { "firmware", "--camera", "%CAM0%", "%DIR%/nothing.bin" }, 1,
         "cannot read %DIR%/nothing.bin: no such file");
-    row("firmware: empty file skipped", L { "firmware", "--camera", "127.0.0.2", "%DIR%/empty.bin" }, 3,
+    row("firmware: empty file skipped", L { "firmware", "--camera", "%CAM0%", "%DIR%/empty.bin" }, 3,
         "skipped: boot buffer error! empty file skipped");
     row("apply a file", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0, "Brightness = -5: set success");
     row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
@@ -161,7 +189,7 @@ void TestE2eCtl::commands_data()
     row("apply a missing file", L { "apply", "SimCam-Mono", "%DIR%/nothing.json" }, 1, "Open file error!");
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
-        "SimCam-Color (127.0.0.3): back after");
+        "SimCam-Color (%CAM1%): back after");
 }
 
 void TestE2eCtl::commands()
@@ -172,7 +200,7 @@ void TestE2eCtl::commands()
 
     const Run run = tavixctl(args, { { QStringLiteral("LINKSIM_RESTART_MS"), QStringLiteral("300") } });
     QCOMPARE(run.exitCode, exitCode);
-    expected.replace(QStringLiteral("%DIR%"), dir.path());
+    expected = expandPlaceholders(expected, dir.path());
     // Results (the firmware summary too) on stdout, refusals and errors on stderr.
     const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
     const QString &text = exitCode == 0 || summary ? run.out : run.err;
@@ -192,35 +220,31 @@ void TestE2eCtl::firmware_data()
     using L = QStringList;
     QTest::newRow("four cameras, two files")
         << Env { { "LINKSIM_COUNT", "4" } }
-        << L { "firmware", "--camera", "SimCam-Mono", "--camera", "127.0.0.3", "--camera", "127.0.0.4",
-               "--camera", "SimCam-Color-2", "--type", "library", "%DIR%/a.bin", "%DIR%/b.bin" }
+        << L { "firmware", "--camera", "SimCam-Mono", "--camera", "%CAM1%", "--camera", "%CAM2%", "--camera",
+               "SimCam-Color-2", "--type", "library", "%DIR%/a.bin", "%DIR%/b.bin" }
         << 0
         << L { "^CAMERA +FILE +OUTCOME +RE-SENDS +TIME$",
-               "^SimCam-Mono \\(127.0.0.2\\) +a.bin +sent +0 +[0-9.]+ s$",
-               "^SimCam-Mono \\(127.0.0.2\\) +b.bin +sent +0 ",
-               "^SimCam-Color \\(127.0.0.3\\) +a.bin +sent +0 ",
-               "^SimCam-Color \\(127.0.0.3\\) +b.bin +sent +0 ",
-               "^SimCam-Mono-2 \\(127.0.0.4\\) +a.bin +sent +0 ",
-               "^SimCam-Mono-2 \\(127.0.0.4\\) +b.bin +sent +0 ",
-               "^SimCam-Color-2 \\(127.0.0.5\\) +a.bin +sent +0 ",
-               "^SimCam-Color-2 \\(127.0.0.5\\) +b.bin +sent +0 " }
-        << L { "127.0.0.2/a.bin", "127.0.0.2/b.bin", "127.0.0.3/b.bin", "127.0.0.4/a.bin",
-               "127.0.0.5/b.bin" };
+               "^SimCam-Mono \\(%CAM0%\\) +a.bin +sent +0 +[0-9.]+ s$",
+               "^SimCam-Mono \\(%CAM0%\\) +b.bin +sent +0 ", "^SimCam-Color \\(%CAM1%\\) +a.bin +sent +0 ",
+               "^SimCam-Color \\(%CAM1%\\) +b.bin +sent +0 ", "^SimCam-Mono-2 \\(%CAM2%\\) +a.bin +sent +0 ",
+               "^SimCam-Mono-2 \\(%CAM2%\\) +b.bin +sent +0 ",
+               "^SimCam-Color-2 \\(%CAM3%\\) +a.bin +sent +0 ",
+               "^SimCam-Color-2 \\(%CAM3%\\) +b.bin +sent +0 " }
+        << L { "%CAM0%/a.bin", "%CAM0%/b.bin", "%CAM1%/b.bin", "%CAM2%/a.bin", "%CAM3%/b.bin" };
     QTest::newRow("rejected twice, sent, restarted")
         << Env { { "LINKSIM_REJECT_FILES", "2" }, { "LINKSIM_RESTART_MS", "300" } }
-        << L { "firmware", "--camera", "127.0.0.2", "--camera", "127.0.0.3", "--restart", "%DIR%/a.bin" } << 0
-        << L { "^CAMERA ", "^SimCam-Mono \\(127.0.0.2\\) +a.bin +sent +2 ",
-               "^SimCam-Color \\(127.0.0.3\\) +a.bin +sent +2 ",
-               "^SimCam-Mono \\(127.0.0.2\\) +\\(restart\\) +restarted +- +[0-9.]+ s$",
-               "^SimCam-Color \\(127.0.0.3\\) +\\(restart\\) +restarted " }
-        << L { "127.0.0.2/a.bin", "127.0.0.3/a.bin" };
+        << L { "firmware", "--camera", "%CAM0%", "--camera", "%CAM1%", "--restart", "%DIR%/a.bin" } << 0
+        << L { "^CAMERA ", "^SimCam-Mono \\(%CAM0%\\) +a.bin +sent +2 ",
+               "^SimCam-Color \\(%CAM1%\\) +a.bin +sent +2 ",
+               "^SimCam-Mono \\(%CAM0%\\) +\\(restart\\) +restarted +- +[0-9.]+ s$",
+               "^SimCam-Color \\(%CAM1%\\) +\\(restart\\) +restarted " }
+        << L { "%CAM0%/a.bin", "%CAM1%/a.bin" };
     QTest::newRow("rejected for good: no restart")
         << Env { { "LINKSIM_REJECT_FILES", "7" } }
-        << L { "firmware", "--camera", "127.0.0.2", "--restart", "%DIR%/a.bin", "%DIR%/b.bin" } << 3
-        << L { "^CAMERA ",
-               "^SimCam-Mono \\(127.0.0.2\\) +a.bin +not sent: rejected again after 6 re-sends +6 ",
-               "^SimCam-Mono \\(127.0.0.2\\) +b.bin +not sent +0 +- *$",
-               "^SimCam-Mono \\(127.0.0.2\\) +\\(restart\\) +not restarted: not every file was sent " }
+        << L { "firmware", "--camera", "%CAM0%", "--restart", "%DIR%/a.bin", "%DIR%/b.bin" } << 3
+        << L { "^CAMERA ", "^SimCam-Mono \\(%CAM0%\\) +a.bin +not sent: rejected again after 6 re-sends +6 ",
+               "^SimCam-Mono \\(%CAM0%\\) +b.bin +not sent +0 +- *$",
+               "^SimCam-Mono \\(%CAM0%\\) +\\(restart\\) +not restarted: not every file was sent " }
         << L {};
 }
 
@@ -232,6 +256,8 @@ void TestE2eCtl::firmware()
     QFETCH(QStringList, summary);
     QFETCH(QStringList, kept);
 
+    for (QString &pattern : summary)
+        pattern = expandPlaceholders(pattern, dir.path(), true);
     QDir(dir.filePath(QStringLiteral("received"))).removeRecursively();
     const Run run = tavixctl(args, env);
     QCOMPARE(run.exitCode, exitCode);
@@ -257,8 +283,7 @@ void TestE2eCtl::interruptPrintsSummary()
     QProcess process;
     process.setProcessEnvironment(environment({}));
     process.start(tool,
-        expand({ "firmware", "--camera", "127.0.0.2", "--camera", "127.0.0.3", "%DIR%/big.bin",
-            "%DIR%/a.bin" }));
+        expand({ "firmware", "--camera", "%CAM0%", "--camera", "%CAM1%", "%DIR%/big.bin", "%DIR%/a.bin" }));
     QByteArray out;
     // The first progress line says the pieces are on their way.
     while (!out.contains("%") && process.waitForReadyRead(10000))
@@ -269,9 +294,11 @@ void TestE2eCtl::interruptPrintsSummary()
     out += process.readAllStandardOutput();
     QCOMPARE(process.exitCode(), 130);
     QVERIFY(process.readAllStandardError().contains("interrupted; the summary so far"));
-    QVERIFY2(QRegularExpression(QStringLiteral("SimCam-Color \\(127.0.0.3\\) +big.bin +interrupted "))
-                 .match(QString::fromUtf8(out))
-                 .hasMatch(),
+    QVERIFY2(
+        QRegularExpression(
+            expandPlaceholders(QStringLiteral("SimCam-Color \\(%CAM1%\\) +big.bin +interrupted "), {}, true))
+            .match(QString::fromUtf8(out))
+            .hasMatch(),
         out.constData());
     QVERIFY(out.contains("a.bin"));
 }
@@ -280,8 +307,8 @@ void TestE2eCtl::silentCamera()
 {
     // A camera that takes the connection but never answers the header frame.
     QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress(QStringLiteral("127.0.0.60")), 7766));
-    const Run run = tavixctl({ "firmware", "--camera", "127.0.0.60", "--timeout", "500", "%DIR%/a.bin" });
+    QVERIFY(silent.listen(QHostAddress(cameraIp(58)), firmwarePortWithTestOverride()));
+    const Run run = tavixctl({ "firmware", "--camera", "%SILENT%", "--timeout", "500", "%DIR%/a.bin" });
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.out.contains(QStringLiteral("a.bin  not sent: no reply from the camera within 500 ms")),
         qPrintable(run.out));
@@ -291,11 +318,13 @@ void TestE2eCtl::silentCamera()
 void TestE2eCtl::portHeldByAnotherProgram()
 {
     // This test program stands for a Tavix window that holds the command port.
-    PortClaim claim(PortClaim::udpName(3956));
+    const quint16 port = commandPortWithTestOverride();
+    PortClaim claim(PortClaim::udpName(port));
     QCOMPARE(claim.claim(), PortClaim::Outcome::Claimed);
-    const Run run = tavixctl({ "get", "127.0.0.2" });
+    const Run run = tavixctl({ "get", "%CAM0%" });
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.err.contains(QStringLiteral("UDP port 3956 is also used by tst_e2e_ctl (process %1)")
+    QVERIFY2(run.err.contains(QStringLiteral("UDP port %1 is also used by tst_e2e_ctl (process %2)")
+                                  .arg(port)
                                   .arg(QCoreApplication::applicationPid())),
         qPrintable(run.err));
 }
