@@ -35,10 +35,8 @@ CameraJob::CameraJob(const Target &target, const Options &jobOptions)
     watchdog.setSingleShot(true);
     graceTimer.setSingleShot(true);
     connect(&waitTimer, &QTimer::timeout, this, [this] {
-        resuming = true;
         session.resume();
         pump();
-        resuming = false;
     });
     connect(&watchdog, &QTimer::timeout, this, &CameraJob::silent);
     connect(&graceTimer, &QTimer::timeout, this, [this] { socket->abort(); });
@@ -139,20 +137,11 @@ void CameraJob::pump()
                 socket->flush();
                 afterVerdict = false;
                 break;
-            case firmware::Step::Kind::Wait: {
+            case firmware::Step::Kind::Wait:
                 // The camera is not asked anything while the tool paces itself.
                 watchdog.stop();
-                // A wait that follows another runs from when that one was due,
-                // not from now: a timer that fired late (the other cameras'
-                // pieces went first) does not push every later piece back.
-                // Pieces never leave faster on average than the waits say.
-                if (!paceClock.isValid())
-                    paceClock.start();
-                const qint64 now = paceClock.elapsed();
-                paceDue = (resuming ? paceDue : now) + step.value;
-                waitTimer.start(int(qMax<qint64>(0, paceDue - now)));
+                waitTimer.start(step.value);
                 break;
-            }
             case firmware::Step::Kind::Progress:
                 // The 100 that follows a file's verdict belongs to that file,
                 // not to the one announced next.

@@ -79,9 +79,6 @@ private:
     firmware::DownloadSession session;
     std::unique_ptr<QTcpSocket> socket;
     QTimer waitTimer; // the session's pacing waits
-    QElapsedTimer paceClock;
-    qint64 paceDue = 0; // on paceClock: when the pending wait ends
-    bool resuming = false; // the steps come from the end of a wait
     QTimer watchdog; // connecting, and the camera's silence
     QTimer graceTimer; // closing after an interrupt
     QElapsedTimer fileClock;
