@@ -46,9 +46,11 @@ fi
 nice cmake --build "$build" -j"$(nproc)" --target soak_driver link
 
 export QT_QPA_PLATFORM=offscreen
-export LINKSIM_BASE_IP=127.0.200.2
-export TAVIX_COMMAND_PORT=20956 LINKSIM_COMMAND_PORT=20956
-export TAVIX_FIRMWARE_PORT=20766 LINKSIM_FIRMWARE_PORT=20766
+# Two runs side by side (say a plain and an --asan one) each need their own:
+# set SOAK_BASE_IP, SOAK_COMMAND_PORT and SOAK_FIRMWARE_PORT for the second.
+export LINKSIM_BASE_IP="${SOAK_BASE_IP:-127.0.200.2}"
+export TAVIX_COMMAND_PORT="${SOAK_COMMAND_PORT:-20956}" LINKSIM_COMMAND_PORT="${SOAK_COMMAND_PORT:-20956}"
+export TAVIX_FIRMWARE_PORT="${SOAK_FIRMWARE_PORT:-20766}" LINKSIM_FIRMWARE_PORT="${SOAK_FIRMWARE_PORT:-20766}"
 # shellcheck disable=SC2086
 exec nice "$build/bench/soak_driver" --minutes "$minutes" \
     --sdk "$PWD/$build/liblink.so" ${TAVIX_SOAK_ARGS:-}
