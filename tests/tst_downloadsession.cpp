@@ -263,9 +263,9 @@ void TestDownloadSession::exchanges()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QStringList paths;
-    for (const QString &spec : files) {
-        const QString name = spec.section(QLatin1Char('='), 0, 0);
-        const int size = spec.section(QLatin1Char('='), 1).toInt();
+    for (const QString &entry : files) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        const int size = entry.section(QLatin1Char('='), 1).toInt();
         paths << dir.filePath(name);
         if (size >= 0) {
             QFile file(paths.last());
