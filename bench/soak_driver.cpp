@@ -251,8 +251,8 @@ private:
     qint64 downloadStartedAt = 0;
 
     int minute = 0;
-    Sample baseline;
-    bool baselineTaken = false;
+    Sample baseline[2]; // per camera row
+    bool baselineTaken[2] = { false, false };
     QString failure;
     bool started = false;
     bool finished = false;
@@ -562,23 +562,25 @@ void Soak::sampleMinute()
                  .arg(fps));
     if (downloadWatch.isActive()) {
         std::printf("soak: a download is running: this sample is not compared\n");
-    } else if (minute >= warmup && !baselineTaken) {
-        baseline = now;
-        baselineTaken = true;
-        std::printf("soak: warm-up over; later samples are compared with this one%s\n",
+    } else if (minute >= warmup && !baselineTaken[row]) {
+        // The grey and the colour camera keep frames of different sizes in
+        // flight: each camera's samples are compared with its own first one
+        // after the warm-up.
+        baseline[row] = now;
+        baselineTaken[row] = true;
+        std::printf("soak: warm-up over for camera %d; its later samples are compared with this one%s\n", row,
             MemoryJudged ? "" : " (memory is shown, not judged, under AddressSanitizer)");
-    } else if (baselineTaken) {
-        if (MemoryJudged && now.rssKb > baseline.rssKb + MemoryGrowthKb)
+    } else if (baselineTaken[row]) {
+        const Sample &base = baseline[row];
+        if (MemoryJudged && now.rssKb > base.rssKb + MemoryGrowthKb)
             fail(QStringLiteral("resident memory grew by %1 kB since the warm-up (limit %2 kB)")
-                     .arg(now.rssKb - baseline.rssKb)
+                     .arg(now.rssKb - base.rssKb)
                      .arg(MemoryGrowthKb));
-        if (now.fds > baseline.fds)
-            fail(QStringLiteral("open descriptors grew from %1 to %2 since the warm-up")
-                     .arg(baseline.fds)
-                     .arg(now.fds));
-        if (now.threads > baseline.threads)
+        if (now.fds > base.fds)
+            fail(QStringLiteral("open descriptors grew from %1 to %2 since the warm-up").arg(base.fds).arg(now.fds));
+        if (now.threads > base.threads)
             fail(QStringLiteral("threads grew from %1 to %2 since the warm-up")
-                     .arg(baseline.threads)
+                     .arg(base.threads)
                      .arg(now.threads));
     }
     if (minute >= minutes)
