@@ -13,4 +13,11 @@
 // after a warning. The result never refers to the matrix data.
 QImage cvMatToQImage(const cv::Mat &mat);
 
+// The frame as the picture label shows it: smoothly scaled to `size`, pixel for
+// pixel what QImage::scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+// gives for it. A grey frame made larger in both directions is worked out on its
+// one grey plane instead of Qt's four channels, several times faster, and comes
+// in RGB32. A null frame or an empty size gives a null image.
+QImage scaleForDisplay(const QImage &frame, const QSize &size);
+
 #endif

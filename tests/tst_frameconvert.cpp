@@ -19,6 +19,8 @@ private slots:
     void unconvertibleGivesNullImage_data();
     void unconvertibleGivesNullImage();
     void resultIndependentOfMatrix();
+    void displayScalingMatchesQtSmoothScaling_data();
+    void displayScalingMatchesQtSmoothScaling();
 };
 
 void TestFrameConvert::greyGivesIndexedWithGreyTable()
@@ -150,6 +152,54 @@ void TestFrameConvert::resultIndependentOfMatrix()
         mat.setTo(cv::Scalar(200, 210, 220, 230));
         QCOMPARE(image, before);
     }
+}
+
+void TestFrameConvert::displayScalingMatchesQtSmoothScaling_data()
+{
+    QTest::addColumn<QSize>("from");
+    QTest::addColumn<QSize>("to");
+    QTest::addColumn<bool>("greyTable");
+    // Larger in both directions (the grey plane's own path), from the picture
+    // label's usual case to edge pixels, equal sizes and extreme ratios.
+    QTest::newRow("512 grey into the default label") << QSize(512, 512) << QSize(640, 724) << true;
+    QTest::newRow("one pixel more") << QSize(640, 480) << QSize(641, 481) << true;
+    QTest::newRow("same size") << QSize(33, 17) << QSize(33, 17) << true;
+    QTest::newRow("one pixel source") << QSize(1, 1) << QSize(5, 3) << true;
+    QTest::newRow("one row") << QSize(9, 1) << QSize(40, 7) << true;
+    QTest::newRow("one column") << QSize(1, 9) << QSize(7, 40) << true;
+    QTest::newRow("large ratio") << QSize(7, 3) << QSize(1000, 999) << true;
+    QTest::newRow("wide only") << QSize(2, 300) << QSize(1279, 300) << true;
+    // Smaller in a direction, or not grey: Qt's own scaling.
+    QTest::newRow("smaller, 1280 x 1024 into the label") << QSize(1280, 1024) << QSize(640, 724) << true;
+    QTest::newRow("narrower only") << QSize(700, 10) << QSize(640, 724) << true;
+    QTest::newRow("colour table not grey") << QSize(64, 64) << QSize(100, 100) << false;
+}
+
+void TestFrameConvert::displayScalingMatchesQtSmoothScaling()
+{
+    QFETCH(QSize, from);
+    QFETCH(QSize, to);
+    QFETCH(bool, greyTable);
+    cv::Mat mat(from.height(), from.width(), CV_8UC1);
+    QRandomGenerator::global()->generate(mat.data, mat.data + mat.total());
+    QImage frame = cvMatToQImage(mat);
+    if (!greyTable)
+        frame.setColor(7, qRgb(255, 0, 0));
+    const QImage expected = frame.convertToFormat(QImage::Format_RGB32)
+                                .scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage shown = scaleForDisplay(frame, to);
+    QCOMPARE(shown.size(), to);
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected);
+
+    // Random sizes around the row's, each larger in both directions.
+    auto *random = QRandomGenerator::global();
+    for (int i = 0; greyTable && i < 20; ++i) {
+        const QSize larger(to.width() + random->bounded(300), to.height() + random->bounded(300));
+        QCOMPARE(scaleForDisplay(frame, larger),
+            frame.convertToFormat(QImage::Format_RGB32).scaled(larger, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+    QVERIFY(scaleForDisplay(frame, QSize(0, 10)).isNull());
+    QVERIFY(scaleForDisplay(QImage(), to).isNull());
 }
 
 QTEST_APPLESS_MAIN(TestFrameConvert)
