@@ -85,7 +85,7 @@ int MainWindow::initApp()
     connect(&parameters->commandChannel(), &CommandChannel::portShared, this,
         [this](const QString &text) { statusBar()->showMessage(text); });
 
-    picture = std::make_unique<PictureView>(this, ui->label);
+    picture = std::make_unique<PictureView>(ui->label);
 
     ui->Verticalaction->setEnabled(false);
     ui->Renderingaction->setEnabled(false);

@@ -1,25 +1,31 @@
 #include "gui/pictureview.h"
 
+#include "camera/frameconvert.h"
 #include "gui/messagebox.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 
 #include <utility>
 
-PictureView::PictureView(QWidget *window, QLabel *label, QObject *parent)
+PictureView::PictureView(QLabel *label, QObject *parent)
     : QObject(parent)
-    , window(window)
     , label(label)
 {
+    label->installEventFilter(this);
 }
 
-QRect PictureView::pictureArea() const
+bool PictureView::eventFilter(QObject *watched, QEvent *event)
 {
-    return QRect(label->mapTo(window, QPoint(0, 0)), label->size());
+    // A new size of the label, as its splitter or the window moves, wants the
+    // frame scaled to it before the label paints.
+    if (watched == label && event->type() == QEvent::Resize)
+        showNewestFrame();
+    return QObject::eventFilter(watched, event);
 }
 
 void PictureView::slotGetOneFrame(const QImage &img)
@@ -27,8 +33,14 @@ void PictureView::slotGetOneFrame(const QImage &img)
     ++frameCount;
     ++total;
     frameImage = img;
-    // Only the picture changes; the rest of the window need not be painted again.
-    window->update(pictureArea());
+    // Frames that arrive together are shown once, the newest of them.
+    if (!showPending) {
+        showPending = true;
+        QMetaObject::invokeMethod(this, [this] {
+            showPending = false;
+            showNewestFrame();
+        }, Qt::QueuedConnection);
+    }
 }
 
 int PictureView::takeFrameCount()
@@ -38,16 +50,31 @@ int PictureView::takeFrameCount()
 
 void PictureView::paint()
 {
+    showNewestFrame();
+}
+
+void PictureView::showNewestFrame()
+{
     if (frameImage.isNull())
         return;
-    // Setting the label's pixmap schedules a paint of the label, and painting the
-    // label paints the window beneath it: hand the label each frame only once,
-    // or every paint would schedule the next one.
-    if (frameImage.cacheKey() == shownFrameKey)
+    // The label shows the frame scaled to its whole area. It is handed the frame
+    // already scaled to that area, so that it need not convert and scale it again.
+    const qreal ratio = label->devicePixelRatioF();
+    const QSize area = label->contentsRect().size() * ratio;
+    // Setting the label's pixmap schedules a paint of the label: hand the label
+    // each frame only once for each size, or every paint would schedule the next one.
+    if (frameImage.cacheKey() == shownFrameKey && area == shownSize)
         return;
+    QPixmap scaled = QPixmap::fromImage(scaleForDisplay(frameImage, area));
+    scaled.setDevicePixelRatio(ratio);
+    // An opaque frame over the label's whole area hides the window beneath it,
+    // which then need not be painted with each frame.
+    label->setAttribute(Qt::WA_OpaquePaintEvent,
+        !scaled.isNull() && !scaled.hasAlphaChannel() && label->contentsRect() == label->rect());
     label->setScaledContents(true);
-    label->setPixmap(QPixmap::fromImage(frameImage));
+    label->setPixmap(scaled);
     shownFrameKey = frameImage.cacheKey();
+    shownSize = area;
 }
 
 void PictureView::saveOneImage()

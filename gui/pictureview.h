@@ -5,21 +5,22 @@
 
 #include <QImage>
 #include <QObject>
-#include <QRect>
+#include <QSize>
 
 class QLabel;
-class QWidget;
 
-// Frames arrive on the GUI thread; each one replaces the last and is shown at
-// the window's next paint, scaled to the label's whole area.
+// Frames arrive on the GUI thread; each one replaces the last. The newest is
+// handed to the label, scaled to its whole area, once the frames that arrived
+// together are in, and again when the label takes another size.
 class PictureView : public QObject {
     Q_OBJECT
 
 public:
-    // `window` is painted (the picture label lies on it); `label` shows the frame.
-    PictureView(QWidget *window, QLabel *label, QObject *parent = nullptr);
+    // `label` shows the frame.
+    explicit PictureView(QLabel *label, QObject *parent = nullptr);
 
-    // The window's paint: hands the newest frame to the label once.
+    // The window's paint: hands the newest frame to the label if the label has
+    // not shown it at its present size.
     void paint();
     // Saves the newest frame under CameraImage in the working directory, or warns
     // that there is none yet.
@@ -31,20 +32,24 @@ public:
     const QImage &newestFrame() const { return frameImage; }
 
 public slots:
-    // Counts the frame, keeps it as the newest and asks for the picture area to be painted.
+    // Counts the frame, keeps it as the newest and has it shown.
     void slotGetOneFrame(const QImage &img);
 
-private:
-    // The picture label's area in the window's coordinates.
-    QRect pictureArea() const;
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
-    QWidget *window;
+private:
+    void showNewestFrame();
+
     QLabel *label;
     QImage frameImage;
     int frameCount = 0;
     int total = 0;
-    // Cache key of the frame last handed to the picture label; 0 for none.
+    // Cache key and size of the frame last handed to the picture label; 0 for none.
     qint64 shownFrameKey = 0;
+    QSize shownSize;
+    // A call of showNewestFrame() is queued.
+    bool showPending = false;
 };
 
 #endif
