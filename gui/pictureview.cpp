@@ -3,6 +3,7 @@
 #include "camera/frameconvert.h"
 #include "gui/messagebox.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -24,7 +25,7 @@ bool PictureView::eventFilter(QObject *watched, QEvent *event)
     // A new size of the label, as its splitter or the window moves, wants the
     // frame scaled to it before the label paints.
     if (watched == label && event->type() == QEvent::Resize)
-        showNewestFrame();
+        showNewestFrame(OutsidePaint);
     return QObject::eventFilter(watched, event);
 }
 
@@ -38,7 +39,7 @@ void PictureView::slotGetOneFrame(const QImage &img)
         showPending = true;
         QMetaObject::invokeMethod(this, [this] {
             showPending = false;
-            showNewestFrame();
+            showNewestFrame(OutsidePaint);
         }, Qt::QueuedConnection);
     }
 }
@@ -50,10 +51,10 @@ int PictureView::takeFrameCount()
 
 void PictureView::paint()
 {
-    showNewestFrame();
+    showNewestFrame(InsidePaint);
 }
 
-void PictureView::showNewestFrame()
+void PictureView::showNewestFrame(When when)
 {
     if (frameImage.isNull())
         return;
@@ -72,7 +73,20 @@ void PictureView::showNewestFrame()
     label->setAttribute(Qt::WA_OpaquePaintEvent,
         !scaled.isNull() && !scaled.hasAlphaChannel() && label->contentsRect() == label->rect());
     label->setScaledContents(true);
+    const QPixmap before = label->pixmap(Qt::ReturnByValue);
+    const bool sameSize = !before.isNull() && before.size() == scaled.size()
+        && before.devicePixelRatio() == scaled.devicePixelRatio();
+    // A new pixmap makes the label ask its parent to lay its children out again,
+    // and that runs up through the window's layouts. A frame of the size the
+    // label already shows leaves its size hints as they were: that request is
+    // taken back, after any request already waiting has been carried out (not
+    // while the window paints: layouts are not run in the middle of a paint).
+    QWidget *parent = when == OutsidePaint ? label->parentWidget() : nullptr;
+    if (sameSize && parent)
+        QCoreApplication::sendPostedEvents(parent, QEvent::LayoutRequest);
     label->setPixmap(scaled);
+    if (sameSize && parent)
+        QCoreApplication::removePostedEvents(parent, QEvent::LayoutRequest);
     shownFrameKey = frameImage.cacheKey();
     shownSize = area;
 }

@@ -39,7 +39,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showNewestFrame();
+    enum When { InsidePaint, OutsidePaint };
+    void showNewestFrame(When when);
 
     QLabel *label;
     QImage frameImage;

@@ -752,8 +752,25 @@ void TestMainWindow::idleWindowDoesNotRepaint()
     for (int round = 0; round < 5; ++round)
         QCoreApplication::sendPostedEvents();
     QCOMPARE(counter.paints, 0);
-    const QLabel *label = find<QLabel>(w.get(), "label");
+    QLabel *label = find<QLabel>(w.get(), "label");
     QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), label->size());
+
+    // The next frame of that size is painted without laying the window out again.
+    struct LayoutCounter : QObject {
+        int requests = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            requests += e->type() == QEvent::LayoutRequest ? 1 : 0;
+            return false;
+        }
+    } layouts;
+    label->parentWidget()->installEventFilter(&layouts);
+    frame.fill(Qt::blue);
+    emitFrame(*w, frame);
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::sendPostedEvents();
+    QCOMPARE(QColor(label->grab().toImage().pixel(5, 5)), QColor(Qt::blue));
+    QCOMPARE(layouts.requests, 0);
 }
 
 void TestMainWindow::snapshotWithoutFrame()
