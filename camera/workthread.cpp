@@ -187,11 +187,11 @@ void WorkThread::takeFrame(int buffer)
         cv::Mat view(rows, cols, type, frameBuffers[0][buffer]);
         const QImage image = cvMatToQImage(view);
         view.release();
-        // The image owns its pixels: the buffer may be filled again at once. A
-        // large frame under memory pressure can leave it without memory: that
-        // frame is not sent, the next ones are.
-        if (!image.isNull())
-            emit sig_GetOneFrame(image);
+        // A large frame under memory pressure can leave either image without
+        // memory: that frame is not sent, the next ones are.
+        const QImage copy = image.isNull() ? QImage() : image.copy();
+        if (!copy.isNull())
+            emit sig_GetOneFrame(copy);
         else
             qWarning() << "frame of" << cols << "x" << rows << "not sent: no memory for its image";
     }
