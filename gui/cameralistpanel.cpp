@@ -44,7 +44,7 @@ int CameraListPanel::fillCameraList()
     return 1;
 }
 
-bool CameraListPanel::isEmpty() const
+bool CameraListPanel::hasNoCameras() const
 {
     return form.list->count() == 0;
 }
@@ -89,7 +89,7 @@ void CameraListPanel::selectCurrent(QListWidgetItem *current)
 
 void CameraListPanel::showContextMenu()
 {
-    if (isEmpty())
+    if (hasNoCameras())
         return;
     QMenu menu(form.window);
     menu.addActions(form.cameraActions);

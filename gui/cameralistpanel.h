@@ -40,7 +40,7 @@ public:
 
     // Lists the cameras the worker enumerated; returns 1 when done.
     int fillCameraList();
-    bool isEmpty() const;
+    bool hasNoCameras() const;
     // The camera record of the selected row; 0 until a row is selected.
     int camIndex() const { return selected; }
     // Where the UDP commands go: the selected camera's IP text and MAC bytes.

@@ -174,7 +174,7 @@ void MainWindow::on_listWidget_customContextMenuRequested(const QPoint &pos)
 void MainWindow::on_InitOpenAct_triggered()
 {
     worker->start();
-    if (cameraList->isEmpty())
+    if (cameraList->hasNoCameras())
         return;
     if (parameters->initCameraSetView() == 1)
         qDebug() << "CameraSetView Init!";
