@@ -728,17 +728,21 @@ void TestMainWindow::idleWindowDoesNotRepaint()
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
-    struct PaintCounter : QObject {
-        int paints = 0;
+    // Counts the events of one type that reach the objects it watches.
+    struct EventCounter : QObject {
+        explicit EventCounter(QEvent::Type type) : type(type) { }
+        const QEvent::Type type;
+        int count = 0;
         bool eventFilter(QObject *, QEvent *e) override
         {
-            paints += e->type() == QEvent::Paint ? 1 : 0;
+            count += e->type() == type ? 1 : 0;
             return false;
         }
-    } counter;
+    };
+    EventCounter paints(QEvent::Paint);
     // The picture label covers what it shows; the window beneath it may not paint.
-    w->installEventFilter(&counter);
-    find<QLabel>(w.get(), "label")->installEventFilter(&counter);
+    w->installEventFilter(&paints);
+    find<QLabel>(w.get(), "label")->installEventFilter(&paints);
 
     QImage frame(640, 480, QImage::Format_RGB888);
     frame.fill(Qt::yellow);
@@ -747,30 +751,23 @@ void TestMainWindow::idleWindowDoesNotRepaint()
     // that the window must fall quiet.
     for (int round = 0; round < 3; ++round)
         QCoreApplication::sendPostedEvents();
-    QVERIFY(counter.paints >= 1);
-    counter.paints = 0;
+    QVERIFY(paints.count >= 1);
+    paints.count = 0;
     for (int round = 0; round < 5; ++round)
         QCoreApplication::sendPostedEvents();
-    QCOMPARE(counter.paints, 0);
+    QCOMPARE(paints.count, 0);
     QLabel *label = find<QLabel>(w.get(), "label");
     QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), label->size());
 
     // The next frame of that size is painted without laying the window out again.
-    struct LayoutCounter : QObject {
-        int requests = 0;
-        bool eventFilter(QObject *, QEvent *e) override
-        {
-            requests += e->type() == QEvent::LayoutRequest ? 1 : 0;
-            return false;
-        }
-    } layouts;
+    EventCounter layouts(QEvent::LayoutRequest);
     label->parentWidget()->installEventFilter(&layouts);
     frame.fill(Qt::blue);
     emitFrame(*w, frame);
     for (int round = 0; round < 3; ++round)
         QCoreApplication::sendPostedEvents();
     QCOMPARE(QColor(label->grab().toImage().pixel(5, 5)), QColor(Qt::blue));
-    QCOMPARE(layouts.requests, 0);
+    QCOMPARE(layouts.count, 0);
 }
 
 void TestMainWindow::snapshotWithoutFrame()
