@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <optional>
@@ -38,11 +39,20 @@ struct Resolution {
     QString error; // when there is no target
 };
 
-// `text` is an IPv4 address (dotted decimal) or a camera name. An address needs
-// no camera in the list (its MAC is then unknown); a name must match exactly
-// one listed camera. `mac`, when not empty, replaces the listed MAC.
+// `text` is an IPv4 address or a camera name. Four dot-separated runs of digits
+// are an address and must be strict dotted decimal: "192.168.001.010" is
+// refused (leading zeros), never read as octal. An address needs no camera in
+// the list (its MAC is then unknown); a name must match exactly one listed
+// camera. The address found, typed or listed, must be one a camera can have
+// (cameraAddressFault in core/cameracode.h): broadcast, 0.0.0.0/8, multicast
+// and reserved addresses are refused with the reason. `mac`, when not empty,
+// replaces the listed MAC. Touches no socket.
 Resolution resolveCamera(
     const QVector<CameraEntry> &cameras, const QString &text, const QByteArray &mac = {});
+
+// One note per listed camera that commands cannot reach, because the SDK lists
+// it at an address no camera can have.
+QStringList unusableListedCameras(const QVector<CameraEntry> &cameras);
 
 } // namespace ctl
 

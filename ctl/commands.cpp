@@ -102,6 +102,8 @@ namespace {
             switch (inv.command) {
             case Command::List:
                 out << (inv.json ? cameraListJson(cameras) : cameraListText(cameras));
+                for (const QString &note : unusableListedCameras(cameras))
+                    err << "tavixctl: warning: " << note << '\n';
                 return ExitOk;
             case Command::Get:
                 return get();

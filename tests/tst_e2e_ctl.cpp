@@ -30,14 +30,18 @@ QString cameraIp(int i)
 }
 
 // The placeholders of the rows below: the directory, the cameras' addresses
-// (%CAM0% to %CAM3%), an address without a camera (%NOCAM%), the silent
-// camera's (%SILENT%) and the firmware port (%FWPORT%). In a pattern the
-// addresses are escaped.
+// (%CAM0% to %CAM3%), camera 0's address with a leading zero in its last
+// number (%CAM0Z%: Qt's parser reads it as octal, which still gives camera 0),
+// an address without a camera (%NOCAM%), the silent camera's (%SILENT%) and the
+// firmware port (%FWPORT%). In a pattern the addresses are escaped.
 QString expandPlaceholders(QString text, const QString &dir, bool pattern = false)
 {
     const auto address
         = [pattern](int i) { return pattern ? QRegularExpression::escape(cameraIp(i)) : cameraIp(i); };
     text.replace(QStringLiteral("%DIR%"), dir);
+    QString zeroPadded = cameraIp(0);
+    zeroPadded.insert(zeroPadded.lastIndexOf(QLatin1Char('.')) + 1, QLatin1Char('0'));
+    text.replace(QStringLiteral("%CAM0Z%"), zeroPadded);
     for (int i = 0; i < 4; ++i)
         text.replace(QStringLiteral("%CAM%1%").arg(i), address(i));
     text.replace(QStringLiteral("%NOCAM%"), address(75));
@@ -190,6 +194,13 @@ void TestE2eCtl::commands_data()
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
         "SimCam-Color (%CAM1%): back after");
+    row("get: leading zero refused", L { "get", "%CAM0Z%" }, 1,
+        "address \"%CAM0Z%\" refused: leading zeros are not allowed");
+    row("set: leading zero refused", L { "set", "%CAM0Z%", "ExposureTime", "1" }, 1, "leading zeros");
+    row("restart: leading zero refused", L { "restart", "%CAM0Z%" }, 1, "leading zeros");
+    row("firmware: leading zero refused",
+        L { "firmware", "--camera", "%CAM1%", "--camera", "%CAM0Z%", "%DIR%/a.bin" }, 1,
+        "write %CAM0% if that is the camera");
 }
 
 void TestE2eCtl::commands()
