@@ -98,7 +98,8 @@ CommandChannel::Answer CommandChannel::request(
             cmdproto::DropReason why = cmdproto::DropReason::None;
             const std::optional<CmdFrame> frame = cmdproto::unpack(datagram.data(), &why);
             if (!frame) {
-                qDebug() << "reply dropped, reason" << int(why);
+                qDebug().noquote() << "reply from" << datagram.senderAddress().toString() << "dropped, reason"
+                                   << int(why);
                 continue;
             }
             // Replies are taken only from the camera asked: another camera's
@@ -109,6 +110,9 @@ CommandChannel::Answer CommandChannel::request(
                                    << cmdproto::toHex(frame->cmd, 2) << cmdproto::toHex(frame->id, 4);
                 continue;
             }
+            const QString checksum = cmdproto::checksumMismatchLine(*frame);
+            if (!checksum.isEmpty())
+                qWarning().noquote() << QStringLiteral("tavixctl: warning: %1: %2").arg(target.ip, checksum);
             answer.kind = Answer::Kind::Reply;
             answer.frame = *frame;
             loop.quit();
