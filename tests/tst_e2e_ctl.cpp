@@ -3,10 +3,13 @@
 // TCP traffic on loopback addresses: from LINKSIM_BASE_IP (127.0.0.2 when
 // unset) on, at the ports core/testports.h names, as ctest sets them for this
 // program alone.
+#include "core/cmdframe.h"
 #include "core/portclaim.h"
 #include "core/testports.h"
 
+#include <QNetworkDatagram>
 #include <QTcpServer>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -62,6 +65,7 @@ private slots:
     void firmware();
     void interruptPrintsSummary();
     void silentCamera();
+    void badChecksumIsWarnedAndUsed();
     void portHeldByAnotherProgram();
 
 private:
@@ -324,6 +328,31 @@ void TestE2eCtl::silentCamera()
     QVERIFY2(run.out.contains(QStringLiteral("a.bin  not sent: no reply from the camera within 500 ms")),
         qPrintable(run.out));
     QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
+}
+
+void TestE2eCtl::badChecksumIsWarnedAndUsed()
+{
+    // A camera whose parameter report carries a wrong checksum.
+    QUdpSocket camera;
+    const QHostAddress address(cameraIp(60));
+    QVERIFY(camera.bind(address, commandPortWithTestOverride(), QUdpSocket::ShareAddress));
+    QProcess process;
+    process.setProcessEnvironment(environment({}));
+    process.start(tool, { "get", address.toString(), "--json" });
+    QSignalSpy query(&camera, &QUdpSocket::readyRead);
+    QVERIFY(camera.hasPendingDatagrams() || query.wait(10000));
+    const QNetworkDatagram request = camera.receiveDatagram();
+    QByteArray report = cmdproto::buildFrame(
+        cmdproto::kDirReply, cmdproto::kCmdControl, cmdproto::kIdQuery, {}, R"({"A001_rate":42})");
+    report[report.size() - 2] = char(report.at(report.size() - 2) ^ 0x55);
+    camera.writeDatagram(report, request.senderAddress(), quint16(request.senderPort()));
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardOutput().contains("\"FrameRate\":42"));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("tavixctl: warning: %1: command reply C3 B101: checksum 0x")
+                              .arg(address.toString())),
+        qPrintable(err));
 }
 
 void TestE2eCtl::portHeldByAnotherProgram()
