@@ -21,20 +21,14 @@ namespace {
         return form.match(text).hasMatch();
     }
 
-    struct TypedAddress {
-        std::optional<quint32> address;
-        QString error;
-    };
-
     // Strict dotted decimal: Qt's own parser would read "010" as octal 8 and
     // take "127.1" or "2130706434" as addresses too.
-    TypedAddress typedAddress(const QString &text)
+    std::optional<quint32> dottedAddress(const QString &text, QString *error)
     {
         const QByteArray latin = text.toLatin1();
-        TypedAddress out;
-        out.address = parseDottedIpv4(latin.constData(), std::size_t(latin.size()));
-        if (out.address)
-            return out;
+        const std::optional<quint32> address = parseDottedIpv4(latin.constData(), std::size_t(latin.size()));
+        if (address)
+            return address;
         const QStringList parts = text.split(QLatin1Char('.'));
         QStringList plain;
         bool leadingZero = false;
@@ -47,15 +41,15 @@ namespace {
         }
         const QByteArray written = plain.join(QLatin1Char('.')).toLatin1();
         if (leadingZero && parseDottedIpv4(written.constData(), std::size_t(written.size()))) {
-            out.error = QStringLiteral("address \"%1\" refused: leading zeros are not allowed (other "
-                                       "programs read such numbers as octal); write %2 if that is the camera")
-                            .arg(text, QString::fromLatin1(written));
+            *error = QStringLiteral("address \"%1\" refused: leading zeros are not allowed (other programs "
+                                    "read such numbers as octal); write %2 if that is the address meant")
+                         .arg(text, QString::fromLatin1(written));
         } else {
-            out.error = QStringLiteral("\"%1\" is not an IPv4 address: it takes four numbers from 0 to 255, "
-                                       "without leading zeros")
-                            .arg(text);
+            *error = QStringLiteral("\"%1\" is not an IPv4 address: it takes four numbers from 0 to 255, "
+                                    "without leading zeros")
+                         .arg(text);
         }
-        return out;
+        return std::nullopt;
     }
 
     QString faultText(quint32 address, AddressFault fault)
@@ -107,6 +101,18 @@ QVector<CameraEntry> enumerateCameras(WorkThread &worker)
     return cameras;
 }
 
+std::optional<quint32> cameraAddress(const QString &text, QString *error)
+{
+    const std::optional<quint32> address = dottedAddress(text, error);
+    if (!address)
+        return std::nullopt;
+    if (const AddressFault fault = cameraAddressFault(*address); fault != AddressFault::None) {
+        *error = faultText(*address, fault);
+        return std::nullopt;
+    }
+    return address;
+}
+
 Resolution resolveCamera(const QVector<CameraEntry> &cameras, const QString &text, const QByteArray &mac)
 {
     Resolution out;
@@ -120,16 +126,10 @@ Resolution resolveCamera(const QVector<CameraEntry> &cameras, const QString &tex
         out.target = target;
     };
     if (looksLikeAddress(text)) {
-        const TypedAddress typed = typedAddress(text);
-        if (!typed.address) {
-            out.error = typed.error;
+        const std::optional<quint32> address = cameraAddress(text, &out.error);
+        if (!address)
             return out;
-        }
-        if (const AddressFault fault = cameraAddressFault(*typed.address); fault != AddressFault::None) {
-            out.error = faultText(*typed.address, fault);
-            return out;
-        }
-        const QString ip = ipv4Text(*typed.address);
+        const QString ip = ipv4Text(*address);
         for (const CameraEntry &camera : cameras) {
             if (camera.ip == ip) {
                 targetOf(camera);

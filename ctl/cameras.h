@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -38,6 +39,12 @@ struct Resolution {
     std::optional<Target> target;
     QString error; // when there is no target
 };
+
+// A typed camera address: strict dotted decimal (no leading zeros: other
+// programs read "010" as octal 8), and one a camera can have (not broadcast,
+// 0.0.0.0/8, multicast or reserved; cameraAddressFault in core/cameracode.h).
+// Nothing, with the reason in `error`, otherwise.
+std::optional<quint32> cameraAddress(const QString &text, QString *error);
 
 // `text` is an IPv4 address or a camera name. Four dot-separated runs of digits
 // are an address and must be strict dotted decimal: "192.168.001.010" is

@@ -187,8 +187,8 @@ void TestCtlArgs::resolveCamera_data()
     row("listed name", "Mono", "=127.0.0.2 Mono 0 025456000001");
     row("unlisted address", "127.0.0.9", "=127.0.0.9  -1 ");
     row("leading zero", "127.0.0.02", "address \"127.0.0.02\" refused: leading zeros are not allowed");
-    row("leading zeros, octal-looking", "192.168.001.010", "write 192.168.1.10 if that is the camera");
-    row("zeros only", "127.000.000.003", "write 127.0.0.3 if");
+    row("leading zeros, octal-looking", "192.168.001.010", "write 192.168.1.10 if that is the address meant");
+    row("zeros only", "127.000.000.003", "write 127.0.0.3 if that");
     row("leading zero, too large anyway", "0300.0.0.1",
         "\"0300.0.0.1\" is not an IPv4 address: it takes four numbers from 0 to 255");
     row("number too large", "127.0.0.256", "is not an IPv4 address");
