@@ -313,7 +313,6 @@ void TestE2eCtl::lostOutput_data()
     QTest::newRow("list, full disk") << ">/dev/full" << L { "list" } << 1 << full;
     QTest::newRow("list as JSON, stdout closed") << ">&-" << L { "list", "--json" } << 1 << closed;
     QTest::newRow("help, full disk") << ">/dev/full" << L { "--help" } << 1 << full;
-    QTest::newRow("help of a command, stdout closed") << ">&-" << L { "get", "--help" } << 1 << closed;
     QTest::newRow("get, full disk") << ">/dev/full" << L { "get", "%CAM0%", "--json" } << 1 << full;
     QTest::newRow("get, stdout and stderr closed") << ">&- 2>&-" << L { "get", "%CAM0%" } << 1 << QString();
     QTest::newRow("set, stdout closed") << ">&-" << L { "set", "%CAM0%", "FrameRate", "25" } << 1 << closed;
@@ -323,7 +322,6 @@ void TestE2eCtl::lostOutput_data()
         << "; the command itself ended with exit code 3\n";
     QTest::newRow("firmware summary, full disk")
         << ">/dev/full" << L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin" } << 1 << full;
-    QTest::newRow("restart, stdout closed") << ">&-" << L { "restart", "%CAM1%" } << 1 << closed;
     // A pipe whose reader is gone (| head -1) fails the write instead of ending the tool.
     QTest::newRow("get, reader gone")
         << ">&%PIPE%" << L { "get", "%CAM0%" } << 1
@@ -355,8 +353,7 @@ void TestE2eCtl::lostOutput()
             ::close(pipe[1]);
     });
     QProcess process;
-    process.setProcessEnvironment(
-        environment({ { QStringLiteral("LINKSIM_RESTART_MS"), QStringLiteral("300") } }));
+    process.setProcessEnvironment(environment({}));
     process.start(QStringLiteral("/bin/sh"),
         QStringList { QStringLiteral("-c"),
             QStringLiteral("exec env --default-signal=PIPE \"$0\" \"$@\" ") + redirect, tool }
