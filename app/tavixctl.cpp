@@ -3,15 +3,16 @@
 #include "ctl/commands.h"
 #include "ctl/ctlargs.h"
 #include "ctl/interrupt.h"
+#include "ctl/stdstreams.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTextStream>
 
-#include <cstdio>
-
 int main(int argc, char *argv[])
 {
+    // Before anything opens a file or socket that could take a closed stream's place.
+    const ctl::StandardStreams streams = ctl::guardStandardStreams();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -22,7 +23,7 @@ int main(int argc, char *argv[])
     if (!parsed.invocation) {
         out << parsed.output;
         err << parsed.error;
-        return parsed.exitCode;
+        return ctl::finishOutput(parsed.exitCode, out, err, streams);
     }
     // The protocol's debug lines (and the SDK worker's) only on request.
     if (!parsed.invocation->verbose)
@@ -31,5 +32,6 @@ int main(int argc, char *argv[])
     invocation.commandPort = commandPortWithTestOverride();
     invocation.firmwarePort = firmwarePortWithTestOverride();
     ctl::Interrupt::instance().install();
-    return ctl::run(invocation, out, err);
+    const int exitCode = ctl::run(invocation, out, err);
+    return ctl::finishOutput(exitCode, out, err, streams);
 }

@@ -62,3 +62,34 @@ std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes)
         ++i;
     }
 }
+
+AddressFault cameraAddressFault(quint32 address)
+{
+    const quint32 top = address >> 24;
+    if (address == 0xFFFFFFFFu)
+        return AddressFault::Broadcast;
+    if (top == 0)
+        return AddressFault::ThisNetwork;
+    if (top >= 224 && top <= 239)
+        return AddressFault::Multicast;
+    if (top >= 240)
+        return AddressFault::Reserved;
+    return AddressFault::None;
+}
+
+QString addressFaultText(AddressFault fault)
+{
+    switch (fault) {
+    case AddressFault::None:
+        break;
+    case AddressFault::ThisNetwork:
+        return QStringLiteral("it is in 0.0.0.0/8, which names no single host (0.0.0.0 is the any-address)");
+    case AddressFault::Broadcast:
+        return QStringLiteral("it is the broadcast address, which reaches every camera on the network");
+    case AddressFault::Multicast:
+        return QStringLiteral("it is a multicast address (224.0.0.0/4), which names a group of hosts");
+    case AddressFault::Reserved:
+        return QStringLiteral("it is in 240.0.0.0/4, which is reserved and given to no host");
+    }
+    return QString();
+}

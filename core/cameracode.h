@@ -43,4 +43,22 @@ QString ipv4Text(quint32 address);
 // `text` gives nothing. Every address ipv4Text writes parses back to itself.
 std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes);
 
+// Why an IPv4 address cannot be one camera's own address, so that no command
+// or download is sent there. Loopback and link-local addresses are fine.
+enum class AddressFault {
+    None, // a host's address
+    ThisNetwork, // 0.0.0.0/8: "this host on this network"; 0.0.0.0 is the any-address
+    Broadcast, // 255.255.255.255 reaches every host of the network
+    Multicast, // 224.0.0.0/4 names a group of hosts
+    Reserved, // 240.0.0.0/4 (but 255.255.255.255) is reserved and given to no host
+};
+
+// The fault of `address` (host order: 127.0.0.2 is 0x7F000002).
+AddressFault cameraAddressFault(quint32 address);
+
+// What a fault means, in English words that finish "X cannot be a camera's
+// address: ..." ("it is the broadcast address, which reaches every camera").
+// Empty for AddressFault::None.
+QString addressFaultText(AddressFault fault);
+
 #endif

@@ -123,6 +123,19 @@ std::optional<CmdFrame> unpack(const QByteArray &datagram, DropReason *why)
     return parseFrame(datagram, kDirReply, why);
 }
 
+bool checksumMatches(const CmdFrame &frame)
+{
+    return frame.raw.size() >= kHeaderSize + 2 && checkSum(frame) == frame.sum;
+}
+
+QString checksumMismatchLine(const CmdFrame &frame)
+{
+    if (checksumMatches(frame))
+        return QString();
+    return QStringLiteral("command reply %1 %2: checksum 0x%3, its bytes sum to 0x%4; acted on all the same")
+        .arg(toHex(frame.cmd, 2), toHex(frame.id, 4), toHex(frame.sum, 2), toHex(checkSum(frame), 2));
+}
+
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame)
 {
     ReplyOutcome out;

@@ -141,6 +141,18 @@ std::optional<CmdFrame> parseFrame(const QByteArray &datagram, quint8 direction,
 // Reads a reply frame (direction 0x02) from one received datagram; see parseFrame.
 std::optional<CmdFrame> unpack(const QByteArray &datagram, DropReason *why = nullptr);
 
+// Whether a parsed frame's checksum byte (frame.sum) is the 8-bit sum of the
+// bytes before it (checkSum of frame.raw). A frame without its raw bytes does
+// not match. Replies are acted on either way, as cameras in the field may get
+// the sum wrong; a mismatch is only logged.
+bool checksumMatches(const CmdFrame &frame);
+
+// The log line for a reply whose checksum does not match, naming command, id,
+// the byte carried and the sum of the frame's bytes:
+// "command reply C2 A001: checksum 0x00, its bytes sum to 0x5A; acted on all the same".
+// Empty when the checksum matches.
+QString checksumMismatchLine(const CmdFrame &frame);
+
 // What the main window does with one reply.
 struct ReplyOutcome {
     struct TableUpdate {

@@ -3,7 +3,6 @@
 #include "camera/workthread.h"
 #include "core/cameracode.h"
 
-#include <QHostAddress>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -14,16 +13,66 @@ namespace {
     // The SDK's camera list holds at most this many records.
     constexpr int kRecords = 32;
 
-    // Dotted decimal only: QHostAddress alone would also take "127.1" or "2130706434".
-    std::optional<QString> dottedIpv4(const QString &text)
+    // A text of four dot-separated runs of digits is meant as an address, and
+    // is read as one or refused; anything else may be a camera name.
+    bool looksLikeAddress(const QString &text)
     {
-        static const QRegularExpression form(QStringLiteral("^[0-9]{1,3}(\\.[0-9]{1,3}){3}$"));
-        if (!form.match(text).hasMatch())
-            return std::nullopt;
-        QHostAddress address;
-        if (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol)
-            return std::nullopt;
-        return address.toString();
+        static const QRegularExpression form(QStringLiteral("\\A[0-9]+(\\.[0-9]+){3}\\z"));
+        return form.match(text).hasMatch();
+    }
+
+    // Strict dotted decimal: Qt's own parser would read "010" as octal 8 and
+    // take "127.1" or "2130706434" as addresses too.
+    std::optional<quint32> dottedAddress(const QString &text, QString *error)
+    {
+        const QByteArray latin = text.toLatin1();
+        const std::optional<quint32> address = parseDottedIpv4(latin.constData(), std::size_t(latin.size()));
+        if (address)
+            return address;
+        const QStringList parts = text.split(QLatin1Char('.'));
+        QStringList plain;
+        bool leadingZero = false;
+        for (const QString &part : parts) {
+            QString digits = part;
+            while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
+                digits.remove(0, 1);
+            leadingZero = leadingZero || digits.size() != part.size();
+            plain << digits;
+        }
+        const QByteArray written = plain.join(QLatin1Char('.')).toLatin1();
+        if (leadingZero && parseDottedIpv4(written.constData(), std::size_t(written.size()))) {
+            *error = QStringLiteral("address \"%1\" refused: leading zeros are not allowed (other programs "
+                                    "read such numbers as octal); write %2 if that is the address meant")
+                         .arg(text, QString::fromLatin1(written));
+        } else {
+            *error = QStringLiteral("\"%1\" is not an IPv4 address: it takes four numbers from 0 to 255, "
+                                    "without leading zeros")
+                         .arg(text);
+        }
+        return std::nullopt;
+    }
+
+    QString faultText(quint32 address, AddressFault fault)
+    {
+        return QStringLiteral("%1 cannot be a camera's address: %2")
+            .arg(ipv4Text(address), addressFaultText(fault));
+    }
+
+    // Why commands cannot reach a listed camera, or nothing. A listed address
+    // is checked as a typed one: the SDK's records are not trusted to hold a
+    // camera's own address.
+    QString listedProblem(const CameraEntry &camera)
+    {
+        const QByteArray listed = camera.ip.toLatin1();
+        const std::optional<quint32> address
+            = parseDottedIpv4(listed.constData(), std::size_t(listed.size()));
+        if (!address)
+            return QStringLiteral("camera \"%1\" is listed at \"%2\", which is not an IPv4 address")
+                .arg(camera.name, camera.ip);
+        if (const AddressFault fault = cameraAddressFault(*address); fault != AddressFault::None)
+            return QStringLiteral("camera \"%1\" is listed at %2, which cannot be a camera's address: %3")
+                .arg(camera.name, camera.ip, addressFaultText(fault));
+        return QString();
     }
 
     QString known(const QVector<CameraEntry> &cameras)
@@ -52,23 +101,42 @@ QVector<CameraEntry> enumerateCameras(WorkThread &worker)
     return cameras;
 }
 
+std::optional<quint32> cameraAddress(const QString &text, QString *error)
+{
+    const std::optional<quint32> address = dottedAddress(text, error);
+    if (!address)
+        return std::nullopt;
+    if (const AddressFault fault = cameraAddressFault(*address); fault != AddressFault::None) {
+        *error = faultText(*address, fault);
+        return std::nullopt;
+    }
+    return address;
+}
+
 Resolution resolveCamera(const QVector<CameraEntry> &cameras, const QString &text, const QByteArray &mac)
 {
-    const auto targetOf = [&mac](const CameraEntry &camera) {
+    Resolution out;
+    const auto targetOf = [&mac, &out](const CameraEntry &camera) {
+        out.error = listedProblem(camera);
+        if (!out.error.isEmpty())
+            return;
         Target target { camera.ip, camera.name, camera.index, macToBytes(camera.mac) };
         if (!mac.isEmpty())
             target.mac = mac;
-        return target;
+        out.target = target;
     };
-    Resolution out;
-    if (const std::optional<QString> ip = dottedIpv4(text)) {
+    if (looksLikeAddress(text)) {
+        const std::optional<quint32> address = cameraAddress(text, &out.error);
+        if (!address)
+            return out;
+        const QString ip = ipv4Text(*address);
         for (const CameraEntry &camera : cameras) {
-            if (camera.ip == *ip) {
-                out.target = targetOf(camera);
+            if (camera.ip == ip) {
+                targetOf(camera);
                 return out;
             }
         }
-        out.target = Target { *ip, QString(), -1, mac };
+        out.target = Target { ip, QString(), -1, mac };
         return out;
     }
     const CameraEntry *found = nullptr;
@@ -88,8 +156,19 @@ Resolution resolveCamera(const QVector<CameraEntry> &cameras, const QString &tex
                         .arg(text, known(cameras));
         return out;
     }
-    out.target = targetOf(*found);
+    targetOf(*found);
     return out;
+}
+
+QStringList unusableListedCameras(const QVector<CameraEntry> &cameras)
+{
+    QStringList notes;
+    for (const CameraEntry &camera : cameras) {
+        const QString problem = listedProblem(camera);
+        if (!problem.isEmpty())
+            notes << problem + QStringLiteral("; commands to it are refused");
+    }
+    return notes;
 }
 
 } // namespace ctl

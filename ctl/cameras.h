@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -38,11 +40,26 @@ struct Resolution {
     QString error; // when there is no target
 };
 
-// `text` is an IPv4 address (dotted decimal) or a camera name. An address needs
-// no camera in the list (its MAC is then unknown); a name must match exactly
-// one listed camera. `mac`, when not empty, replaces the listed MAC.
+// A typed camera address: strict dotted decimal (no leading zeros: other
+// programs read "010" as octal 8), and one a camera can have (not broadcast,
+// 0.0.0.0/8, multicast or reserved; cameraAddressFault in core/cameracode.h).
+// Nothing, with the reason in `error`, otherwise.
+std::optional<quint32> cameraAddress(const QString &text, QString *error);
+
+// `text` is an IPv4 address or a camera name. Four dot-separated runs of digits
+// are an address and must be strict dotted decimal: "192.168.001.010" is
+// refused (leading zeros), never read as octal. An address needs no camera in
+// the list (its MAC is then unknown); a name must match exactly one listed
+// camera. The address found, typed or listed, must be one a camera can have
+// (cameraAddressFault in core/cameracode.h): broadcast, 0.0.0.0/8, multicast
+// and reserved addresses are refused with the reason. `mac`, when not empty,
+// replaces the listed MAC. Touches no socket.
 Resolution resolveCamera(
     const QVector<CameraEntry> &cameras, const QString &text, const QByteArray &mac = {});
+
+// One note per listed camera that commands cannot reach, because the SDK lists
+// it at an address no camera can have.
+QStringList unusableListedCameras(const QVector<CameraEntry> &cameras);
 
 } // namespace ctl
 

@@ -1,5 +1,6 @@
 #include "ctl/cmdchannel.h"
 
+#include "core/cameracode.h"
 #include "ctl/interrupt.h"
 
 #include <QDebug>
@@ -65,10 +66,19 @@ CommandChannel::Answer CommandChannel::request(
     if (packed.frame.raw.isEmpty())
         return answer;
 
-    const QHostAddress camera(target.ip);
+    // The camera lookup refuses such addresses already; nothing is ever sent
+    // to a broadcast, multicast or any-address here.
+    const QByteArray host = packed.host.toLatin1();
+    const std::optional<quint32> destination = parseDottedIpv4(host.constData(), std::size_t(host.size()));
+    if (!destination || cameraAddressFault(*destination) != AddressFault::None) {
+        qWarning().noquote()
+            << QStringLiteral("tavixctl: command not sent: %1 is not a camera's address").arg(packed.host);
+        return answer;
+    }
+    const QHostAddress camera(*destination);
     drain(); // a late reply to an earlier request must not answer this one
     // The cameras listen on the port they answer from: the one bound here.
-    if (m_socket->writeDatagram(packed.frame.raw, QHostAddress(packed.host), m_port) < 0) {
+    if (m_socket->writeDatagram(packed.frame.raw, camera, m_port) < 0) {
         qDebug().noquote() << "command not sent:" << m_socket->errorString();
         return answer;
     }
@@ -88,7 +98,8 @@ CommandChannel::Answer CommandChannel::request(
             cmdproto::DropReason why = cmdproto::DropReason::None;
             const std::optional<CmdFrame> frame = cmdproto::unpack(datagram.data(), &why);
             if (!frame) {
-                qDebug() << "reply dropped, reason" << int(why);
+                qDebug().noquote() << "reply from" << datagram.senderAddress().toString() << "dropped, reason"
+                                   << int(why);
                 continue;
             }
             // Replies are taken only from the camera asked: another camera's
@@ -99,6 +110,9 @@ CommandChannel::Answer CommandChannel::request(
                                    << cmdproto::toHex(frame->cmd, 2) << cmdproto::toHex(frame->id, 4);
                 continue;
             }
+            const QString checksum = cmdproto::checksumMismatchLine(*frame);
+            if (!checksum.isEmpty())
+                qWarning().noquote() << QStringLiteral("tavixctl: warning: %1: %2").arg(target.ip, checksum);
             answer.kind = Answer::Kind::Reply;
             answer.frame = *frame;
             loop.quit();

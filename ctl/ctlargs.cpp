@@ -24,10 +24,11 @@ namespace {
                              "  firmware --camera CAMERA ... FILE...  download files to cameras in parallel\n"
                              "  restart CAMERA                        restart a camera\n"
                              "\n"
-                             "CAMERA is an IPv4 address or a camera name from the list.\n"
+                             "CAMERA is an IPv4 address (dotted decimal, no leading zeros) or a camera\n"
+                             "name from the list.\n"
                              "'tavixctl COMMAND --help' describes a command.\n"
-                             "Exit codes: 0 success, 1 bad input, 2 no reply (get), 3 refused or failed,\n"
-                             "130 interrupted.\n";
+                             "Exit codes: 0 success, 1 bad input or lost output, 2 no reply (get),\n"
+                             "3 refused or failed, 130 interrupted.\n";
 
     struct CommandInfo {
         const char *name;

@@ -19,6 +19,7 @@ namespace ctl {
 enum ExitCode {
     ExitOk = 0,
     ExitBadInput = 1, // usage, unknown camera or parameter, unreadable file, port not bindable
+    ExitOutputLost = 1, // what was written to stdout did not get there (full disk, closed stdout)
     ExitNoReply = 2, // get: the camera did not answer in time
     ExitFailed = 3, // refused or unanswered writes, failed downloads, unreachable camera
     ExitInterrupted = 130, // Ctrl+C

@@ -1,5 +1,6 @@
 #include "ctl/restart.h"
 
+#include "core/cameracode.h"
 #include "core/transfer.h"
 #include "ctl/interrupt.h"
 
@@ -47,6 +48,14 @@ namespace {
 ConnectEnd connectWithin(
     QTcpSocket &socket, const QString &ip, quint16 port, int timeoutMs, bool retryRefused, QString *error)
 {
+    // The camera lookup refuses such addresses already; no connection is ever
+    // tried to a broadcast, multicast or any-address here.
+    const QByteArray host = ip.toLatin1();
+    const std::optional<quint32> address = parseDottedIpv4(host.constData(), std::size_t(host.size()));
+    if (!address || cameraAddressFault(*address) != AddressFault::None) {
+        *error = QStringLiteral("%1 is not a camera's address").arg(ip);
+        return ConnectEnd::Failed;
+    }
     QElapsedTimer clock;
     clock.start();
     for (;;) {

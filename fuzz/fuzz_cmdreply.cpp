@@ -15,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (frame->raw.size() != frame->len + 9 || frame->raw.size() > datagram.size()
         || frame->data.size() != frame->len - 2)
         std::abort();
+    // A wrong checksum is only logged: the line is there exactly when the sum differs.
+    if (cmdproto::checksumMismatchLine(*frame).isEmpty() != (cmdproto::checkSum(*frame) == frame->sum))
+        std::abort();
     const cmdproto::ReplyOutcome out = cmdproto::replyOutcome(*frame);
     // Only the rows whose catalogue entry has a report key are ever updated.
     for (const auto &update : out.tableUpdates) {

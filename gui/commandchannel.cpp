@@ -132,14 +132,38 @@ void CommandChannel::read_data()
     // Take every waiting datagram: the next readyRead comes only for new ones.
     while (udpSocket->hasPendingDatagrams()) {
         QByteArray datagram(int(qMax<qint64>(udpSocket->pendingDatagramSize(), 0)), '\0');
-        const qint64 got = udpSocket->readDatagram(datagram.data(), datagram.size());
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 got = udpSocket->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
         if (got < 0) {
             qWarning().noquote() << "command socket: reading a reply failed:" << udpSocket->errorString();
             return;
         }
         datagram.resize(int(got));
+        // Only the selected camera may answer: anyone else on the network could
+        // otherwise rewrite the property table with one datagram.
+        if (!fromSelectedCamera(sender)) {
+            const QString selected
+                = CameraCode.Cam_ip.isEmpty() ? QStringLiteral("none selected") : CameraCode.Cam_ip;
+            const QString text
+                = QStringLiteral("command reply from %1:%2 dropped: not the selected camera (%3)")
+                      .arg(sender.toString())
+                      .arg(senderPort)
+                      .arg(selected);
+            qWarning().noquote() << text;
+            continue;
+        }
         unpack(datagram);
     }
+}
+
+bool CommandChannel::fromSelectedCamera(const QHostAddress &sender) const
+{
+    const QByteArray ip = CameraCode.Cam_ip.toLatin1();
+    const std::optional<quint32> camera = parseDottedIpv4(ip.constData(), std::size_t(ip.size()));
+    bool isIpv4 = false;
+    const quint32 from = sender.toIPv4Address(&isIpv4);
+    return camera && isIpv4 && from == *camera;
 }
 
 void CommandChannel::unpack(const QByteArray &datagram)
@@ -152,6 +176,9 @@ void CommandChannel::unpack(const QByteArray &datagram)
                                   .arg(datagram.size());
         return;
     }
+    const QString checksum = cmdproto::checksumMismatchLine(*frame);
+    if (!checksum.isEmpty())
+        qWarning().noquote() << checksum;
     if (frame->cmd == cmdproto::kCmdWrite)
         onWriteReply(*frame);
     else if (frame->cmd == cmdproto::kCmdControl)

@@ -15,6 +15,7 @@
 #include <memory>
 
 class PortClaim;
+class QHostAddress;
 class QUdpSocket;
 
 // Requests are built and replies judged by core/cmdframe; this class only moves
@@ -45,10 +46,12 @@ signals:
 public slots:
     // Frames one request and sends it to the target; nothing before initUdp.
     void pack(std::uint8_t cmd, std::uint16_t id, QByteArray buff = QByteArray());
-    // Reads and handles every datagram waiting at the socket.
+    // Reads every datagram waiting at the socket and handles those the selected
+    // camera (CameraCode.Cam_ip as it is then) sent; the others are logged and dropped.
     void read_data();
 
 private:
+    bool fromSelectedCamera(const QHostAddress &sender) const;
     void unpack(const QByteArray &datagram);
     void onWriteReply(const ::CmdFrame &frame);
     void onControlReply(const ::CmdFrame &frame);

@@ -1,6 +1,6 @@
 // The camera address texts: MAC texts of the camera list turned into the bytes
-// of the command target and back, dotted IPv4 texts written and read, and the
-// port numbers of the test settings.
+// of the command target and back, dotted IPv4 texts written and read, the
+// addresses no camera can have, and the port numbers of the test settings.
 #include "core/cameracode.h"
 #include "core/testports.h"
 
@@ -18,6 +18,8 @@ private slots:
     void addressTexts();
     void parseDottedIpv4_data();
     void parseDottedIpv4();
+    void cameraAddressFault_data();
+    void cameraAddressFault();
     void portSetting_data();
     void portSetting();
 };
@@ -116,6 +118,43 @@ void TestCameraCode::parseDottedIpv4()
     const std::optional<quint32> parsed = ::parseDottedIpv4(text.constData(), max);
     QCOMPARE(parsed ? qint64(*parsed) : qint64(-1), address);
     QVERIFY(!::parseDottedIpv4(nullptr, 16));
+}
+
+void TestCameraCode::cameraAddressFault_data()
+{
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<int>("fault");
+    const auto row = [](const char *address, AddressFault fault) {
+        QTest::newRow(address) << QByteArray(address) << int(fault);
+    };
+    row("0.0.0.0", AddressFault::ThisNetwork);
+    row("0.0.0.1", AddressFault::ThisNetwork);
+    row("0.255.255.255", AddressFault::ThisNetwork);
+    row("1.0.0.0", AddressFault::None);
+    row("127.0.0.2", AddressFault::None);
+    row("127.255.255.255", AddressFault::None);
+    row("169.254.10.20", AddressFault::None);
+    row("192.168.1.255", AddressFault::None); // a host in a wider network, maybe
+    row("223.255.255.255", AddressFault::None);
+    row("224.0.0.0", AddressFault::Multicast);
+    row("224.0.0.1", AddressFault::Multicast);
+    row("239.255.255.250", AddressFault::Multicast);
+    row("240.0.0.0", AddressFault::Reserved);
+    row("250.1.2.3", AddressFault::Reserved);
+    row("255.255.255.254", AddressFault::Reserved);
+    row("255.255.255.255", AddressFault::Broadcast);
+}
+
+void TestCameraCode::cameraAddressFault()
+{
+    QFETCH(QByteArray, address);
+    QFETCH(int, fault);
+    const std::optional<quint32> parsed = ::parseDottedIpv4(address.constData(), std::size_t(address.size()));
+    QVERIFY(parsed);
+    const AddressFault found = ::cameraAddressFault(*parsed);
+    QCOMPARE(int(found), fault);
+    // Every fault says why; a host's address needs no words.
+    QCOMPARE(addressFaultText(found).isEmpty(), found == AddressFault::None);
 }
 
 void TestCameraCode::portSetting_data()

@@ -134,33 +134,58 @@ void TestCmdFrame::unpackDrops_data()
 {
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("mismatch"); // the checksum's log line for a frame taken
 
     const QByteArray ack = hex("68020068C2030001A00100"
                                "16");
-    QTest::newRow("good, checksum not compared") << ack << int(DropReason::None);
-    QTest::newRow("empty") << QByteArray() << int(DropReason::TooShort);
-    QTest::newRow("8 bytes") << ack.left(8) << int(DropReason::TooShort);
-    QTest::newRow("first start byte") << hex("69020068C2030001A0010016") << int(DropReason::BadStart);
-    QTest::newRow("second start byte") << hex("68020069C2030001A0010016") << int(DropReason::BadStart);
-    QTest::newRow("request direction") << hex("68010068C2030001A0010016") << int(DropReason::BadDirection);
-    QTest::newRow("L = 0") << hex("68020068C3000001B116") << int(DropReason::BadLength);
-    QTest::newRow("L = 1") << hex("68020068C3010001B10016") << int(DropReason::BadLength);
-    QTest::newRow("L past the datagram") << hex("68020068C3FF0001B1") << int(DropReason::Truncated);
-    QTest::newRow("end byte missing") << ack.left(11) << int(DropReason::Truncated);
-    QTest::newRow("wrong end byte") << hex("68020068C2030001A0010017") << int(DropReason::BadEnd);
+    QTest::newRow("good, checksum not compared")
+        << ack << int(DropReason::None)
+        << "command reply C2 A001: checksum 0x00, its bytes sum to 0x39; acted on all the same";
+    QTest::newRow("good, checksum matches") << hex("68020068C2030001A0013916") << int(DropReason::None) << "";
+    QTest::newRow("checksum of the frame only, not what follows") << hex("68020068C2030001A0013916"
+                                                                         "0102")
+                                                                  << int(DropReason::None) << "";
+    QTest::newRow("wrong checksum, 0xFF carried")
+        << buildFrame(kDirReply, 0xC3, 0xB101, {}, QByteArray(1, '\xFE')).replace(10, 1, "\xFF")
+        << int(DropReason::None)
+        << "command reply C3 B101: checksum 0xFF, its bytes sum to 0x48; acted on all the same";
+    QTest::newRow("empty") << QByteArray() << int(DropReason::TooShort) << QString();
+    QTest::newRow("8 bytes") << ack.left(8) << int(DropReason::TooShort) << QString();
+    QTest::newRow("first start byte")
+        << hex("69020068C2030001A0010016") << int(DropReason::BadStart) << QString();
+    QTest::newRow("second start byte")
+        << hex("68020069C2030001A0010016") << int(DropReason::BadStart) << QString();
+    QTest::newRow("request direction")
+        << hex("68010068C2030001A0010016") << int(DropReason::BadDirection) << QString();
+    QTest::newRow("L = 0") << hex("68020068C3000001B116") << int(DropReason::BadLength) << QString();
+    QTest::newRow("L = 1") << hex("68020068C3010001B10016") << int(DropReason::BadLength) << QString();
+    QTest::newRow("L past the datagram")
+        << hex("68020068C3FF0001B1") << int(DropReason::Truncated) << QString();
+    QTest::newRow("end byte missing") << ack.left(11) << int(DropReason::Truncated) << QString();
+    QTest::newRow("wrong end byte") << hex("68020068C2030001A0010017") << int(DropReason::BadEnd)
+                                    << QString();
 }
 
 void TestCmdFrame::unpackDrops()
 {
     QFETCH(QByteArray, datagram);
     QFETCH(int, reason);
+    QFETCH(QString, mismatch);
 
     DropReason why = DropReason::TooShort;
     const std::optional<CmdFrame> frame = unpack(datagram, &why);
     QCOMPARE(int(why), reason);
     QCOMPARE(frame.has_value(), reason == int(DropReason::None));
-    if (!frame)
+    if (!frame) {
         QVERIFY(datagramOutcome(datagram).logLines.isEmpty());
+        return;
+    }
+    QCOMPARE(checksumMatches(*frame), mismatch.isEmpty());
+    QCOMPARE(checksumMismatchLine(*frame), mismatch);
+    // A frame without its bytes cannot be judged to match.
+    CmdFrame bare = *frame;
+    bare.raw.clear();
+    QVERIFY(!checksumMatches(bare));
 }
 
 void TestCmdFrame::unpackReadsOnlyTheFrame()

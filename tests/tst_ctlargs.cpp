@@ -1,5 +1,6 @@
 // tavixctl's command line: arguments in, the command to run or an error with
-// its exit code out.
+// its exit code out; and which camera a CAMERA argument names.
+#include "ctl/cameras.h"
 #include "ctl/ctlargs.h"
 
 #include <QtTest>
@@ -52,6 +53,9 @@ class TestCtlArgs : public QObject {
 private slots:
     void parse_data();
     void parse();
+    void resolveCamera_data();
+    void resolveCamera();
+    void listNotesUnreachableCameras();
 };
 
 void TestCtlArgs::parse_data()
@@ -153,6 +157,88 @@ void TestCtlArgs::parse()
     const QString &text = exitCode == 0 ? result.output : result.error;
     QVERIFY2(text.contains(expected), qPrintable(text));
     QVERIFY((exitCode == 0 ? result.error : result.output).isEmpty());
+}
+
+namespace {
+
+// What the camera SDK lists in the lookup rows below, odd records included.
+const QVector<CameraEntry> kListed = {
+    { 0, QStringLiteral("Mono"), QStringLiteral("127.0.0.2"), QStringLiteral("2-54-56-0-0-1") },
+    { 1, QStringLiteral("Color"), QStringLiteral("127.0.0.3"), QStringLiteral("2-54-56-0-0-2") },
+    { 2, QStringLiteral("Everyone"), QStringLiteral("255.255.255.255"), QStringLiteral("2-54-56-0-0-3") },
+    { 3, QStringLiteral("Unset"), QStringLiteral("0.0.0.0"), QStringLiteral("2-54-56-0-0-4") },
+    { 4, QStringLiteral("Group"), QStringLiteral("239.1.2.3"), QStringLiteral("2-54-56-0-0-5") },
+    { 5, QStringLiteral("Future"), QStringLiteral("250.1.2.3"), QStringLiteral("2-54-56-0-0-6") },
+    { 6, QStringLiteral("Twin"), QStringLiteral("127.0.0.6"), QStringLiteral("2-54-56-0-0-7") },
+    { 7, QStringLiteral("Twin"), QStringLiteral("127.0.0.7"), QStringLiteral("2-54-56-0-0-8") },
+};
+
+} // namespace
+
+void TestCtlArgs::resolveCamera_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // "=ip name index mac", or text the error holds
+
+    const auto row = [](const char *name, const char *text, const char *expected) {
+        QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(expected);
+    };
+    row("listed address", "127.0.0.3", "=127.0.0.3 Color 1 025456000002");
+    row("listed name", "Mono", "=127.0.0.2 Mono 0 025456000001");
+    row("unlisted address", "127.0.0.9", "=127.0.0.9  -1 ");
+    row("leading zero", "127.0.0.02", "address \"127.0.0.02\" refused: leading zeros are not allowed");
+    row("leading zeros, octal-looking", "192.168.001.010", "write 192.168.1.10 if that is the address meant");
+    row("zeros only", "127.000.000.003", "write 127.0.0.3 if that");
+    row("leading zero, too large anyway", "0300.0.0.1",
+        "\"0300.0.0.1\" is not an IPv4 address: it takes four numbers from 0 to 255");
+    row("number too large", "127.0.0.256", "is not an IPv4 address");
+    row("short form is no address", "127.1", "unknown camera \"127.1\"");
+    row("one number is no address", "2130706434", "unknown camera");
+    row("trailing newline", "127.0.0.2\n", "unknown camera");
+    row("broadcast", "255.255.255.255", "255.255.255.255 cannot be a camera's address: it is the broadcast");
+    row("any-address", "0.0.0.0", "0.0.0.0 cannot be a camera's address: it is in 0.0.0.0/8");
+    row("multicast low", "224.0.0.1", "224.0.0.1 cannot be a camera's address: it is a multicast");
+    row("reserved", "240.0.0.1", "240.0.0.1 cannot be a camera's address: it is in 240.0.0.0/4");
+    row("listed at broadcast, by name", "Everyone",
+        "camera \"Everyone\" is listed at 255.255.255.255, which cannot be a camera's address: it is the "
+        "broadcast");
+    row("listed at 0.0.0.0, by name", "Unset", "camera \"Unset\" is listed at 0.0.0.0, which cannot be");
+    row("listed at multicast, by name", "Group",
+        "is listed at 239.1.2.3, which cannot be a camera's address");
+    row("listed at reserved, by name", "Future",
+        "is listed at 250.1.2.3, which cannot be a camera's address");
+    row("listed at multicast, by address", "239.1.2.3", "239.1.2.3 cannot be a camera's address");
+    row("name used twice", "Twin", "is used by 127.0.0.6 and 127.0.0.7");
+}
+
+void TestCtlArgs::resolveCamera()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    const Resolution resolution = ctl::resolveCamera(kListed, text);
+    QCOMPARE(bool(resolution.target), expected.startsWith(QLatin1Char('=')));
+    if (resolution.target) {
+        const Target &t = *resolution.target;
+        QCOMPARE(QStringLiteral("=%1 %2 %3 %4")
+                     .arg(t.ip, t.name)
+                     .arg(t.index)
+                     .arg(QString::fromLatin1(t.mac.toHex())),
+            expected);
+        QVERIFY(resolution.error.isEmpty());
+    } else {
+        QVERIFY2(resolution.error.contains(expected), qPrintable(resolution.error));
+    }
+}
+
+void TestCtlArgs::listNotesUnreachableCameras()
+{
+    // list still shows them; these notes go to stderr beside the list.
+    const QStringList notes = unusableListedCameras(kListed);
+    QCOMPARE(notes.size(), 4);
+    QVERIFY2(notes.first().startsWith(QStringLiteral("camera \"Everyone\" is listed at 255.255.255.255")),
+        qPrintable(notes.first()));
+    QVERIFY(notes.first().endsWith(QStringLiteral("; commands to it are refused")));
 }
 
 QTEST_APPLESS_MAIN(TestCtlArgs)

@@ -3,13 +3,17 @@
 // TCP traffic on loopback addresses: from LINKSIM_BASE_IP (127.0.0.2 when
 // unset) on, at the ports core/testports.h names, as ctest sets them for this
 // program alone.
+#include "core/cmdframe.h"
 #include "core/portclaim.h"
 #include "core/testports.h"
 
+#include <QNetworkDatagram>
 #include <QTcpServer>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -30,14 +34,18 @@ QString cameraIp(int i)
 }
 
 // The placeholders of the rows below: the directory, the cameras' addresses
-// (%CAM0% to %CAM3%), an address without a camera (%NOCAM%), the silent
-// camera's (%SILENT%) and the firmware port (%FWPORT%). In a pattern the
-// addresses are escaped.
+// (%CAM0% to %CAM3%), camera 0's address with a leading zero in its last
+// number (%CAM0Z%: Qt's parser reads it as octal, which still gives camera 0),
+// an address without a camera (%NOCAM%), the silent camera's (%SILENT%) and the
+// firmware port (%FWPORT%). In a pattern the addresses are escaped.
 QString expandPlaceholders(QString text, const QString &dir, bool pattern = false)
 {
     const auto address
         = [pattern](int i) { return pattern ? QRegularExpression::escape(cameraIp(i)) : cameraIp(i); };
     text.replace(QStringLiteral("%DIR%"), dir);
+    QString zeroPadded = cameraIp(0);
+    zeroPadded.insert(zeroPadded.lastIndexOf(QLatin1Char('.')) + 1, QLatin1Char('0'));
+    text.replace(QStringLiteral("%CAM0Z%"), zeroPadded);
     for (int i = 0; i < 4; ++i)
         text.replace(QStringLiteral("%CAM%1%").arg(i), address(i));
     text.replace(QStringLiteral("%NOCAM%"), address(75));
@@ -56,8 +64,12 @@ private slots:
     void commands();
     void firmware_data();
     void firmware();
+    void lostOutput_data();
+    void lostOutput();
+    void interruptPrintsSummary_data();
     void interruptPrintsSummary();
     void silentCamera();
+    void badChecksumIsWarnedAndUsed();
     void portHeldByAnotherProgram();
 
 private:
@@ -190,6 +202,17 @@ void TestE2eCtl::commands_data()
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
         "SimCam-Color (%CAM1%): back after");
+    row("get: leading zero refused", L { "get", "%CAM0Z%" }, 1,
+        "address \"%CAM0Z%\" refused: leading zeros are not allowed");
+    row("set: leading zero refused", L { "set", "%CAM0Z%", "ExposureTime", "1" }, 1, "leading zeros");
+    row("restart: leading zero refused", L { "restart", "%CAM0Z%" }, 1, "leading zeros");
+    row("set: a new address with a leading zero", L { "set", "%CAM0%", "CameraIp", "%CAM0Z%" }, 1,
+        "CameraIp: address \"%CAM0Z%\" refused: leading zeros are not allowed");
+    row("set: the broadcast address as a new address", L { "set", "%CAM0%", "CameraIp", "255.255.255.255" },
+        1, "CameraIp: 255.255.255.255 cannot be a camera's address");
+    row("firmware: leading zero refused",
+        L { "firmware", "--camera", "%CAM1%", "--camera", "%CAM0Z%", "%DIR%/a.bin" }, 1,
+        "write %CAM0% if that is the address meant");
 }
 
 void TestE2eCtl::commands()
@@ -276,24 +299,121 @@ void TestE2eCtl::firmware()
     }
 }
 
-void TestE2eCtl::interruptPrintsSummary()
+void TestE2eCtl::lostOutput_data()
 {
-    QByteArray big(40 * 1024 * 1024, '\x5A');
-    writeFile(QStringLiteral("big.bin"), big);
+    QTest::addColumn<QString>("redirect"); // for the shell that starts the tool
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("expected"); // on stderr; for a closed stderr: nothing to read
+
+    const QString full = QStringLiteral("tavixctl: output lost: cannot write to standard output (No space "
+                                        "left on device)\n");
+    const QString closed = QStringLiteral("tavixctl: output lost: standard output is closed\n");
+    using L = QStringList;
+    QTest::newRow("list, full disk") << ">/dev/full" << L { "list" } << 1 << full;
+    QTest::newRow("list as JSON, stdout closed") << ">&-" << L { "list", "--json" } << 1 << closed;
+    QTest::newRow("help, full disk") << ">/dev/full" << L { "--help" } << 1 << full;
+    QTest::newRow("get, full disk") << ">/dev/full" << L { "get", "%CAM0%", "--json" } << 1 << full;
+    QTest::newRow("get, stdout and stderr closed") << ">&- 2>&-" << L { "get", "%CAM0%" } << 1 << QString();
+    QTest::newRow("set, stdout closed") << ">&-" << L { "set", "%CAM0%", "FrameRate", "25" } << 1 << closed;
+    QTest::newRow("apply, full disk, writes unanswered")
+        << ">/dev/full"
+        << L { "apply", "SimCam-Mono", "%DIR%/line4.json", "--mac", "2-54-56-0-0-9", "--timeout", "200" } << 1
+        << "; the command itself ended with exit code 3\n";
+    QTest::newRow("firmware summary, full disk")
+        << ">/dev/full" << L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin" } << 1 << full;
+    // A pipe whose reader is gone (| head -1) fails the write instead of ending the tool.
+    QTest::newRow("get, reader gone")
+        << ">&%PIPE%" << L { "get", "%CAM0%" } << 1
+        << "tavixctl: output lost: cannot write to standard output (Broken pipe)\n";
+    // Nothing written to stdout is nothing lost: the command's own code stays.
+    QTest::newRow("get without reply, stdout closed")
+        << ">&-" << L { "get", "%NOCAM%", "--timeout", "300" } << 2 << "no parameter report from";
+    QTest::newRow("refused value, full disk")
+        << ">/dev/full" << L { "set", "%CAM0%", "StreamVdma", "2" } << 3 << "The Value only is 0/1!";
+}
+
+void TestE2eCtl::lostOutput()
+{
+    QFETCH(QString, redirect);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expected);
+
+    // A pipe without a reader, whose writing end the tool inherits. The tool
+    // starts with SIGPIPE as a shell leaves it (this test program ignores it).
+    int pipe[2] = { -1, -1 };
+    if (redirect.contains(QLatin1String("%PIPE%"))) {
+        QCOMPARE(::pipe(pipe), 0);
+        ::close(pipe[0]);
+        redirect.replace(QStringLiteral("%PIPE%"), QString::number(pipe[1]));
+    }
+    const auto closePipe = qScopeGuard([&pipe] {
+        if (pipe[1] >= 0)
+            ::close(pipe[1]);
+    });
     QProcess process;
     process.setProcessEnvironment(environment({}));
-    process.start(tool,
-        expand({ "firmware", "--camera", "%CAM0%", "--camera", "%CAM1%", "%DIR%/big.bin", "%DIR%/a.bin" }));
+    process.start(QStringLiteral("/bin/sh"),
+        QStringList { QStringLiteral("-c"),
+            QStringLiteral("exec env --default-signal=PIPE \"$0\" \"$@\" ") + redirect, tool }
+            + expand(args));
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY2(err.contains(expected), qPrintable(err));
+    if (expected.isEmpty())
+        QCOMPARE(err, QString());
+    // Nothing the tool opened took a closed stream's place: no output reached the pipe.
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+}
+
+void TestE2eCtl::interruptPrintsSummary_data()
+{
+    QTest::addColumn<bool>("fullDisk");
+    QTest::newRow("summary on stdout") << false;
+    QTest::newRow("summary to a full disk") << true;
+}
+
+void TestE2eCtl::interruptPrintsSummary()
+{
+    QFETCH(bool, fullDisk);
+    if (!QFileInfo::exists(dir.filePath(QStringLiteral("big.bin"))))
+        writeFile(QStringLiteral("big.bin"), QByteArray(40 * 1024 * 1024, '\x5A'));
+    QProcess process;
+    process.setProcessEnvironment(environment({}));
+    if (fullDisk) {
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.setReadChannel(QProcess::StandardError);
+    }
+    // With stdout on /dev/full, the debug log on stderr tells when the pieces go.
+    QStringList args { "firmware", "--camera", "%CAM0%", "--camera", "%CAM1%", "%DIR%/big.bin",
+        "%DIR%/a.bin" };
+    if (fullDisk)
+        args << QStringLiteral("-v");
+    process.start(tool, expand(args));
+    const char *started = fullDisk ? "WORK BEGIN" : "%";
     QByteArray out;
-    // The first progress line says the pieces are on their way.
-    while (!out.contains("%") && process.waitForReadyRead(10000))
+    QByteArray err;
+    while (!(fullDisk ? err : out).contains(started) && process.waitForReadyRead(10000)) {
         out += process.readAllStandardOutput();
-    QVERIFY2(out.contains("%"), out.constData());
+        err += process.readAllStandardError();
+    }
+    QVERIFY2((fullDisk ? err : out).contains(started), (out + err).constData());
     ::kill(pid_t(process.processId()), SIGINT);
     QVERIFY(process.waitForFinished(10000));
     out += process.readAllStandardOutput();
+    err += process.readAllStandardError();
+    QVERIFY(err.contains("interrupted; the summary so far"));
+    if (fullDisk) {
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.endsWith("tavixctl: output lost: cannot write to standard output (No space left on "
+                              "device); the command itself ended with exit code 130\n"),
+            err.right(300).constData());
+        return;
+    }
     QCOMPARE(process.exitCode(), 130);
-    QVERIFY(process.readAllStandardError().contains("interrupted; the summary so far"));
     QVERIFY2(
         QRegularExpression(
             expandPlaceholders(QStringLiteral("SimCam-Color \\(%CAM1%\\) +big.bin +interrupted "), {}, true))
@@ -313,6 +433,31 @@ void TestE2eCtl::silentCamera()
     QVERIFY2(run.out.contains(QStringLiteral("a.bin  not sent: no reply from the camera within 500 ms")),
         qPrintable(run.out));
     QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
+}
+
+void TestE2eCtl::badChecksumIsWarnedAndUsed()
+{
+    // A camera whose parameter report carries a wrong checksum.
+    QUdpSocket camera;
+    const QHostAddress address(cameraIp(60));
+    QVERIFY(camera.bind(address, commandPortWithTestOverride(), QUdpSocket::ShareAddress));
+    QProcess process;
+    process.setProcessEnvironment(environment({}));
+    process.start(tool, { "get", address.toString(), "--json" });
+    QSignalSpy query(&camera, &QUdpSocket::readyRead);
+    QVERIFY(camera.hasPendingDatagrams() || query.wait(10000));
+    const QNetworkDatagram request = camera.receiveDatagram();
+    QByteArray report = cmdproto::buildFrame(
+        cmdproto::kDirReply, cmdproto::kCmdControl, cmdproto::kIdQuery, {}, R"({"A001_rate":42})");
+    report[report.size() - 2] = char(report.at(report.size() - 2) ^ 0x55);
+    camera.writeDatagram(report, request.senderAddress(), quint16(request.senderPort()));
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardOutput().contains("\"FrameRate\":42"));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("tavixctl: warning: %1: command reply C3 B101: checksum 0x")
+                              .arg(address.toString())),
+        qPrintable(err));
 }
 
 void TestE2eCtl::portHeldByAnotherProgram()

@@ -265,12 +265,35 @@ void TestNetParamView::repliesFillTable()
     nextRequest();
     table->item(7, 1)->setText(QStringLiteral("typing"));
 
+    // Only the selected camera may answer: a report or acknowledgement from
+    // another address is dropped with the sender in the log, before the
+    // camera's own report (loopback delivers them in this order).
+    QUdpSocket stranger;
+    QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.42")), 0));
+    stranger.writeDatagram(reply(0xC3, 0xB101, R"({"A002_baoguang_time":7777,"A00C_ruihua_qiangdu":66})"),
+        QHostAddress::LocalHost, kPort);
+    stranger.writeDatagram(reply(0xC2, 0xA001, QByteArray(1, '\x01')), QHostAddress::LocalHost, kPort);
     toTool(reply(0xC3, 0xB101,
         R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00D_x":9,"model":"sim"})"));
     QTRY_COMPARE(cell(22), QStringLiteral("30"));
     QCOMPARE(cell(7), QStringLiteral("1000"));
     QCOMPARE(cell(2), QStringLiteral("12"));
+    QCOMPARE(cell(3), QString());
     QCOMPARE(cell(4), QString());
+    const QStringList log = takeLog();
+    QCOMPARE(log.filter(QStringLiteral("command reply from 127.0.0.42:%1 dropped: not the selected camera "
+                                       "(127.0.0.41)")
+                            .arg(stranger.localPort()))
+                 .size(),
+        2);
+    QVERIFY(!log.contains(QStringLiteral("set success:>40961")));
+
+    // A wrong checksum is logged, and the report still applied.
+    QByteArray badSum = reply(0xC3, 0xB101, R"({"A001_rate":28})");
+    badSum[badSum.size() - 2] = char(badSum.at(badSum.size() - 2) + 1);
+    toTool(badSum);
+    QTRY_COMPARE(cell(22), QStringLiteral("28"));
+    QVERIFY(!takeLog().filter(QStringLiteral("command reply C3 B101: checksum")).isEmpty());
 
     // Later replies win; malformed ones change nothing.
     toTool(reply(0xC3, 0xB101, R"({"A001_rate":25})"));
