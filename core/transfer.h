@@ -102,8 +102,9 @@ struct TransferImage {
     int pieceCount() const { return int(pieces.size()); }
 };
 
-// Why a file cannot become a transfer image.
-enum class ImageError { None, Empty, TooLarge, ReadFailed };
+// Why a file cannot become a transfer image. NotRegular: the path names no
+// regular file (a FIFO, a directory, a device, ...), refused before it is read.
+enum class ImageError { None, Empty, TooLarge, ReadFailed, NotRegular };
 
 // Reads fileSize bytes from in (already open) piece by piece, computing the
 // running CRC on the way, and appends the CRC big-endian behind the last file

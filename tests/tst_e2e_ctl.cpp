@@ -5,8 +5,11 @@
 // program alone.
 #include "core/portclaim.h"
 #include "core/testports.h"
+#include "core/transfer.h"
+#include "ctl/camerajob.h"
 
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <csignal>
@@ -58,6 +61,7 @@ private slots:
     void firmware();
     void interruptPrintsSummary();
     void silentCamera();
+    void progressOnlyCamera();
     void portHeldByAnotherProgram();
 
 private:
@@ -313,6 +317,56 @@ void TestE2eCtl::silentCamera()
     QVERIFY2(run.out.contains(QStringLiteral("a.bin  not sent: no reply from the camera within 500 ms")),
         qPrintable(run.out));
     QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
+}
+
+// A camera that asks for the data and then only reports progress, never a
+// verdict: progress keeps it from counting as silent, but the phase ends at
+// its limit (shortened here; the tool's is 300 s).
+void TestE2eCtl::progressOnlyCamera()
+{
+    QTcpServer camera;
+    QVERIFY(camera.listen(QHostAddress(cameraIp(58)), firmwarePortWithTestOverride()));
+    QTimer progress;
+    QTcpSocket *peer = nullptr;
+    firmware::FrameStream frames;
+    connect(&camera, &QTcpServer::newConnection, this, [&] {
+        peer = camera.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, this, [&] {
+            frames.append(peer->readAll());
+            while (const auto bytes = frames.takeFrame()) {
+                const auto frame = firmware::parseFrame(*bytes);
+                if (frame && frame->command == firmware::CmdHeader)
+                    peer->write(firmware::buildReplyFrame(firmware::StatusSendStart));
+                else if (*bytes == firmware::buildStartFrame(0))
+                    peer->write(firmware::buildReplyFrame(firmware::StatusSendData));
+                else if (*bytes == firmware::buildEndFrame())
+                    progress.start(50);
+            }
+            frames.takeRaw(frames.buffered()); // the pieces
+        });
+    });
+    connect(&progress, &QTimer::timeout, this,
+        [&] { peer->write(firmware::buildReplyFrame(firmware::StatusProgress, 99)); });
+
+    ctl::CameraJob::Options options;
+    options.files = QStringList { dir.filePath(QStringLiteral("a.bin")) };
+    options.timeoutMs = 300;
+    options.phaseLimitMs = 1000;
+    options.port = firmwarePortWithTestOverride();
+    ctl::Target target;
+    target.ip = cameraIp(58);
+    ctl::CameraJob job(target, options);
+    QSignalSpy finished(&job, &ctl::CameraJob::finished);
+    job.start();
+    QVERIFY(QTest::qWaitFor([&] { return progress.isActive(); }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(finished.wait(5000));
+    QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(job.rows().size(), 1);
+    QCOMPARE(job.rows().first().outcome,
+        QStringLiteral("not sent: no verdict from the camera within 1 s, only progress"));
+    QVERIFY(!job.succeeded());
 }
 
 void TestE2eCtl::portHeldByAnotherProgram()
