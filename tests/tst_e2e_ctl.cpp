@@ -7,12 +7,15 @@
 #include "core/testports.h"
 #include "core/transfer.h"
 #include "ctl/camerajob.h"
+#include "tests/fifoguard.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
 #include <csignal>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -132,6 +135,10 @@ void TestE2eCtl::initTestCase()
     writeFile(QStringLiteral("a.bin"), small);
     writeFile(QStringLiteral("b.bin"), twoPieces);
     writeFile(QStringLiteral("empty.bin"), QByteArray());
+    writeFile(QStringLiteral("固件.bin"), small);
+    writeFile(QStringLiteral("tab\tname.bin"), small);
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.bin"))).constData(), 0600), 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.bin")));
     writeFile(QStringLiteral("line4.json"),
         "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
         "\"\"}]");
@@ -187,6 +194,19 @@ void TestE2eCtl::commands_data()
         "cannot read %DIR%/nothing.bin: no such file");
     row("firmware: empty file skipped", L { "firmware", "--camera", "%CAM0%", "%DIR%/empty.bin" }, 3,
         "skipped: boot buffer error! empty file skipped");
+    // Refused before any camera is touched (a.bin goes first and stays unsent).
+    row("firmware: a FIFO", L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/fifo.bin" }, 1,
+        "cannot read %DIR%/fifo.bin: a FIFO (named pipe), not a regular file");
+    row("firmware: a folder", L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/folder.bin" }, 1,
+        "cannot read %DIR%/folder.bin: a directory, not a regular file");
+    row("firmware: a device", L { "firmware", "--camera", "%CAM0%", "/dev/null" }, 1,
+        "cannot read /dev/null: a device, not a regular file");
+    row("firmware: a name outside Latin-1",
+        L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/固件.bin" }, 1,
+        "cannot send %DIR%/固件.bin: its name holds U+56FA 固, a character outside Latin-1");
+    row("firmware: a control character in the name",
+        L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/tab\tname.bin" }, 1,
+        "cannot send %DIR%/tab?name.bin: its name holds U+0009, a control character");
     row("apply a file", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0, "Brightness = -5: set success");
     row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
         "Red-Gain = : skipped (empty)");
@@ -202,8 +222,15 @@ void TestE2eCtl::commands()
     QFETCH(int, exitCode);
     QFETCH(QString, expected);
 
+    QDir(dir.filePath(QStringLiteral("received"))).removeRecursively();
+    const QString fifo = dir.filePath(QStringLiteral("fifo.bin"));
+    FifoGuard guard(args.contains(QStringLiteral("%DIR%/fifo.bin")) ? QStringList { fifo } : QStringList());
     const Run run = tavixctl(args, { { QStringLiteral("LINKSIM_RESTART_MS"), QStringLiteral("300") } });
+    QVERIFY2(!guard.done(), "the tool opened the FIFO and waited for a writer");
     QCOMPARE(run.exitCode, exitCode);
+    if (args.first() == QLatin1String("firmware") && exitCode == 1)
+        QVERIFY2(
+            received(QStringLiteral("%CAM0%"), QStringLiteral("a.bin")).isEmpty(), "a camera was touched");
     expected = expandPlaceholders(expected, dir.path());
     // Results (the firmware summary too) on stdout, refusals and errors on stderr.
     const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
