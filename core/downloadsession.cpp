@@ -1,5 +1,7 @@
 #include "core/downloadsession.h"
 
+#include "core/regularfile.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -25,15 +27,40 @@ namespace {
         return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
     }
 
+    // Seconds for the log lines: "10", "0.3".
+    QString secondsText(int ms)
+    {
+        return QString::number(double(ms) / 1000.0);
+    }
+
+    // What a path names instead of a regular file, for the dialog's log line.
+    QString kindWord(regularfile::Kind kind)
+    {
+        switch (kind) {
+        case regularfile::Kind::Directory:
+            return text("目录");
+        case regularfile::Kind::Fifo:
+            return text("命名管道 (FIFO)");
+        case regularfile::Kind::Device:
+            return text("设备文件");
+        case regularfile::Kind::Socket:
+            return text("套接字");
+        default:
+            return text("特殊文件");
+        }
+    }
+
 } // namespace
 
 std::optional<TransferImage> readTransferImageFile(const QString &path, ImageError *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "cannot open" << path << file.errorString();
+    QFile file;
+    regularfile::Kind kind = regularfile::Kind::Missing;
+    if (!regularfile::openForReading(file, path, QIODevice::ReadOnly, &kind)) {
+        const bool named = kind != regularfile::Kind::Regular && kind != regularfile::Kind::Missing;
+        qDebug() << "cannot open" << path << (named ? regularfile::kindText(kind) : file.errorString());
         if (error)
-            *error = ImageError::ReadFailed;
+            *error = named ? ImageError::NotRegular : ImageError::ReadFailed;
         return std::nullopt;
     }
     return readTransferImage(file, file.size(), error);
@@ -69,6 +96,16 @@ void DownloadSession::setImageSource(ImageSource source)
     imageSource = source ? std::move(source) : ImageSource(readTransferImageFile);
 }
 
+void DownloadSession::setSilenceLimit(int ms)
+{
+    silenceMs = std::max(ms, 1);
+}
+
+void DownloadSession::setPhaseLimit(int ms)
+{
+    phaseMs = std::max(ms, 1);
+}
+
 // --- Operator requests -------------------------------------------------------
 
 bool DownloadSession::refuseWhileSending()
@@ -89,6 +126,7 @@ void DownloadSession::load()
     }
     runAccepted = 0;
     runSkipped = 0;
+    runSkippedNames.clear();
     progress(0);
     if (loadNextFile() == Load::Loaded) {
         log(text("THE FILE LOAD RIGHT,WORK BEGIN!"));
@@ -97,7 +135,7 @@ void DownloadSession::load()
     }
     // When every file was refused nothing went to the camera, and nothing is
     // reported as loaded.
-    log(queueDoneLine());
+    logRunEnd();
     if (runSkipped == 0)
         log(text("ALL FILE IS LOAD SUCCESS!"));
     endTransfer(QueueOutcome::NothingSent, QString(), true);
@@ -123,21 +161,6 @@ void DownloadSession::receive(const QByteArray &bytes)
         if (!reply) {
             qDebug() << "reply dropped:" << frame->toHex(' ');
             continue;
-        }
-        if (sendingPieces()) {
-            switch (reply->status) {
-            case StatusSendData:
-                log(text("status 4 ignored: the pieces are being sent"));
-                continue;
-            case StatusReceived:
-            case StatusSendStart:
-            case StatusFailed:
-                qDebug() << "reply held until the pieces are sent, status" << reply->status;
-                heldReplies.push_back(*reply);
-                continue;
-            default:
-                break;
-            }
         }
         handleReply(*reply);
     }
@@ -170,18 +193,61 @@ void DownloadSession::resume()
     }
 }
 
+void DownloadSession::deadlinePassed(Deadline which)
+{
+    bool &due = which == Deadline::Silence ? silenceDue : phaseDue;
+    if (!due || !replyDue())
+        return;
+    due = false;
+    QString line;
+    QString why;
+    if (which == Deadline::Silence) {
+        line = text("%1: 相机 %2 秒内没有应答, 传输已停止!!!").arg(announcedName, secondsText(silenceMs));
+        why = QStringLiteral("no reply from the camera within %1 ms").arg(silenceMs);
+    } else {
+        line = text("%1: 相机 %2 秒内只报告了进度, 传输已停止!!!")
+                   .arg(announcedName, secondsText(phaseLimit()));
+        const char *awaited = currentPhase == Phase::Announced ? "start request"
+            : currentPhase == Phase::Started                   ? "data request"
+                                                               : "verdict";
+        why = QStringLiteral("no %1 from the camera within %2 s, only progress")
+                  .arg(QLatin1String(awaited), secondsText(phaseLimit()));
+    }
+    // Replies that came but did not fit are the likeliest clue.
+    QStringList ignored;
+    for (int status = 0; status < int(ignoredStatuses.size()); ++status) {
+        if (ignoredStatuses.test(size_t(status)) && status != StatusProgress)
+            ignored << QString::number(status);
+    }
+    if (!ignored.isEmpty())
+        why += QStringLiteral(" (status %1 ignored: out of phase)").arg(ignored.join(QStringLiteral(", ")));
+    stopTransfer(line, why);
+}
+
+void DownloadSession::bytesWritten()
+{
+    if (silenceDue)
+        setDeadline(Deadline::Silence, silenceMs);
+    if (phaseDue)
+        setDeadline(Deadline::Phase, phaseLimit());
+}
+
 bool DownloadSession::writeFailed()
 {
     qDebug() << "write failed";
-    if (!active && !sendingPieces())
+    if (!transferActive())
         return false;
+    // The driver voids the rest of the batch, Deadline steps included: both
+    // waits are cancelled, whatever it carried out last.
+    silenceDue = true;
+    phaseDue = true;
     stopTransfer(text("Network write failed, the transfer is stopped!!!"), text("a write failed"));
     return true;
 }
 
 void DownloadSession::connectionClosed()
 {
-    if (active || sendingPieces())
+    if (transferActive())
         stopTransfer(
             text("Network connection closed, the transfer is stopped!!!"), text("the connection closed"));
 }
@@ -201,88 +267,146 @@ std::vector<Step> DownloadSession::takeSteps()
 
 // --- The transfer ------------------------------------------------------------
 
+bool DownloadSession::replyDue() const
+{
+    return currentPhase == Phase::Announced || currentPhase == Phase::Started
+        || currentPhase == Phase::Finishing;
+}
+
+// Each status counts only in the phase that asks for it.
 void DownloadSession::handleReply(const Reply &reply)
 {
-    // The reply is about the file being transferred when it arrived.
-    const QString keptName = name;
-    const QString keptPath = files.value(index);
-    const int keptIndex = index;
-
     switch (reply.status) {
-    case StatusReceived: {
-        if (active) {
-            ++sentCount;
-            ++runAccepted;
-            verdict(keptPath, FileVerdict::Sent);
-        }
-        ++index;
-        const Load r = loadNextFile();
-        if (r == Load::Exhausted)
-            log(queueDoneLine());
-        progress(100);
-        controls(ControlChange::FileReceived);
-        log(keptName + text(" download complete!!!"));
-        if (r == Load::Loaded) {
-            announce();
-        } else if (r == Load::NotListed) {
-            log(text("文件打开失败!!!"));
-            endTransfer(QueueOutcome::Failed, text("no file listed"));
-        } else {
-            log(text("所有文件传输完成!!!"));
-            index = 0;
-            endTransfer(QueueOutcome::AllSent);
-        }
-        break;
-    }
-    case StatusSendStart:
-        send(buildStartFrame(quint8(nextPiece)));
-        break;
-    case StatusFailed: {
-        const Load r = loadNextFile(true);
-        if (r == Load::Loaded) {
-            const bool sameFile = index == keptIndex;
-            if (retries >= MaxResends) {
-                if (active && sameFile)
-                    verdict(keptPath, FileVerdict::Rejected,
-                        text("rejected again after %1 re-sends").arg(MaxResends));
-                endTransfer(QueueOutcome::GaveUp);
-                break;
-            }
-            ++retries;
-            if (sameFile)
-                ++resendsPerFile[keptPath];
-            progress(0);
-            log(text("defeated once again!!!"));
-            log(keptName + text(" download defaulted!!!"));
-            if (sameFile)
-                log(text("重新传输当前文件!!!"));
+    case StatusReceived:
+    case StatusFailed:
+        if (currentPhase == Phase::Sending) {
+            // The camera may judge the file as soon as the data is in; the
+            // verdict is acted on once the end frame is out.
+            qDebug() << "reply held until the pieces are sent, status" << reply.status;
+            heldReplies.push_back(reply);
+        } else if (currentPhase == Phase::Finishing) {
+            if (reply.status == StatusReceived)
+                fileAccepted();
             else
-                log(text("%1 cannot be read again, sending the next file: %2").arg(keptName, name));
-            announce();
-        } else if (r == Load::NotListed) {
-            log(text("文件打开失败!!!"));
-            endTransfer(QueueOutcome::Failed, text("no file listed"));
+                fileRejected();
         } else {
-            log(queueDoneLine());
-            log(text("文件完成!!!"));
-            controls(ControlChange::QueueExhausted);
-            endTransfer(QueueOutcome::Failed, text("the rejected file cannot be read again"));
+            ignoreReply(reply);
         }
         break;
-    }
+    case StatusSendStart:
+        if (currentPhase != Phase::Announced) {
+            ignoreReply(reply);
+            break;
+        }
+        send(buildStartFrame(quint8(nextPiece)));
+        expectReply(Phase::Started);
+        break;
     case StatusSendData:
+        if (currentPhase != Phase::Started) {
+            ignoreReply(reply);
+            break;
+        }
         if (pieceCount() > 0)
             progress(nextPiece * 100 / pieceCount());
         startPieces();
         break;
     case StatusProgress:
-        if (reply.progress > 100)
+        if (currentPhase == Phase::Idle) {
+            ignoreReply(reply);
+        } else if (reply.progress > 100) {
             qDebug() << "progress reply out of range ignored:" << reply.progress;
-        else if (reply.progress != 0)
-            progress(reply.progress);
+        } else {
+            if (reply.progress != 0)
+                progress(reply.progress);
+            // A camera that reports progress is not silent, but the phase
+            // limit stands.
+            if (silenceDue)
+                setDeadline(Deadline::Silence, silenceMs);
+        }
         break;
     default:
+        ignoreReply(reply);
         break;
+    }
+}
+
+void DownloadSession::ignoreReply(const Reply &reply)
+{
+    qDebug() << "reply ignored, status" << reply.status << "phase" << int(currentPhase);
+    // Once per status and phase: a camera repeating itself cannot flood the log.
+    if (ignoredStatuses.test(reply.status))
+        return;
+    ignoredStatuses.set(reply.status);
+    if (reply.status == StatusSendData && currentPhase == Phase::Sending)
+        log(text("status 4 ignored: the pieces are being sent"));
+    else if (reply.status >= StatusReceived && reply.status <= StatusProgress)
+        log(text("相机状态 %1 与当前传输阶段不符, 已忽略").arg(reply.status));
+    else
+        log(text("未知的相机状态 %1, 已忽略").arg(reply.status));
+}
+
+// Status 1 after the end frame: the file is kept, the next one is announced.
+void DownloadSession::fileAccepted()
+{
+    // The reply is about the file announced last, whatever the queue holds now.
+    const QString keptName = announcedName;
+    ++sentCount;
+    ++runAccepted;
+    verdict(announcedPath, FileVerdict::Sent);
+    ++index;
+    const Load r = loadNextFile();
+    const bool everyFileSent = runSkipped == 0;
+    if (r == Load::Exhausted && everyFileSent)
+        log(text("全部文件已经下载完成!"));
+    progress(100);
+    controls(ControlChange::FileReceived);
+    log(keptName + text(" download complete!!!"));
+    if (r == Load::Loaded) {
+        announce();
+    } else if (r == Load::NotListed) {
+        log(text("文件打开失败!!!"));
+        endTransfer(QueueOutcome::Failed, text("no file listed"));
+    } else {
+        log(everyFileSent ? text("所有文件传输完成!!!") : runSummaryLine());
+        index = 0;
+        endTransfer(QueueOutcome::AllSent);
+    }
+}
+
+// Status 3 after the end frame: the same file again, at most MaxResends times.
+void DownloadSession::fileRejected()
+{
+    const QString keptName = announcedName;
+    const QString keptPath = announcedPath;
+    const Load r = loadNextFile(true);
+    if (r == Load::Loaded) {
+        const bool sameFile = files.at(index) == keptPath;
+        if (retries >= MaxResends) {
+            if (sameFile)
+                verdict(keptPath, FileVerdict::Rejected,
+                    text("rejected again after %1 re-sends").arg(MaxResends));
+            endTransfer(QueueOutcome::GaveUp);
+            return;
+        }
+        ++retries;
+        if (sameFile)
+            ++resendsPerFile[keptPath];
+        progress(0);
+        log(text("defeated once again!!!"));
+        log(keptName + text(" download defaulted!!!"));
+        if (sameFile)
+            log(text("重新传输当前文件!!!"));
+        else
+            log(text("%1 cannot be read again, sending the next file: %2").arg(keptName, name));
+        announce();
+    } else if (r == Load::NotListed) {
+        log(text("文件打开失败!!!"));
+        endTransfer(QueueOutcome::Failed, text("no file listed"));
+    } else {
+        logRunEnd();
+        log(text("文件完成!!!"));
+        controls(ControlChange::QueueExhausted);
+        endTransfer(QueueOutcome::Failed, text("the rejected file cannot be read again"));
     }
 }
 
@@ -296,9 +420,10 @@ DownloadSession::Load DownloadSession::loadNextFile(bool reloadingRejected)
     return loadFile(reloadingRejected) ? Load::Loaded : Load::Exhausted;
 }
 
-// Loads the queue entry at index. A file that cannot be sent (unreadable,
-// empty, too large, a name the header frame cannot carry) is refused with a
-// log line before anything about it is sent, and the next entry is tried.
+// Loads the queue entry at index. A file that cannot be sent (a name the
+// header frame cannot carry, no regular file, unreadable, empty, too large)
+// is refused with a log line before anything about it is sent, and the next
+// entry is tried.
 bool DownloadSession::loadFile(bool reloadingRejected)
 {
     const int first = index;
@@ -309,46 +434,90 @@ bool DownloadSession::loadFile(bool reloadingRejected)
         qDebug() << "aa - >" << path;
         const QFileInfo info(path);
         qDebug() << "pcsfileInfo - >" << info;
+        const bool again = reloadingRejected && index == first && path == announcedPath;
 
-        QString refusal;
-        const QByteArray nameBytes = headerName(name);
-        if (nameBytes.isEmpty() || nameBytes.size() > MaxNameBytes) {
-            refusal
-                = text("file name empty or longer than %1 bytes, skipped: %2").arg(MaxNameBytes).arg(path);
-        } else {
-            ImageError error = ImageError::ReadFailed;
-            auto image = imageSource(path, &error);
-            if (image) {
-                pieces = std::move(image->pieces);
-                nextPiece = 0;
-                size = image->imageSize;
-                return true;
-            }
-            switch (error) {
-            case ImageError::Empty:
-                qDebug() << "boot buffer error!";
-                infoBox(text("boot buffer error!"));
-                refusal = text("boot buffer error! empty file skipped: %1").arg(path);
+        if (const std::optional<NameRefusal> refusal = headerNameRefusal(name)) {
+            QString line;
+            QString why = nameRefusalText(*refusal);
+            switch (refusal->reason) {
+            case NameRefusal::Reason::Empty:
+            case NameRefusal::Reason::TooLong:
+                line = text("file name empty or longer than %1 bytes, skipped: %2")
+                           .arg(MaxNameBytes)
+                           .arg(path);
+                why = line;
                 break;
-            case ImageError::TooLarge:
-                refusal = text("file larger than %1 bytes, skipped: %2").arg(MaxFileSize).arg(path);
+            case NameRefusal::Reason::OutsideLatin1:
+                line = text("文件名含有无法发送的字符 %1 (只能发送 Latin-1 字符), 已跳过: %2")
+                           .arg(characterText(refusal->character), path);
                 break;
-            default:
-                qDebug() << "open boot file error";
-                refusal = text("open boot file error! skipped: %1").arg(path);
+            case NameRefusal::Reason::ControlCharacter:
+                line = text("文件名含有控制字符 %1, 无法发送, 已跳过: %2")
+                           .arg(characterText(refusal->character), path);
                 break;
             }
+            skipped(path, line, why, again);
+            continue;
         }
-        log(refusal);
-        ++runSkipped;
-        if (reloadingRejected && index == first) {
-            verdict(path, FileVerdict::Rejected, refusal);
-        } else {
-            ++skippedCount;
-            verdict(path, FileVerdict::Skipped, refusal);
+
+        ImageError error = ImageError::ReadFailed;
+        auto image = imageSource(path, &error);
+        if (image) {
+            pieces = std::move(image->pieces);
+            nextPiece = 0;
+            size = image->imageSize;
+            return true;
+        }
+        switch (error) {
+        case ImageError::Empty: {
+            qDebug() << "boot buffer error!";
+            infoBox(text("boot buffer error!"));
+            const QString line = text("boot buffer error! empty file skipped: %1").arg(path);
+            skipped(path, line, line, again);
+            break;
+        }
+        case ImageError::TooLarge: {
+            const QString line = text("file larger than %1 bytes, skipped: %2").arg(MaxFileSize).arg(path);
+            skipped(path, line, line, again);
+            break;
+        }
+        case ImageError::NotRegular: {
+            // The open refused it, so it names something else by now.
+            regularfile::Kind kind = regularfile::kindOf(path);
+            if (kind == regularfile::Kind::Regular || kind == regularfile::Kind::Missing)
+                kind = regularfile::Kind::Other;
+            const QString what = regularfile::kindText(kind);
+            skipped(path, text("不是普通文件, 而是%1, 已跳过: %2").arg(kindWord(kind), path),
+                kind == regularfile::Kind::Other ? what : what + QStringLiteral(", not a regular file"),
+                again);
+            break;
+        }
+        default: {
+            qDebug() << "open boot file error";
+            const QString line = text("open boot file error! skipped: %1").arg(path);
+            skipped(path, line, line, again);
+            break;
+        }
         }
     }
     return false;
+}
+
+// A queue entry that cannot be sent: the log line for the dialog, the verdict
+// with its English reason for the tool. A rejected file that cannot be read
+// again is Rejected; any other is Skipped.
+void DownloadSession::skipped(
+    const QString &path, const QString &line, const QString &why, bool reloadingRejected)
+{
+    log(line);
+    ++runSkipped;
+    runSkippedNames << baseName(path);
+    if (reloadingRejected) {
+        verdict(path, FileVerdict::Rejected, why);
+    } else {
+        ++skippedCount;
+        verdict(path, FileVerdict::Skipped, why);
+    }
 }
 
 void DownloadSession::clearPieceBlock()
@@ -368,13 +537,17 @@ void DownloadSession::announce()
         return;
     }
     send(*frame);
-    active = true;
+    announcedPath = files.value(index);
+    announcedName = name;
+    expectReply(Phase::Announced);
 }
 
 void DownloadSession::startPieces()
 {
     // The pieces are sent from the driver's clock: replies and requests keep
-    // arriving between them.
+    // arriving between them. The camera is asked nothing meanwhile.
+    enterPhase(Phase::Sending);
+    noReplyDue();
     piecePhase = PiecePhase::Pieces;
     wait(FirstPieceWaitMs);
 }
@@ -383,6 +556,7 @@ void DownloadSession::finishPieces()
 {
     send(buildEndFrame());
     piecePhase = PiecePhase::None;
+    expectReply(Phase::Finishing);
     // Replies held back during the data phase are acted on now, in order.
     while (!heldReplies.empty() && !sendingPieces()) {
         const Reply reply = heldReplies.front();
@@ -393,15 +567,16 @@ void DownloadSession::finishPieces()
 
 void DownloadSession::endTransfer(QueueOutcome outcome, const QString &why, bool always)
 {
+    const bool wasActive = transferActive();
     piecePhase = PiecePhase::None;
     waitPending = false;
     // Pieces not sent by now belong to no announced file any more (after a
-    // restart, a stopped transfer, or a give-up that loaded another file): a
-    // later status 4 gets the end frame alone.
+    // restart, a stopped transfer, or a give-up that loaded another file).
     clearPieceBlock();
-    if (!active && !always)
+    enterPhase(Phase::Idle);
+    noReplyDue();
+    if (!wasActive && !always)
         return;
-    active = false;
     Step end;
     end.kind = Step::Kind::QueueEnd;
     end.outcome = outcome;
@@ -413,18 +588,63 @@ void DownloadSession::stopTransfer(const QString &line, const QString &why)
 {
     heldReplies.clear();
     log(line);
-    if (active && index < files.size())
-        verdict(files.at(index), FileVerdict::Rejected, why);
+    if (transferActive())
+        verdict(announcedPath, FileVerdict::Rejected, why);
     endTransfer(QueueOutcome::Failed, why, true);
 }
 
-// The line that ends the queue: the success text only when a file was
-// accepted, or when no file was refused (the queue had nothing left).
-QString DownloadSession::queueDoneLine() const
+// The lines that end a run of the queue with nothing left to send: the
+// all-done text only when every file of the run was sent; otherwise how many
+// were sent and which were skipped.
+void DownloadSession::logRunEnd()
 {
-    if (runAccepted == 0 && runSkipped > 0)
-        return text("No file was sent: every queued file was skipped!!!");
-    return text("全部文件已经下载完成!");
+    if (runSkipped == 0) {
+        log(text("全部文件已经下载完成!"));
+        return;
+    }
+    if (runAccepted == 0)
+        log(text("No file was sent: every queued file was skipped!!!"));
+    log(runSummaryLine());
+}
+
+QString DownloadSession::runSummaryLine() const
+{
+    return text("已发送 %1 个文件 (共 %2 个), 跳过: %3")
+        .arg(runAccepted)
+        .arg(runAccepted + runSkipped)
+        .arg(runSkippedNames.join(QStringLiteral(", ")));
+}
+
+void DownloadSession::enterPhase(Phase phase)
+{
+    currentPhase = phase;
+    ignoredStatuses.reset();
+}
+
+// A phase that waits for the camera: both waits start now.
+void DownloadSession::expectReply(Phase phase)
+{
+    enterPhase(phase);
+    setDeadline(Deadline::Silence, silenceMs);
+    setDeadline(Deadline::Phase, phaseLimit());
+}
+
+void DownloadSession::setDeadline(Deadline which, int ms)
+{
+    (which == Deadline::Silence ? silenceDue : phaseDue) = ms > 0;
+    Step step;
+    step.kind = Step::Kind::Deadline;
+    step.deadline = which;
+    step.value = ms;
+    steps.push_back(step);
+}
+
+void DownloadSession::noReplyDue()
+{
+    if (silenceDue)
+        setDeadline(Deadline::Silence, 0);
+    if (phaseDue)
+        setDeadline(Deadline::Phase, 0);
 }
 
 // --- Steps -------------------------------------------------------------------

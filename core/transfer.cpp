@@ -175,8 +175,69 @@ QByteArray buildFrame(quint8 command, const QByteArray &payload)
     return frame;
 }
 
+std::optional<NameRefusal> headerNameRefusal(const QString &fileName)
+{
+    NameRefusal refusal;
+    if (fileName.isEmpty())
+        return refusal;
+    for (int i = 0; i < fileName.size(); ++i) {
+        char32_t c = fileName.at(i).unicode();
+        // A pair of surrogates is one character; an unpaired one keeps its code.
+        if (QChar::isHighSurrogate(c) && i + 1 < fileName.size() && fileName.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(fileName.at(i), fileName.at(i + 1));
+            ++i;
+        }
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            refusal.reason = NameRefusal::Reason::ControlCharacter;
+            refusal.character = c;
+            return refusal;
+        }
+        if (c > 0xFF) {
+            refusal.reason = NameRefusal::Reason::OutsideLatin1;
+            refusal.character = c;
+            return refusal;
+        }
+    }
+    if (fileName.size() > MaxNameBytes) {
+        refusal.reason = NameRefusal::Reason::TooLong;
+        refusal.bytes = fileName.size();
+        return refusal;
+    }
+    return std::nullopt;
+}
+
+QString characterText(char32_t character)
+{
+    const QString code = QStringLiteral("U+%1").arg(uint(character), 4, 16, QLatin1Char('0')).toUpper();
+    const bool control = character < 0x20 || (character >= 0x7F && character <= 0x9F);
+    const bool surrogate = character >= 0xD800 && character <= 0xDFFF;
+    if (control || surrogate || character > 0x10FFFF)
+        return code;
+    return code + QLatin1Char(' ') + QString::fromUcs4(&character, 1);
+}
+
+QString nameRefusalText(const NameRefusal &refusal)
+{
+    switch (refusal.reason) {
+    case NameRefusal::Reason::Empty:
+        return QStringLiteral("it has no file name");
+    case NameRefusal::Reason::TooLong:
+        return QStringLiteral("its name is %1 bytes long, the header frame carries at most %2")
+            .arg(refusal.bytes)
+            .arg(MaxNameBytes);
+    case NameRefusal::Reason::OutsideLatin1:
+        return QStringLiteral("its name holds %1, a character outside Latin-1")
+            .arg(characterText(refusal.character));
+    case NameRefusal::Reason::ControlCharacter:
+        return QStringLiteral("its name holds %1, a control character").arg(characterText(refusal.character));
+    }
+    return QString();
+}
+
 QByteArray headerName(const QString &fileName)
 {
+    if (headerNameRefusal(fileName))
+        return QByteArray();
     return fileName.toLatin1();
 }
 

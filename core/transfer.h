@@ -7,13 +7,13 @@
 #define TAVIX_FIRMWARE_TRANSFER_H
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
 #include <vector>
 
 class QIODevice;
-class QString;
 
 namespace firmware {
 
@@ -102,8 +102,9 @@ struct TransferImage {
     int pieceCount() const { return int(pieces.size()); }
 };
 
-// Why a file cannot become a transfer image.
-enum class ImageError { None, Empty, TooLarge, ReadFailed };
+// Why a file cannot become a transfer image. NotRegular: the path names no
+// regular file (a FIFO, a directory, a device, ...), refused before it is read.
+enum class ImageError { None, Empty, TooLarge, ReadFailed, NotRegular };
 
 // Reads fileSize bytes from in (already open) piece by piece, computing the
 // running CRC on the way, and appends the CRC big-endian behind the last file
@@ -122,8 +123,35 @@ std::optional<TransferImage> buildTransferImage(const QByteArray &fileBytes, Ima
 // 65535 bytes give an empty array.
 QByteArray buildFrame(quint8 command, const QByteArray &payload);
 
-// The name as the header frame carries it: Latin-1, with each character
-// outside Latin-1 as '?' (0x3F).
+// Why a file name cannot go into the header frame. The camera stores each
+// file under the name it is sent with, one Latin-1 byte per character, so a
+// character outside Latin-1 cannot travel at all (it would arrive as '?' and
+// two such names would overwrite each other), and a control character (C0
+// U+0000..U+001F, DEL U+007F, C1 U+0080..U+009F) is no part of a name a
+// camera keeps.
+struct NameRefusal {
+    enum class Reason { Empty, TooLong, OutsideLatin1, ControlCharacter };
+    Reason reason = Reason::Empty;
+    char32_t character = 0; // OutsideLatin1, ControlCharacter: the first such character
+    int bytes = 0; // TooLong: the name's length in Latin-1 bytes
+};
+
+// The first reason why fileName (a base name, without folder) cannot be
+// sent, or nothing when it can. Characters are checked before the length; an
+// unpaired UTF-16 surrogate counts as a character outside Latin-1.
+std::optional<NameRefusal> headerNameRefusal(const QString &fileName);
+
+// "U+56FA 固" for a character that can be shown, "U+0009" for a control or
+// unpaired surrogate code: never the raw control character itself.
+QString characterText(char32_t character);
+
+// An English phrase for the tool's messages and summaries, such as
+// "its name holds U+56FA 固, a character outside Latin-1".
+QString nameRefusalText(const NameRefusal &refusal);
+
+// The name as the header frame carries it: one Latin-1 byte per character.
+// Empty when headerNameRefusal() refuses the name: no character is ever
+// replaced.
 QByteArray headerName(const QString &fileName);
 
 // Header frame: type code, the image size as 4 bytes big-endian (low 32

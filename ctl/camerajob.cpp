@@ -38,18 +38,31 @@ CameraJob::CameraJob(const Target &target, const Options &jobOptions)
         session.resume();
         pump();
     });
-    connect(&watchdog, &QTimer::timeout, this, &CameraJob::silent);
+    connect(&watchdog, &QTimer::timeout, this, &CameraJob::connectTimedOut);
+    for (QTimer *timer : { &silenceTimer, &phaseTimer }) {
+        timer->setSingleShot(true);
+        const firmware::Deadline which
+            = timer == &silenceTimer ? firmware::Deadline::Silence : firmware::Deadline::Phase;
+        connect(timer, &QTimer::timeout, this, [this, which] {
+            session.deadlinePassed(which);
+            pump();
+        });
+    }
     connect(&graceTimer, &QTimer::timeout, this, [this] { socket->abort(); });
     connect(socket.get(), &QTcpSocket::connected, this, &CameraJob::connected);
     connect(socket.get(), &QTcpSocket::errorOccurred, this, &CameraJob::socketError);
     connect(socket.get(), &QTcpSocket::readyRead, this, &CameraJob::readReplies);
-    // Pieces still leaving the socket are no silence of the camera.
+    // Pieces still leaving the socket are no silence of the camera. The
+    // signal may come from inside a write: the running pump takes the steps.
     connect(socket.get(), &QTcpSocket::bytesWritten, this, [this] {
-        if (watchdog.isActive())
-            watchdog.start();
+        session.bytesWritten();
+        if (!pumping)
+            pump();
     });
     session.setQueue(options.files, options.typeCode);
     session.setImageSource(options.imageSource);
+    session.setSilenceLimit(options.timeoutMs);
+    session.setPhaseLimit(options.phaseLimitMs);
 }
 
 CameraJob::~CameraJob()
@@ -70,9 +83,9 @@ void CameraJob::connected()
     connectedOnce = true;
     setState(QStringLiteral("sending"));
     fileClock.start();
+    watchdog.stop();
     session.connectionReset();
     session.load();
-    watchdog.start(options.timeoutMs);
     pump();
 }
 
@@ -97,32 +110,27 @@ void CameraJob::socketError()
 void CameraJob::readReplies()
 {
     session.receive(socket->readAll());
-    if (!session.sendingPieces())
-        watchdog.start(options.timeoutMs);
     pump();
 }
 
-void CameraJob::silent()
+void CameraJob::connectTimedOut()
 {
-    if (done)
+    if (done || connectedOnce)
         return;
-    if (!connectedOnce) {
-        finish(QStringLiteral("not sent: cannot connect to %1:%2 within %3 ms")
-                   .arg(camera.ip)
-                   .arg(options.port)
-                   .arg(options.timeoutMs));
-        return;
-    }
-    // The file in progress and the ones after it share this reason.
-    finish(QStringLiteral("not sent: no reply from the camera within %1 ms").arg(options.timeoutMs));
+    finish(QStringLiteral("not sent: cannot connect to %1:%2 within %3 ms")
+               .arg(camera.ip)
+               .arg(options.port)
+               .arg(options.timeoutMs));
 }
 
 void CameraJob::pump()
 {
+    const bool outer = !pumping;
+    pumping = true;
     for (;;) {
         const std::vector<firmware::Step> steps = session.takeSteps();
         if (steps.empty() || done)
-            return;
+            break;
         bool batchVoid = false;
         for (const firmware::Step &step : steps) {
             if (batchVoid || done)
@@ -138,10 +146,16 @@ void CameraJob::pump()
                 afterVerdict = false;
                 break;
             case firmware::Step::Kind::Wait:
-                // The camera is not asked anything while the tool paces itself.
-                watchdog.stop();
                 waitTimer.start(step.value);
                 break;
+            case firmware::Step::Kind::Deadline: {
+                QTimer &timer = step.deadline == firmware::Deadline::Silence ? silenceTimer : phaseTimer;
+                if (step.value > 0)
+                    timer.start(step.value);
+                else
+                    timer.stop();
+                break;
+            }
             case firmware::Step::Kind::Progress:
                 // The 100 that follows a file's verdict belongs to that file,
                 // not to the one announced next.
@@ -168,14 +182,15 @@ void CameraJob::pump()
                 break;
             }
             case firmware::Step::Kind::QueueEnd:
+                // The file in progress and the ones after it share this reason.
                 finish(step.text.isEmpty() ? QStringLiteral("not sent")
                                            : QStringLiteral("not sent: ") + step.text);
                 break;
             }
         }
-        if (!done && !batchVoid && !session.sendingPieces() && !waitTimer.isActive())
-            watchdog.start(options.timeoutMs);
     }
+    if (outer)
+        pumping = false;
 }
 
 void CameraJob::interrupt()
@@ -183,8 +198,6 @@ void CameraJob::interrupt()
     if (done)
         return;
     interrupted = true;
-    waitTimer.stop();
-    watchdog.stop();
     finish(QStringLiteral("interrupted"));
 }
 
@@ -195,6 +208,8 @@ void CameraJob::finish(const QString &whyOthers)
     done = true;
     waitTimer.stop();
     watchdog.stop();
+    silenceTimer.stop();
+    phaseTimer.stop();
     // Files without a verdict of their own share the reason the run ended.
     for (const QString &file : options.files) {
         bool hasRow = false;

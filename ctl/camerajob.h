@@ -26,6 +26,9 @@ public:
         QStringList files;
         quint8 typeCode = 0;
         int timeoutMs = 10000; // connecting, and the longest silence of the camera
+        // The longest a phase may wait for the camera, however much progress
+        // it reports (at least timeoutMs); tests shorten it.
+        int phaseLimitMs = firmware::DownloadSession::PhaseLimitMs;
         quint16 port = firmware::CameraPort; // 7766, or the tests' port
         firmware::ImageSource imageSource; // empty: each file read when it is due
     };
@@ -70,7 +73,7 @@ private:
     void socketError();
     void readReplies();
     void pump();
-    void silent();
+    void connectTimedOut();
     void finish(const QString &whyOthers);
     void setState(const QString &text);
 
@@ -79,7 +82,10 @@ private:
     firmware::DownloadSession session;
     std::unique_ptr<QTcpSocket> socket;
     QTimer waitTimer; // the session's pacing waits
-    QTimer watchdog; // connecting, and the camera's silence
+    QTimer watchdog; // connecting
+    QTimer silenceTimer; // the session's deadlines for the camera's answer
+    QTimer phaseTimer;
+    bool pumping = false;
     QTimer graceTimer; // closing after an interrupt
     QElapsedTimer fileClock;
     QVector<Row> finishedRows;

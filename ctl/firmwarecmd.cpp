@@ -1,5 +1,7 @@
 #include "ctl/firmwarecmd.h"
 
+#include "core/regularfile.h"
+#include "core/transfer.h"
 #include "ctl/camerajob.h"
 #include "ctl/interrupt.h"
 #include "ctl/restart.h"
@@ -112,6 +114,18 @@ namespace {
         QHash<QString, int> lastTenth;
     };
 
+    // A path as the messages show it: control characters (which could steer
+    // a terminal) as '?'; the refusal names the character itself.
+    QString shownPath(QString path)
+    {
+        for (QChar &c : path) {
+            const ushort u = c.unicode();
+            if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+                c = QLatin1Char('?');
+        }
+        return path;
+    }
+
     struct SummaryRow {
         QString camera;
         QString file;
@@ -158,10 +172,27 @@ int runFirmware(
         if (!twice)
             targets.append(*resolution.target);
     }
+    // A file is looked at, never opened, here: a FIFO would block the open.
+    // Its name must reach the camera as it is.
     for (const QString &file : inv.files) {
-        const QFileInfo info(file);
-        if (!info.isFile() || !info.isReadable()) {
-            err << "tavixctl: cannot read " << file << (info.exists() ? "" : ": no such file") << '\n';
+        const regularfile::Kind kind = regularfile::kindOf(file);
+        if (kind == regularfile::Kind::Missing) {
+            err << "tavixctl: cannot read " << shownPath(file) << ": no such file\n";
+            return ExitBadInput;
+        }
+        if (kind != regularfile::Kind::Regular) {
+            err << "tavixctl: cannot read " << shownPath(file) << ": " << regularfile::kindText(kind)
+                << (kind == regularfile::Kind::Other ? "" : ", not a regular file") << '\n';
+            return ExitBadInput;
+        }
+        if (!QFileInfo(file).isReadable()) {
+            err << "tavixctl: cannot read " << shownPath(file) << '\n';
+            return ExitBadInput;
+        }
+        const QString name = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
+        if (const std::optional<firmware::NameRefusal> refusal = firmware::headerNameRefusal(name)) {
+            err << "tavixctl: cannot send " << shownPath(file) << ": " << firmware::nameRefusalText(*refusal)
+                << '\n';
             return ExitBadInput;
         }
     }

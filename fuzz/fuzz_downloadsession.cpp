@@ -1,17 +1,22 @@
 // The firmware download session driven by random operator requests, random
-// reply bytes, elapsed waits, failed writes and closed connections, over a
-// queue of a few small files made once per process (some of them unreadable).
+// reply bytes, elapsed waits, passed deadlines, bytes written, failed writes
+// and closed connections, over a queue of a few small files made once per
+// process (some of them unreadable, a FIFO, names that cannot be sent).
 //
 // On every step: every frame handed out is a whole control frame; a file is
 // announced only when it can be read and with its transfer image's size; the
 // pieces sent after an announcement are exactly that image's bytes, in order,
-// and never more of them, and none follow a restart or a closed connection
-// before the next announcement; progress stays within 0..100.
+// and never more of them, and none follow a restart, a closed connection or a
+// passed deadline before the next announcement; a file is reported sent only
+// after its end frame went out; a deadline is due exactly while the session
+// waits for the camera's answer, and never while pieces are sent; progress
+// stays within 0..100.
 #include "core/downloadsession.h"
 #include "core/transfer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
@@ -20,6 +25,8 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+
+#include <sys/stat.h>
 
 using namespace firmware;
 
@@ -37,7 +44,8 @@ struct QueuedFile {
 };
 
 // Made once: readable files of random sizes and contents, an empty one, a
-// missing one, a folder, a name the header cannot carry and one outside Latin-1.
+// missing one, a folder, a FIFO, a name too long for the header, and names
+// outside Latin-1 or with control characters.
 struct Files {
     QTemporaryDir dir;
     std::vector<QueuedFile> all;
@@ -55,10 +63,11 @@ struct Files {
             if (content) {
                 QFile out(path);
                 check(out.open(QIODevice::WriteOnly) && out.write(*content) == content->size());
-                if (!content->isEmpty() && headerName(name).size() <= MaxNameBytes)
+                if (!content->isEmpty() && !headerNameRefusal(name))
                     file.image = buildTransferImage(*content)->pieces.front();
             }
-            byHeaderName.insert(headerName(name), int(all.size()));
+            if (!headerNameRefusal(name))
+                byHeaderName.insert(headerName(name), int(all.size()));
             all.push_back(file);
         };
         for (const char *name : { "a.bin", "b.cfg", "c", "d.bin" }) {
@@ -74,6 +83,10 @@ struct Files {
         add(QStringLiteral("folder.bin"), nullptr);
         add(QString(MaxNameBytes + 1, QLatin1Char('n')), &some);
         add(QStringLiteral("固件.bin"), &some);
+        check(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.bin"))).constData(), 0600) == 0);
+        add(QStringLiteral("fifo.bin"), nullptr);
+        add(QStringLiteral("tab\tname.bin"), &some);
+        add(QString::fromUtf8("c1\u0085.bin"), &some);
     }
 };
 
@@ -153,9 +166,40 @@ public:
             case Step::Kind::Wait:
                 check(step.value > 0 && session.sendingPieces());
                 break;
+            case Step::Kind::Deadline:
+                check(step.value >= 0);
+                (step.deadline == Deadline::Silence ? silenceDue : phaseDue) = step.value > 0;
+                break;
+            case Step::Kind::Verdict:
+                // Only a file whose end frame went out can have been received.
+                if (step.verdict == FileVerdict::Sent) {
+                    check(announced != nullptr && endFrameSent);
+                    check(QFileInfo(step.file).fileName() == QString::fromLatin1(announcedName));
+                }
+                break;
             default:
                 break;
             }
+        }
+        // The driver's timers, as the steps set them, follow the phase.
+        const bool due = session.replyDue();
+        check(silenceDue == due && phaseDue == due);
+        check(!due || !session.sendingPieces());
+    }
+
+    // A deadline passed: only one that is due ends anything.
+    void deadline(Deadline which)
+    {
+        bool &due = which == Deadline::Silence ? silenceDue : phaseDue;
+        const bool wasDue = due;
+        const bool wasActive = session.transferActive();
+        due = false; // its timer has fired
+        session.deadlinePassed(which);
+        if (wasDue) {
+            check(!session.transferActive());
+            forgetAnnouncement();
+        } else {
+            check(session.transferActive() == wasActive);
         }
     }
 
@@ -165,12 +209,16 @@ public:
 
     DownloadSession session;
     bool failNextWrite = false;
+    bool silenceDue = false;
+    bool phaseDue = false;
 
 private:
     void frame(const QByteArray &bytes)
     {
         const std::optional<Frame> parsed = parseFrame(bytes);
         check(parsed && bytes.size() == parsed->payload.size() + FrameOverhead);
+        if (bytes == buildEndFrame())
+            endFrameSent = announced != nullptr;
         if (parsed->command != CmdHeader)
             return;
         const std::optional<HeaderInfo> header = parseHeaderPayload(parsed->payload);
@@ -178,8 +226,10 @@ private:
         const auto found = files.byHeaderName.find(header->name);
         check(found != files.byHeaderName.end());
         announced = &files.all[size_t(*found)];
+        announcedName = header->name;
         check(!announced->image.isEmpty() && header->imageSize == quint32(announced->image.size()));
         pieceBytes = 0;
+        endFrameSent = false;
     }
 
     void piece(const QByteArray &bytes)
@@ -192,7 +242,9 @@ private:
 
     const Files &files;
     const QueuedFile *announced = nullptr;
+    QByteArray announcedName;
     int pieceBytes = 0;
+    bool endFrameSent = false;
 };
 
 } // namespace
@@ -214,7 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (in.more()) {
         const quint8 op = in.byte();
         bool pieceDue = false;
-        switch (op % 14) {
+        switch (op % 17) {
         case 0:
             session.receive(in.bytes(in.byte() % 64));
             break;
@@ -256,6 +308,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case 13:
             session.setFilesListed(in.byte() & 1);
+            break;
+        case 14:
+            driver.deadline(in.byte() & 1 ? Deadline::Phase : Deadline::Silence);
+            break;
+        case 15:
+            session.bytesWritten();
+            break;
+        case 16: // limits from 1 ms on; a phase never shorter than the silence
+            session.setSilenceLimit(1 + in.byte() * 97);
+            session.setPhaseLimit(1 + in.byte() * 331);
+            check(session.phaseLimit() >= session.silenceLimit());
             break;
         }
         driver.run(pieceDue);

@@ -47,12 +47,30 @@ FirmWareDialog::FirmWareDialog(QWidget *parent)
         session->resume();
         runSteps();
     });
+    for (QTimer *timer : { &silenceTimer, &phaseTimer }) {
+        timer->setSingleShot(true);
+        const Deadline which = timer == &silenceTimer ? Deadline::Silence : Deadline::Phase;
+        connect(timer, &QTimer::timeout, this, [this, which] {
+            session->deadlinePassed(which);
+            runSteps();
+        });
+    }
+    // Bytes still leaving for the camera are no silence of the camera. The
+    // signal may come from inside a write: the running steps then take what
+    // the session answers.
+    connect(tcpSocket.get(), &QTcpSocket::bytesWritten, this, [this] {
+        session->bytesWritten();
+        if (!runningSteps)
+            runSteps();
+    });
 }
 
 FirmWareDialog::~FirmWareDialog()
 {
     // Nothing runs after this: no wait is pending, no reply is read.
     waitTimer.stop();
+    silenceTimer.stop();
+    phaseTimer.stop();
     tcpSocket->disconnect(this);
     tcpSocket->abort();
 }
@@ -264,6 +282,8 @@ void FirmWareDialog::handleReply(const QByteArray &bytes)
 void FirmWareDialog::runSteps()
 {
     QPointer<FirmWareDialog> self(this);
+    const bool outer = !runningSteps;
+    runningSteps = true;
     for (std::vector<Step> steps = session->takeSteps(); !steps.empty(); steps = session->takeSteps()) {
         for (const Step &step : steps) {
             bool transferStopped = false;
@@ -302,6 +322,14 @@ void FirmWareDialog::runSteps()
                 qDebug() << "queue ended" << int(step.outcome) << step.text;
                 releaseUnusedMemory();
                 break;
+            case Step::Kind::Deadline: {
+                QTimer &timer = step.deadline == Deadline::Silence ? silenceTimer : phaseTimer;
+                if (step.value > 0)
+                    timer.start(step.value);
+                else
+                    timer.stop();
+                break;
+            }
             }
             // A box may have run an event loop in which the dialog went away.
             if (!self)
@@ -311,9 +339,15 @@ void FirmWareDialog::runSteps()
                 break;
         }
     }
+    if (outer)
+        runningSteps = false;
     // A data phase that ended early (failed write, closed connection) leaves no wait behind.
     if (!session->sendingPieces())
         waitTimer.stop();
+    if (!session->replyDue()) {
+        silenceTimer.stop();
+        phaseTimer.stop();
+    }
 }
 
 // --- Helpers ---------------------------------------------------------------

@@ -44,6 +44,9 @@ public:
 
     // The camera's firmware port; 7766 unless changed (tests use a free port).
     void setCameraPort(quint16 port) { cameraPort = port; }
+    // The longest the camera may stay silent while its reply is due; 10 s
+    // unless changed (tests use a short one).
+    void setSilenceLimit(int ms) { session->setSilenceLimit(ms); }
 
 public slots:
     void on_FileTypeComboBox_currentIndexChanged(QString arg1);
@@ -92,6 +95,10 @@ private:
     // for between the pieces, so replies and buttons arrive in between.
     std::unique_ptr<firmware::DownloadSession> session;
     QTimer waitTimer;
+    // The session's deadlines for the camera's answer: silence and phase.
+    QTimer silenceTimer;
+    QTimer phaseTimer;
+    bool runningSteps = false;
 };
 
 #endif

@@ -6,14 +6,20 @@
 #include "core/cmdframe.h"
 #include "core/portclaim.h"
 #include "core/testports.h"
+#include "core/transfer.h"
+#include "ctl/camerajob.h"
+#include "tests/fifoguard.h"
 
 #include <QNetworkDatagram>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <QtTest>
 
 #include <csignal>
 #include <unistd.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -70,6 +76,7 @@ private slots:
     void interruptPrintsSummary();
     void silentCamera();
     void badChecksumIsWarnedAndUsed();
+    void progressOnlyCamera();
     void portHeldByAnotherProgram();
 
 private:
@@ -140,6 +147,10 @@ void TestE2eCtl::initTestCase()
     writeFile(QStringLiteral("a.bin"), small);
     writeFile(QStringLiteral("b.bin"), twoPieces);
     writeFile(QStringLiteral("empty.bin"), QByteArray());
+    writeFile(QStringLiteral("固件.bin"), small);
+    writeFile(QStringLiteral("tab\tname.bin"), small);
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.bin"))).constData(), 0600), 0);
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.bin")));
     writeFile(QStringLiteral("line4.json"),
         "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
         "\"\"}]");
@@ -195,6 +206,19 @@ void TestE2eCtl::commands_data()
         "cannot read %DIR%/nothing.bin: no such file");
     row("firmware: empty file skipped", L { "firmware", "--camera", "%CAM0%", "%DIR%/empty.bin" }, 3,
         "skipped: boot buffer error! empty file skipped");
+    // Refused before any camera is touched (a.bin goes first and stays unsent).
+    row("firmware: a FIFO", L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/fifo.bin" }, 1,
+        "cannot read %DIR%/fifo.bin: a FIFO (named pipe), not a regular file");
+    row("firmware: a folder", L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/folder.bin" }, 1,
+        "cannot read %DIR%/folder.bin: a directory, not a regular file");
+    row("firmware: a device", L { "firmware", "--camera", "%CAM0%", "/dev/null" }, 1,
+        "cannot read /dev/null: a device, not a regular file");
+    row("firmware: a name outside Latin-1",
+        L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/固件.bin" }, 1,
+        "cannot send %DIR%/固件.bin: its name holds U+56FA 固, a character outside Latin-1");
+    row("firmware: a control character in the name",
+        L { "firmware", "--camera", "%CAM0%", "%DIR%/a.bin", "%DIR%/tab\tname.bin" }, 1,
+        "cannot send %DIR%/tab?name.bin: its name holds U+0009, a control character");
     row("apply a file", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0, "Brightness = -5: set success");
     row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
         "Red-Gain = : skipped (empty)");
@@ -221,8 +245,15 @@ void TestE2eCtl::commands()
     QFETCH(int, exitCode);
     QFETCH(QString, expected);
 
+    QDir(dir.filePath(QStringLiteral("received"))).removeRecursively();
+    const QString fifo = dir.filePath(QStringLiteral("fifo.bin"));
+    FifoGuard guard(args.contains(QStringLiteral("%DIR%/fifo.bin")) ? QStringList { fifo } : QStringList());
     const Run run = tavixctl(args, { { QStringLiteral("LINKSIM_RESTART_MS"), QStringLiteral("300") } });
+    QVERIFY2(!guard.done(), "the tool opened the FIFO and waited for a writer");
     QCOMPARE(run.exitCode, exitCode);
+    if (args.first() == QLatin1String("firmware") && exitCode == 1)
+        QVERIFY2(
+            received(QStringLiteral("%CAM0%"), QStringLiteral("a.bin")).isEmpty(), "a camera was touched");
     expected = expandPlaceholders(expected, dir.path());
     // Results (the firmware summary too) on stdout, refusals and errors on stderr.
     const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
@@ -458,6 +489,56 @@ void TestE2eCtl::badChecksumIsWarnedAndUsed()
     QVERIFY2(err.contains(QStringLiteral("tavixctl: warning: %1: command reply C3 B101: checksum 0x")
                               .arg(address.toString())),
         qPrintable(err));
+}
+
+// A camera that asks for the data and then only reports progress, never a
+// verdict: progress keeps it from counting as silent, but the phase ends at
+// its limit (shortened here; the tool's is 300 s).
+void TestE2eCtl::progressOnlyCamera()
+{
+    QTcpServer camera;
+    QVERIFY(camera.listen(QHostAddress(cameraIp(58)), firmwarePortWithTestOverride()));
+    QTimer progress;
+    QTcpSocket *peer = nullptr;
+    firmware::FrameStream frames;
+    connect(&camera, &QTcpServer::newConnection, this, [&] {
+        peer = camera.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, this, [&] {
+            frames.append(peer->readAll());
+            while (const auto bytes = frames.takeFrame()) {
+                const auto frame = firmware::parseFrame(*bytes);
+                if (frame && frame->command == firmware::CmdHeader)
+                    peer->write(firmware::buildReplyFrame(firmware::StatusSendStart));
+                else if (*bytes == firmware::buildStartFrame(0))
+                    peer->write(firmware::buildReplyFrame(firmware::StatusSendData));
+                else if (*bytes == firmware::buildEndFrame())
+                    progress.start(50);
+            }
+            frames.takeRaw(frames.buffered()); // the pieces
+        });
+    });
+    connect(&progress, &QTimer::timeout, this,
+        [&] { peer->write(firmware::buildReplyFrame(firmware::StatusProgress, 99)); });
+
+    ctl::CameraJob::Options options;
+    options.files = QStringList { dir.filePath(QStringLiteral("a.bin")) };
+    options.timeoutMs = 300;
+    options.phaseLimitMs = 1000;
+    options.port = firmwarePortWithTestOverride();
+    ctl::Target target;
+    target.ip = cameraIp(58);
+    ctl::CameraJob job(target, options);
+    QSignalSpy finished(&job, &ctl::CameraJob::finished);
+    job.start();
+    QVERIFY(QTest::qWaitFor([&] { return progress.isActive(); }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(finished.wait(5000));
+    QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(job.rows().size(), 1);
+    QCOMPARE(job.rows().first().outcome,
+        QStringLiteral("not sent: no verdict from the camera within 1 s, only progress"));
+    QVERIFY(!job.succeeded());
 }
 
 void TestE2eCtl::portHeldByAnotherProgram()

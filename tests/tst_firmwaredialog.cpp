@@ -4,6 +4,7 @@
 #include "core/transfer.h"
 #include "gui/firmwaredialog.h"
 #include "gui/messagebox.h"
+#include "tests/fifoguard.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -14,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace firmware;
 
@@ -82,6 +85,7 @@ private slots:
     void earlyVerdictAndSecondStatus4InDataPhase();
     void resendAndRetryLimit();
     void unsendableFilesAreRefused();
+    void silentCameraEndsTransfer();
     void lostConnectionOrDialogEndsDownload();
 
 private:
@@ -347,6 +351,8 @@ void TestFirmwareDialog::earlyVerdictAndSecondStatus4InDataPhase()
     press("LoadPushButton");
     QCOMPARE(
         camera.take(buildHeaderFrame(0x11, 104, "a.bin")->size()), *buildHeaderFrame(0x11, 104, "a.bin"));
+    camera.send(buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
 
     // The data phase runs from the dialog's timer: no event loop of its own
     // runs while the camera gets the pieces.
@@ -378,14 +384,27 @@ void TestFirmwareDialog::resendAndRetryLimit()
 {
     FakeCamera camera;
     connectDialog(camera);
-    nextFiles = QStringList { makeFile("a.bin", "0123456789") };
+    const QString path = makeFile("a.bin", "0123456789");
+    nextFiles = QStringList { path };
     press("OpenfileButton");
     press("LoadPushButton");
     const QByteArray header = *buildHeaderFrame(0x11, 14, "a.bin");
     QCOMPARE(camera.take(header.size()), header);
+    const auto sendFile = [&] {
+        camera.send(buildReplyFrame(StatusSendStart));
+        QCOMPARE(camera.take(11), buildStartFrame(0));
+        camera.send(buildReplyFrame(StatusSendData));
+        QCOMPARE(camera.take(14 + 10).right(10), buildEndFrame());
+    };
 
-    // A rejection: the same file announced again, with its three lines. (The
-    // limit of six re-sends is the session's, tested there.)
+    // A rejection before any data is no verdict: nothing is sent again.
+    camera.send(buildReplyFrame(StatusFailed));
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("相机状态 3 与当前传输阶段不符, 已忽略"));
+    QCOMPARE(dialog->session->retryCount(), 0);
+
+    // A rejection of the whole file: the same file announced again, with its
+    // three lines. (The limit of six re-sends is the session's, tested there.)
+    sendFile();
     camera.send(buildReplyFrame(StatusFailed));
     QCOMPARE(camera.take(header.size()), header);
     QCOMPARE(dialog->session->retryCount(), 1);
@@ -393,21 +412,24 @@ void TestFirmwareDialog::resendAndRetryLimit()
         (QStringList { "defeated once again!!!", "a.bin download defaulted!!!",
             QString::fromUtf8("重新传输当前文件!!!") }));
 
-    // A status 3 after the queue ran out disables everything but the load
-    // button (and the check box). The load button enables them again, except
-    // the connect button, which only a successful connection enables.
+    // A rejected file that cannot be read again, with nothing after it,
+    // disables everything but the load button (and the check box). The load
+    // button enables them again, except the connect button, which only a
+    // successful connection enables.
     const auto enabled
         = [this](const char *name) { return dialog->findChild<QWidget *>(QLatin1String(name))->isEnabled(); };
     const char *const loadEnables[] = { "OpenfileButton", "FileTypeComboBox", "VisionComboBox", "listWidget",
         "RestartPushButton", "encryptionButton" };
-    dialog->session->setFileIndex(1);
-    dialog->handleReply(buildReplyFrame(StatusFailed));
-    QCOMPARE(logLines().last(), QString::fromUtf8("文件完成!!!"));
+    sendFile();
+    QVERIFY(QFile::remove(path));
+    camera.send(buildReplyFrame(StatusFailed));
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("文件完成!!!"));
     QVERIFY(!enabled("NetWorkPushButton"));
     for (const char *name : loadEnables)
         QVERIFY2(!enabled(name), name);
     QVERIFY(enabled("LoadPushButton") && enabled("checkBox"));
 
+    dialog->session->setFileIndex(1);
     press("LoadPushButton");
     QCOMPARE(logLines().last(), QStringLiteral("ALL FILE IS LOAD SUCCESS!"));
     for (const char *name : loadEnables)
@@ -418,8 +440,12 @@ void TestFirmwareDialog::resendAndRetryLimit()
     QVERIFY(enabled("NetWorkPushButton"));
 }
 
+// Files that cannot be sent are skipped with a line each, before anything
+// about them goes out; the queue's end says how many were sent.
 void TestFirmwareDialog::unsendableFilesAreRefused()
 {
+    FakeCamera camera;
+    connectDialog(camera);
     const QString empty = makeFile("empty.bin", QByteArray());
     const QString missing = dir->filePath("missing.bin");
     const QString longName = makeFile(QString(MaxNameBytes + 1, QLatin1Char('n')), "x");
@@ -428,36 +454,94 @@ void TestFirmwareDialog::unsendableFilesAreRefused()
         QFile file(large); // sparse: takes no disk space, refused before reading
         QVERIFY(file.resize(MaxFileSize + 1));
     }
+    const QString fifo = dir->filePath("fifo.bin");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString chinese = makeFile(QString::fromUtf8("固件.bin"), "x");
+    const QString tab = makeFile("tab\tname.bin", "x");
     const QString good = makeFile("good.bin", "good");
-    nextFiles = QStringList { empty, missing, longName, large, good };
+    nextFiles = QStringList { empty, missing, longName, large, fifo, chinese, tab, good };
     press("OpenfileButton");
+    FifoGuard guard({ fifo });
     press("LoadPushButton");
+    QVERIFY2(!guard.done(), "the dialog opened the FIFO and waited for a writer");
 
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes[0].text, QStringLiteral("boot buffer error!"));
-    const QStringList lines = logLines();
-    QCOMPARE(lines.size(), 6);
+    QStringList lines = logLines().mid(1);
+    QCOMPARE(lines.size(), 8);
     QVERIFY(lines[0].contains(empty) && lines[0].contains("boot buffer error!"));
     QVERIFY(lines[1].contains(missing) && lines[1].contains("open boot file error"));
     QVERIFY(lines[2].contains(longName));
     QVERIFY(lines[3].contains(large));
-    QCOMPARE(lines[4], QStringLiteral("THE FILE LOAD RIGHT,WORK BEGIN!"));
-    QCOMPARE(lines[5], QStringLiteral("Network write failed, the transfer is stopped!!!")); // not connected
-    QCOMPARE(dialog->session->fileIndex(), 4);
-    QCOMPARE(dialog->sendBuffer, *buildHeaderFrame(0x11, 8, "good.bin"));
+    QCOMPARE(lines[4], QString::fromUtf8("不是普通文件, 而是命名管道 (FIFO), 已跳过: ") + fifo);
+    QCOMPARE(lines[5],
+        QString::fromUtf8("文件名含有无法发送的字符 U+56FA 固 (只能发送 Latin-1 字符), 已跳过: ") + chinese);
+    QCOMPARE(lines[6], QString::fromUtf8("文件名含有控制字符 U+0009, 无法发送, 已跳过: ") + tab);
+    QCOMPARE(lines[7], QStringLiteral("THE FILE LOAD RIGHT,WORK BEGIN!"));
+    QCOMPARE(dialog->session->fileIndex(), 7);
+    const QByteArray header = *buildHeaderFrame(0x11, 8, "good.bin");
+    QCOMPARE(camera.take(header.size()), header);
 
-    // Nothing left that can be sent: the queue ends, nothing is announced.
-    dialog->sendBuffer.clear();
-    QFile::remove(good);
-    dialog->handleReply(buildReplyFrame(StatusFailed));
-    QVERIFY(logLines().contains(QString::fromUtf8("文件完成!!!")));
-    QVERIFY(dialog->sendBuffer.isEmpty());
+    camera.send(buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    camera.send(buildReplyFrame(StatusSendData));
+    QCOMPARE(camera.take(8 + 10).right(10), buildEndFrame());
+    camera.send(buildReplyFrame(StatusReceived));
+    QTRY_VERIFY(logLines().contains("good.bin download complete!!!"));
+    lines = logLines();
+    QCOMPARE(lines.last(),
+        QString::fromUtf8(
+            "已发送 1 个文件 (共 8 个), 跳过: empty.bin, missing.bin, %1, large.bin, fifo.bin, 固件.bin, "
+            "tab\tname.bin")
+            .arg(QString(MaxNameBytes + 1, QLatin1Char('n'))));
+    QVERIFY(!lines.contains(QString::fromUtf8("全部文件已经下载完成!")));
+    QVERIFY(!lines.contains(QString::fromUtf8("所有文件传输完成!!!")));
+
+    // The queue has ended: late replies are logged, and nothing answers them.
+    camera.send(buildReplyFrame(StatusFailed) + buildReplyFrame(StatusSendData));
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("相机状态 4 与当前传输阶段不符, 已忽略"));
+    QCOMPARE(
+        logLines().at(logLines().size() - 2), QString::fromUtf8("相机状态 3 与当前传输阶段不符, 已忽略"));
+    QTest::qWait(50);
+    QVERIFY(camera.received.isEmpty());
     QCOMPARE(dialog->session->pieceCount(), 0);
+}
 
-    // A data phase with nothing loaded sends just the end frame.
-    dialog->handleReply(buildReplyFrame(StatusSendData));
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog->session->sendingPieces(), 5000);
-    QCOMPARE(dialog->sendBuffer, buildEndFrame());
+// A camera that takes the connection and never answers: the transfer ends
+// after the silence limit (10 s unless changed), and the next load starts afresh.
+void TestFirmwareDialog::silentCameraEndsTransfer()
+{
+    QCOMPARE(dialog->session->silenceLimit(), 10000);
+    QCOMPARE(dialog->session->phaseLimit(), DownloadSession::PhaseLimitMs);
+    FakeCamera camera;
+    connectDialog(camera);
+    dialog->setSilenceLimit(300);
+    nextFiles = QStringList { makeFile("a.bin", "0123456789") };
+    press("OpenfileButton");
+    press("LoadPushButton");
+    const QByteArray header = *buildHeaderFrame(0x11, 14, "a.bin");
+    QCOMPARE(camera.take(header.size()), header);
+    QVERIFY(dialog->silenceTimer.isActive());
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("a.bin: 相机 0.3 秒内没有应答, 传输已停止!!!"));
+    QVERIFY(!dialog->session->transferActive());
+    QVERIFY(!dialog->silenceTimer.isActive() && !dialog->phaseTimer.isActive());
+
+    // The same after the start frame, and after the end frame.
+    press("LoadPushButton");
+    QCOMPARE(camera.take(header.size()), header);
+    camera.send(buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("a.bin: 相机 0.3 秒内没有应答, 传输已停止!!!"));
+    press("LoadPushButton");
+    QCOMPARE(camera.take(header.size()), header);
+    camera.send(buildReplyFrame(StatusSendStart));
+    QCOMPARE(camera.take(11), buildStartFrame(0));
+    camera.send(buildReplyFrame(StatusSendData));
+    QCOMPARE(camera.take(14 + 10).right(10), buildEndFrame());
+    QTRY_COMPARE(logLines().last(), QString::fromUtf8("a.bin: 相机 0.3 秒内没有应答, 传输已停止!!!"));
+    QVERIFY(!dialog->session->transferActive());
+    QVERIFY(camera.received.isEmpty());
+    QVERIFY(boxes.isEmpty());
 }
 
 // The camera drops the connection in the middle of the pieces: the transfer
@@ -471,9 +555,14 @@ void TestFirmwareDialog::lostConnectionOrDialogEndsDownload()
     press("OpenfileButton");
     press("LoadPushButton");
     const int headerSize = buildHeaderFrame(0x11, 104, "a.bin")->size();
-    QCOMPARE(camera.take(headerSize).size(), headerSize);
-    camera.send(buildReplyFrame(StatusSendData));
-    QCOMPARE(camera.take(104).size(), 104);
+    const auto startData = [&] {
+        QCOMPARE(camera.take(headerSize).size(), headerSize);
+        camera.send(buildReplyFrame(StatusSendStart));
+        QCOMPARE(camera.take(11), buildStartFrame(0));
+        camera.send(buildReplyFrame(StatusSendData));
+        QCOMPARE(camera.take(104).size(), 104);
+    };
+    startData();
     QVERIFY(dialog->session->sendingPieces());
     camera.peer->abort();
     QTRY_VERIFY(logLines().contains("Network connection closed, the transfer is stopped!!!"));
@@ -485,9 +574,7 @@ void TestFirmwareDialog::lostConnectionOrDialogEndsDownload()
     press("NetWorkPushButton");
     QTRY_VERIFY(camera.peer != oldPeer);
     press("LoadPushButton");
-    QCOMPARE(camera.take(headerSize).size(), headerSize);
-    camera.send(buildReplyFrame(StatusSendData));
-    QCOMPARE(camera.take(104).size(), 104);
+    startData();
     QVERIFY(dialog->waitTimer.isActive());
     dialog.reset();
     QTRY_COMPARE(camera.peer->state(), QAbstractSocket::UnconnectedState);

@@ -33,6 +33,8 @@ private slots:
     void fixedFrames();
     void headerFrame();
     void headerFrameNameLimits();
+    void headerNames_data();
+    void headerNames();
     void replies_data();
     void replies();
     void replyRejects();
@@ -112,9 +114,56 @@ void TestFirmwareProto::headerFrameNameLimits()
     QVERIFY(!buildHeaderFrame(0x11, 14, QByteArray(MaxNameBytes + 1, 'n')));
     QVERIFY(!buildHeaderFrame(0x11, 14, QByteArray()));
     QVERIFY(!buildHeaderFrame(0x11, MaxImageSize + 1, "a.bin"));
+}
 
-    // Characters outside Latin-1 travel as '?', Latin-1 ones as their byte.
-    QCOMPARE(headerName(QString::fromUtf8("固件é.bin")), QByteArray("??\xE9.bin"));
+// A name goes into the header frame as one Latin-1 byte per character, or not
+// at all: never with a character replaced.
+void TestFirmwareProto::headerNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // empty: refused
+    QTest::addColumn<QString>("why");
+
+    const auto row = [](const char *tag, const QString &name, const QByteArray &bytes, const char *why) {
+        QTest::newRow(tag) << name << bytes << QString::fromUtf8(why);
+    };
+    row("ASCII", "a.bin", "a.bin", "");
+    row("Latin-1 letters and signs", QString::fromUtf8("é ÿ ¡ \u00A0.bin"), "\xE9 \xFF \xA1 \xA0.bin", "");
+    row("longest", QString(MaxNameBytes, QLatin1Char('n')), QByteArray(MaxNameBytes, 'n'), "");
+    row("empty", QString(), {}, "it has no file name");
+    row("one byte too long", QString(MaxNameBytes + 1, QLatin1Char('n')), {},
+        "its name is 187 bytes long, the header frame carries at most 186");
+    row("Chinese", QString::fromUtf8("固件.bin"), {},
+        "its name holds U+56FA 固, a character outside Latin-1");
+    row("first of several", QString::fromUtf8("é€固.bin"), {},
+        "its name holds U+20AC €, a character outside Latin-1");
+    row("outside the BMP", QString::fromUtf8("😀.bin"), {},
+        "its name holds U+1F600 😀, a character outside Latin-1");
+    row("character before length", QString::fromUtf8("固") + QString(MaxNameBytes, QLatin1Char('n')), {},
+        "its name holds U+56FA 固, a character outside Latin-1");
+    row("unpaired surrogate", QString(QChar(0xD800)) + QStringLiteral(".bin"), {},
+        "its name holds U+D800, a character outside Latin-1");
+    row("NUL", QString(QChar(0)) + QStringLiteral(".bin"), {}, "its name holds U+0000, a control character");
+    row("TAB", "a\tb.bin", {}, "its name holds U+0009, a control character");
+    row("last C0", "a\x1F.bin", {}, "its name holds U+001F, a control character");
+    row("DEL", "a\x7F.bin", {}, "its name holds U+007F, a control character");
+    row("first C1", QString::fromUtf8("a\u0080.bin"), {}, "its name holds U+0080, a control character");
+    row("last C1", QString::fromUtf8("a\u009F.bin"), {}, "its name holds U+009F, a control character");
+}
+
+void TestFirmwareProto::headerNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, why);
+
+    QCOMPARE(headerName(name), bytes);
+    const std::optional<NameRefusal> refusal = headerNameRefusal(name);
+    QCOMPARE(refusal.has_value(), !why.isEmpty());
+    if (refusal)
+        QCOMPARE(nameRefusalText(*refusal), why);
+    else
+        QVERIFY(buildHeaderFrame(0x11, 14, bytes));
 }
 
 void TestFirmwareProto::replies_data()
