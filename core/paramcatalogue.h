@@ -4,9 +4,11 @@
 //
 // One table, kParameters, holds every parameter; the functions below read it.
 // Multi-byte values travel low byte first, except row 24 (high byte first).
-// Decimal rows read their text with QString::toInt(base 10): text that is not a
-// 32-bit decimal integer becomes 0 without a message, and only the buffer's
-// bytes of the value travel (300 in an 8-bit row sends 0x2C).
+// A decimal row takes ASCII digits only, with a leading '-' only where the
+// row's value is signed, and only a value that fits its field: 0 to 2^(8w)-1
+// for w unsigned bytes, -2^(8w-1) to 2^(8w-1)-1 for a signed one. Anything
+// else (blanks, '+', exponents, full-width digits, too many digits) is refused
+// with a text saying the row's range, and nothing is sent.
 #ifndef TAVIX_PARAMCATALOGUE_H
 #define TAVIX_PARAMCATALOGUE_H
 
@@ -66,6 +68,9 @@ constexpr int kRowFrameRate = 22;
 constexpr int kRowPrintRegister = 23;
 constexpr int kRowSetRegister = 24;
 constexpr int kNoRow = -1; // a parameter sent by another control than the table
+
+// The SDK's text buffer for a new camera address or name holds 63 bytes and a NUL.
+constexpr int kCameraTextLimit = 63;
 
 // How a parameter's value travels.
 enum class Encoding {
@@ -175,10 +180,15 @@ struct CommandTriple {
 
 // A value warning shown to the operator: a warning box without parent window,
 // buttons Yes and No with Yes as default, answer ignored. The texts are the
-// untranslated sources; the window shows them through tr() ("MainWindow").
+// untranslated sources; `arguments` (at most three) fill the text's %1, %2, %3.
 struct Warning {
     const char *title = "";
     const char *text = "";
+    QStringList arguments;
+
+    // The title and the text as shown: translated ("MainWindow"), arguments filled in.
+    QString shownTitle() const;
+    QString shownText() const;
 };
 
 // What a row's Set button does with the text of its value cell.
@@ -203,10 +213,16 @@ QStringList rowLabels();
 // Whether the row keeps a remembered value of its last accepted text (rows 2 to 24).
 bool rowIsRemembered(int row);
 
-// Turns the text of row `row`'s value cell into what its Set button does:
-// an empty text is rejected ("The Value is NULL!"), rows 0 and 1 go to the worker,
-// rows 25 to 27 accept only "0" or "1" ("The Value only is 0/1!"), row 23 accepts
-// at most 8 UTF-8 bytes, every other row always gives its command.
+// Turns the text of row `row`'s value cell into what its Set button does. An
+// empty text is rejected ("The Value is NULL!"). Row 0 takes a strict dotted
+// IPv4 address (no leading zeros) that can be a camera's: not 0.0.0.0, not
+// 255.255.255.255, not multicast (224.0.0.0 to 239.255.255.255). Row 1 takes a
+// name of at most kCameraTextLimit Latin-1 characters without control
+// characters (C0, DEL, C1); the refusal names the first character that cannot
+// be sent. Both then go to the worker. Decimal rows take the texts described
+// above; row 23 takes at most 8 bytes, all hexadecimal digits; row 24 takes
+// hexadecimal digits only; rows 25 to 27 only "0" or "1" ("The Value only is
+// 0/1!"). A rejected text gives no command.
 RowEncoding encodeRow(int row, const QString &text);
 
 // The parameter query sent when the parameter view is set up: 0xC3, 0xB101, no buffer.

@@ -21,12 +21,6 @@ namespace {
         return QStringLiteral("0x") + cmdproto::toHex(id, 4);
     }
 
-    // The value warnings, as the property table shows them (context "MainWindow").
-    QString warningText(const paramcat::Warning &warning)
-    {
-        return QCoreApplication::translate("MainWindow", warning.text);
-    }
-
     struct WriteOutcome {
         int exitCode = ExitOk;
         QString text; // "set success", or why not
@@ -45,7 +39,7 @@ namespace {
         case Kind::NoRow:
             return { ExitBadInput, QStringLiteral("no such parameter row") };
         case Kind::Rejected:
-            return { ExitFailed, warningText(encoding.warning) };
+            return { ExitFailed, encoding.warning.shownText() };
         case Kind::SetCameraIp:
         case Kind::SetCameraName: {
             if (target.index < 0)

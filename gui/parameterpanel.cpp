@@ -40,8 +40,8 @@ void logLines(const QStringList &lines)
 // as default; the answer does not matter.
 void showValueWarning(const paramcat::Warning &warning)
 {
-    msgbox::warning(nullptr, trWindow(warning.title), trWindow(warning.text),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    msgbox::warning(nullptr, warning.shownTitle(), warning.shownText(), QMessageBox::Yes | QMessageBox::No,
+        QMessageBox::Yes);
 }
 
 // The longest texts the value column is made to show whole: an IPv4 address,
