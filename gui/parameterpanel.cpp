@@ -206,13 +206,14 @@ void ParameterPanel::slotSetBtnClicked()
     const QString text = cell ? cell->text() : QString();
     const paramcat::RowEncoding encoding = paramcat::encodeRow(row, text);
     logLines(encoding.logLines);
-    if (text.isEmpty()) {
-        showValueWarning(encoding.warning);
-        return;
-    }
 
+    // A refused value is no edit: it is neither remembered (nor saved to a
+    // parameter file later) nor does it enable Save.
     using Kind = paramcat::RowEncoding::Kind;
     switch (encoding.kind) {
+    case Kind::Rejected:
+        showValueWarning(encoding.warning);
+        return;
     case Kind::SetCameraIp:
         worker.setCameraIp(cameras.camIndex(), encoding.text);
         cameras.showCameraIp(encoding.text);
@@ -224,21 +225,14 @@ void ParameterPanel::slotSetBtnClicked()
     case Kind::NoRow:
         return;
     case Kind::Command:
-    case Kind::Rejected:
         break;
     }
 
-    // Accepted as an edit even when the value check below refuses it.
     if (paramcat::rowIsRemembered(row))
         rememberedValues[std::size_t(row - 2)] = text;
     editedFlag = true;
     form.save->setEnabled(true);
     form.saveAs->setEnabled(true);
-
-    if (encoding.kind == Kind::Rejected) {
-        showValueWarning(encoding.warning);
-        return;
-    }
     channel->pack(encoding.command.cmd, encoding.command.id, encoding.command.buffer);
 }
 

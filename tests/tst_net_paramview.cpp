@@ -211,20 +211,43 @@ void TestNetParamView::valueChecks()
     QCOMPARE(boxes[0].defaultButton, QMessageBox::Yes);
     QVERIFY(!save->isEnabled() && !MainWindowProbe::edited(*window));
 
-    // A switch row refuses anything but 0 and 1, yet counts as an edit.
-    setRow(26, QStringLiteral("2"));
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[1].text, QStringLiteral("The Value only is 0/1!"));
-    QVERIFY(save->isEnabled() && saveAs->isEnabled());
-
-    // The register address holds at most eight hexadecimal digits.
-    setRow(23, QStringLiteral("123456789"));
-    QCOMPARE(boxes.size(), 3);
-    QCOMPARE(boxes[2].title, QStringLiteral("warning"));
-    QCOMPARE(boxes[2].buttons, QMessageBox::Yes | QMessageBox::No);
-    QVERIFY(!boxes[2].text.isEmpty());
-
+    // A refused value of any kind shows the table's warning and is no edit:
+    // nothing is sent, handed to the worker, remembered or enables Save.
+    const struct {
+        int row;
+        const char *text;
+        const char *warning;
+    } refused[] = {
+        { 26, "2", "The Value only is 0/1!" },
+        { 7, "abc", "The Value only is a decimal number from 0 to 4294967295!" },
+        { 23, "123456789", "The Value is longer than 8 bytes!" },
+        { 24, "0x12", "The Value only is hexadecimal digits (0-9, A-F)!" },
+        { 0, "0.0.0.0", "The IP 0.0.0.0 names no host: it cannot be a camera's address!" },
+        { 1, "相机一号", "The Name cannot hold \"相\" (U+76F8): the camera takes Latin-1 characters only!" },
+    };
+    for (const auto &r : refused) {
+        boxes.clear();
+        setRow(r.row, QString::fromUtf8(r.text));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("warning"));
+        QCOMPARE(boxes[0].text, QString::fromUtf8(r.warning));
+        QCOMPARE(boxes[0].parent, nullptr);
+        QCOMPARE(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY2(!save->isEnabled() && !saveAs->isEnabled() && !MainWindowProbe::edited(*window), r.text);
+    }
+    QVERIFY(fake::takeCalls({ "SetIp", "SetName" }).isEmpty());
+    QCOMPARE(find<QLineEdit>("IPlineEdit")->text(), QStringLiteral("127.0.0.41"));
+    QCOMPARE(find<QLineEdit>("NamelineEdit")->text(), QStringLiteral("ParamCam"));
     QCOMPARE(sendMarker(), quint16(0xA001)); // nothing went out before it
+
+    // A refused text does not replace the remembered value: Save writes the last accepted one.
+    setRow(7, QStringLiteral("500"));
+    QCOMPARE(nextId(), quint16(0xA002));
+    setRow(7, QStringLiteral("-1"));
+    chosenFile = dir.filePath(QStringLiteral("refused.json"));
+    find<QAction>("Saveaction")->trigger();
+    QCOMPARE(paramfile::loadParameterFile(chosenFile).values.value(7), QStringLiteral("500"));
+    QCOMPARE(sendMarker(), quint16(0xA001));
 }
 
 void TestNetParamView::rowsZeroAndOneGoToTheWorker()
