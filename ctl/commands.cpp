@@ -39,6 +39,10 @@ namespace {
         case Kind::NoRow:
             return { ExitBadInput, QStringLiteral("no such parameter row") };
         case Kind::Rejected:
+            // A name or an address the SDK cannot take is bad input, like an
+            // unknown parameter; a value the table refuses is a refusal.
+            if ((row == paramcat::kRowIp || row == paramcat::kRowName) && !value.isEmpty())
+                return { ExitBadInput, encoding.warning.shownText() };
             return { ExitFailed, encoding.warning.shownText() };
         case Kind::SetCameraIp:
         case Kind::SetCameraName: {
@@ -189,6 +193,22 @@ namespace {
                 err << "tavixctl: " << path << ": " << QCoreApplication::translate("MainWindow", message.text)
                     << '\n';
                 return ExitBadInput;
+            }
+            // Every value is checked before the first write, so that a file with
+            // a value the table refuses leaves the camera as it was.
+            QStringList refused;
+            for (const paramfile::FileKey &key : paramfile::kKeys) {
+                const QString value = loaded.values.value(key.row);
+                const paramcat::RowEncoding encoding = paramcat::encodeRow(key.row, value);
+                if (!value.isEmpty() && encoding.kind == paramcat::RowEncoding::Kind::Rejected)
+                    refused << QStringLiteral("%1 = %2: %3")
+                                   .arg(QLatin1String(key.key), value, encoding.warning.shownText());
+            }
+            if (!refused.isEmpty()) {
+                for (const QString &line : refused)
+                    err << "tavixctl: " << path << ": " << line << '\n';
+                err << "tavixctl: " << path << ": nothing written to " << camera->label() << '\n';
+                return ExitFailed;
             }
             if (camera->mac.size() != cmdproto::kMacSize) {
                 err << "tavixctl: no MAC known for " << camera->ip
