@@ -289,10 +289,12 @@ void TestNetParamView::repliesFillTable()
     table->item(7, 1)->setText(QStringLiteral("typing"));
 
     toTool(reply(0xC3, 0xB101,
-        R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00D_x":9,"model":"sim"})"));
+        R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00C_ruihua_qiangdu":1e400,)"
+        R"("A00D_x":9,"model":"sim"})"));
     QTRY_COMPARE(cell(22), QStringLiteral("30"));
     QCOMPARE(cell(7), QStringLiteral("1000"));
-    QCOMPARE(cell(2), QStringLiteral("12"));
+    QCOMPARE(cell(2), QStringLiteral("12.7"));
+    QCOMPARE(cell(3), QString::fromUtf8("超出范围")); // no number the camera could mean
     QCOMPARE(cell(4), QString());
 
     // Later replies win; malformed ones change nothing.
