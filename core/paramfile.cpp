@@ -16,34 +16,34 @@ namespace paramfile {
 
 namespace {
 
-struct CJsonDeleter {
-    void operator()(cJSON *item) const { cJSON_Delete(item); }
-};
+    struct CJsonDeleter {
+        void operator()(cJSON *item) const { cJSON_Delete(item); }
+    };
 
-// True when an object somewhere in the tree names one member twice.
-bool repeatsAMember(const cJSON *item)
-{
-    std::unordered_set<std::string_view> names;
-    for (const cJSON *child = item->child; child; child = child->next) {
-        if (cJSON_IsObject(item) && !names.insert(child->string ? child->string : "").second)
-            return true;
-        if (repeatsAMember(child))
-            return true;
+    // True when an object somewhere in the tree names one member twice.
+    bool repeatsAMember(const cJSON *item)
+    {
+        std::unordered_set<std::string_view> names;
+        for (const cJSON *child = item->child; child; child = child->next) {
+            if (cJSON_IsObject(item) && !names.insert(child->string ? child->string : "").second)
+                return true;
+            if (repeatsAMember(child))
+                return true;
+        }
+        return false;
     }
-    return false;
-}
 
-// A parameter set that names a member twice is ambiguous (this tool never writes
-// one), and Qt's reader leaks the array or object values it drops for a repeated
-// name, so such text is refused like other broken JSON before Qt reads it. Text
-// cJSON cannot read either (nested deeper than 1000, or an escaped lone
-// surrogate) is refused too, so the check covers everything Qt goes on to read.
-bool namesEveryMemberOnce(const QByteArray &bytes)
-{
-    const std::unique_ptr<cJSON, CJsonDeleter> root(
-        cJSON_ParseWithLength(bytes.constData(), size_t(bytes.size())));
-    return root && !repeatsAMember(root.get());
-}
+    // A parameter set that names a member twice is ambiguous (this tool never writes
+    // one), and Qt's reader leaks the array or object values it drops for a repeated
+    // name, so such text is refused like other broken JSON before Qt reads it. Text
+    // cJSON cannot read either (nested deeper than 1000, or an escaped lone
+    // surrogate) is refused too, so the check covers everything Qt goes on to read.
+    bool namesEveryMemberOnce(const QByteArray &bytes)
+    {
+        const std::unique_ptr<cJSON, CJsonDeleter> root(
+            cJSON_ParseWithLength(bytes.constData(), size_t(bytes.size())));
+        return root && !repeatsAMember(root.get());
+    }
 
 } // namespace
 
