@@ -1,13 +1,16 @@
 #include "core/paramfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QLocale>
 
 #include <cjson/cJSON.h>
 
+#include <cmath>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
@@ -45,6 +48,16 @@ namespace {
         return root && !repeatsAMember(root.get());
     }
 
+    // A JSON number of a parameter file as the text the table would hold.
+    QString numberText(double value)
+    {
+        if (value == 0)
+            return QStringLiteral("0"); // -0 too
+        if (std::isfinite(value) && std::trunc(value) == value)
+            return QString::number(value, 'f', 0);
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    }
+
 } // namespace
 
 QByteArray buildParameterFile(const RowValues &values)
@@ -65,10 +78,20 @@ Message loadErrorMessage(LoadResult::Error error)
         return kNotReadable;
     case LoadResult::Error::InvalidJson:
         return kJsonError;
+    case LoadResult::Error::MemberKind:
+        return kMemberKindError;
     case LoadResult::Error::None:
         break;
     }
     return { "", "" };
+}
+
+QString loadErrorText(const LoadResult &result)
+{
+    const QString text = QCoreApplication::translate("MainWindow", loadErrorMessage(result.error).text);
+    if (result.error == LoadResult::Error::MemberKind)
+        return text.arg(result.wrongMembers.join(QStringLiteral(", ")));
+    return text;
 }
 
 LoadResult parseParameterFile(const QByteArray &bytes)
@@ -89,8 +112,19 @@ LoadResult parseParameterFile(const QByteArray &bytes)
         object = doc.object();
     else if (doc.isArray())
         object = doc.array().at(0).toObject(); // out of range or not an object: empty
-    for (const FileKey &k : kKeys)
-        out.values.insert(k.row, object.value(QLatin1String(k.key)).toString());
+    for (const FileKey &k : kKeys) {
+        const QJsonValue value = object.value(QLatin1String(k.key));
+        if (value.isString() || value.isUndefined())
+            out.values.insert(k.row, value.toString());
+        else if (value.isDouble())
+            out.values.insert(k.row, numberText(value.toDouble()));
+        else
+            out.wrongMembers << QLatin1String(k.key);
+    }
+    if (!out.wrongMembers.isEmpty()) {
+        out.error = LoadResult::Error::MemberKind;
+        out.values.clear();
+    }
     return out;
 }
 

@@ -2,6 +2,14 @@
 // table as UTF-8 JSON, an array holding one object of twenty string members,
 // written in Qt's indented format (four blanks per level, keys in ascending
 // order, a final line feed).
+//
+// Loading also takes a member that is a JSON number, as its text: an integral
+// number as its decimal digits (16 -> "16"), any other in its shortest form
+// that reads back as the same double (9.99 -> "9.99"); the Set button checks
+// the text as it checks typed text. A member of the twenty that holds anything
+// else (true, false, null, an array, an object) makes the whole file refused:
+// no text could stand for it, and emptying the row would lose the value
+// silently.
 #ifndef TAVIX_PARAMFILE_H
 #define TAVIX_PARAMFILE_H
 
@@ -10,6 +18,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstddef>
@@ -61,6 +70,9 @@ constexpr Message kSaveRefused = { "warning!", "The Set is Null,please edit !" }
 constexpr Message kOpenError = { "error", "Open file error!" };
 constexpr Message kNotReadable = { "error", "This file is not Readable" };
 constexpr Message kJsonError = { "error", "Json is error!" };
+// %1: the members, joined by ", ".
+constexpr Message kMemberKindError
+    = { "error", "Json is error! These members hold neither a text nor a number: %1" };
 
 // The complete file for the remembered values of rows 2 to 21 (other rows of
 // `values` are not stored; missing rows are written as ""). Every value is a
@@ -73,20 +85,27 @@ struct LoadResult {
         OpenFailed, // kOpenError
         NotReadable, // kNotReadable
         InvalidJson, // kJsonError
+        MemberKind, // kMemberKindError: `wrongMembers` hold neither a string nor a number
     };
     Error error = Error::None;
     RowValues values; // rows 2 to 21, all present, when error is None
+    QStringList wrongMembers; // MemberKind: the members' keys, in table order
 };
 
 // The message for a load failure; Error::None gives an empty title and text.
 Message loadErrorMessage(LoadResult::Error error);
 
+// The text of the load failure's message as shown: translated ("MainWindow"),
+// with the members of a MemberKind error filled in.
+QString loadErrorText(const LoadResult &result);
+
 // Reads file bytes. Text that is not JSON, or an object that names a member
 // twice, gives Error::InvalidJson and no values.
 // Otherwise the parameter object is the top-level object, or the first element
 // of a top-level array; anything else counts as an empty object. Each of the
-// twenty rows gets its member's string value, or "" when the member is missing
-// or not a string.
+// twenty rows gets its member's string value, the text of its number (see
+// above), or "" when the member is missing. A member of the twenty holding
+// another kind of value gives Error::MemberKind naming them all, and no values.
 LoadResult parseParameterFile(const QByteArray &bytes);
 
 // Opens, reads and parses the file at `path` (read-only, text mode).

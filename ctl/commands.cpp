@@ -189,9 +189,7 @@ namespace {
             const QString path = inv.files.value(0);
             const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
             if (loaded.error != paramfile::LoadResult::Error::None) {
-                const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
-                err << "tavixctl: " << path << ": " << QCoreApplication::translate("MainWindow", message.text)
-                    << '\n';
+                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
                 return ExitBadInput;
             }
             // Every value is checked before the first write, so that a file with

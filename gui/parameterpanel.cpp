@@ -244,7 +244,7 @@ void ParameterPanel::openParameterFile()
     const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
     if (loaded.error != paramfile::LoadResult::Error::None) {
         const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
-        msgbox::warning(form.window, trWindow(message.title), trWindow(message.text));
+        msgbox::warning(form.window, trWindow(message.title), paramfile::loadErrorText(loaded));
         return;
     }
     for (const paramfile::FileKey &key : paramfile::kKeys) {

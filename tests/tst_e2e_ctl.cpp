@@ -132,6 +132,9 @@ void TestE2eCtl::initTestCase()
         "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
         "\"\"}]");
     writeFile(QStringLiteral("broken.json"), "[{\"ExposureTime\": ");
+    writeFile(QStringLiteral("numbers.json"), R"([{"ExposureTime": 20000, "Brightness": -5}])");
+    writeFile(
+        QStringLiteral("kinds.json"), R"([{"ExposureTime": 20000, "Brightness": false, "SoberMat": [3]}])");
     writeFile(QStringLiteral("refused.json"), "[{\"ExposureTime\": \"20000\", \"Brightness\": \"40000\"}]");
 }
 
@@ -195,6 +198,10 @@ void TestE2eCtl::commands_data()
         "Red-Gain = : skipped (empty)");
     row("apply a missing file", L { "apply", "SimCam-Mono", "%DIR%/nothing.json" }, 1, "Open file error!");
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
+    row("apply numbers as their texts", L { "apply", "SimCam-Mono", "%DIR%/numbers.json" }, 0,
+        "ExposureTime = 20000: set success");
+    row("apply a file with other kinds of values", L { "apply", "SimCam-Mono", "%DIR%/kinds.json" }, 1,
+        "kinds.json: Json is error! These members hold neither a text nor a number: Brightness, SoberMat");
     row("apply a file with a refused value", L { "apply", "SimCam-Mono", "%DIR%/refused.json" }, 3,
         "refused.json: Brightness = 40000: The Value only is a decimal number from -32768 to 32767!\n"
         "tavixctl: %DIR%/refused.json: nothing written to SimCam-Mono");

@@ -74,41 +74,43 @@ void TestParamFile::load_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("row7");
     QTest::addColumn<QString>("row14");
+    QTest::addColumn<QString>("message"); // the box's text for a refused file
 
-    QTest::newRow("object with only ExposureTime")
-        << QByteArray(R"({"ExposureTime":"5000"})") << int(Error::None) << "5000"
-        << "";
-    QTest::newRow("number under GlobalGain empties the row")
-        << QByteArray(R"([{"GlobalGain":16,"ExposureTime":"7"}])") << int(Error::None) << "7"
-        << "";
-    QTest::newRow("only the first element counts")
-        << QByteArray(R"([{"GlobalGain":"1"},{"GlobalGain":"2"}])") << int(Error::None) << ""
-        << "1";
-    QTest::newRow("empty array") << QByteArray("[]") << int(Error::None) << ""
-                                 << "";
-    QTest::newRow("array of a string") << QByteArray(R"(["x"])") << int(Error::None) << ""
-                                       << "";
-    QTest::newRow("invalid JSON") << QByteArray(R"([{"GlobalGain":"1"})") << int(Error::InvalidJson) << ""
-                                  << "";
-    QTest::newRow("empty file") << QByteArray() << int(Error::InvalidJson) << ""
-                                << "";
-    QTest::newRow("text after the JSON") << QByteArray(R"([{"ExposureTime":"7"}] x)")
-                                         << int(Error::InvalidJson) << ""
-                                         << "";
+    const auto row = [](const char *name, const QByteArray &bytes, Error error, const char *row7 = "",
+                         const char *row14 = "", const char *message = "Json is error!") {
+        QTest::newRow(name) << bytes << int(error) << QString::fromUtf8(row7) << QString::fromUtf8(row14)
+                            << QString::fromUtf8(error == Error::None ? "" : message);
+    };
+    row("object with only ExposureTime", R"({"ExposureTime":"5000"})", Error::None, "5000");
+    row("only the first element counts", R"([{"GlobalGain":"1"},{"GlobalGain":"2"}])", Error::None, "", "1");
+    row("empty array", "[]", Error::None);
+    row("array of a string", R"(["x"])", Error::None);
+    row("invalid JSON", R"([{"GlobalGain":"1"})", Error::InvalidJson);
+    row("empty file", QByteArray(), Error::InvalidJson);
+    row("text after the JSON", R"([{"ExposureTime":"7"}] x)", Error::InvalidJson);
     // A repeated member name is ambiguous: refused wherever it stands.
-    QTest::newRow("repeated parameter") << QByteArray(R"([{"ExposureTime":"7","ExposureTime":"8"}])")
-                                        << int(Error::InvalidJson) << ""
-                                        << "";
-    QTest::newRow("repeated member deep inside")
-        << QByteArray(R"([{"ExposureTime":"7","x":[{"a":[1],"a":2}]}])") << int(Error::InvalidJson)
-        << ""
-        << "";
-    QTest::newRow("same name in two objects") << QByteArray(R"([{"ExposureTime":"7","x":{"ExposureTime":1}}])")
-                                              << int(Error::None) << "7"
-                                              << "";
-    QTest::newRow("nested deeper than the reader goes")
-        << QByteArray(1010, '[') + QByteArray(1010, ']') << int(Error::InvalidJson) << ""
-        << "";
+    row("repeated parameter", R"([{"ExposureTime":"7","ExposureTime":"8"}])", Error::InvalidJson);
+    row("repeated member deep inside", R"([{"ExposureTime":"7","x":[{"a":[1],"a":2}]}])", Error::InvalidJson);
+    row("same name in two objects", R"([{"ExposureTime":"7","x":{"ExposureTime":1}}])", Error::None, "7");
+    row("nested deeper than the reader goes", QByteArray(1010, '[') + QByteArray(1010, ']'),
+        Error::InvalidJson);
+    // A number stands for its text.
+    row("integral number", R"([{"GlobalGain":16,"ExposureTime":"7"}])", Error::None, "7", "16");
+    row("negative and written with a point", R"({"ExposureTime":-5,"GlobalGain":16.0})", Error::None, "-5",
+        "16");
+    row("exponent of an integer", R"({"ExposureTime":2e4,"GlobalGain":-0})", Error::None, "20000", "0");
+    row("large integer: its digits", R"({"ExposureTime":1e20})", Error::None, "100000000000000000000");
+    row("fraction: shortest form", R"({"ExposureTime":9.99,"GlobalGain":0.1})", Error::None, "9.99", "0.1");
+    // Anything else in one of the twenty is refused, naming every such member.
+    row("true", R"({"GlobalGain":true})", Error::MemberKind, "", "",
+        "Json is error! These members hold neither a text nor a number: GlobalGain");
+    row("false, null, array, object",
+        R"([{"GlobalGain":false,"ExposureTime":null,"SoberMat":[3],"Brightness":{}}])", Error::MemberKind, "",
+        "",
+        "Json is error! These members hold neither a text nor a number: ExposureTime, Brightness, "
+        "GlobalGain, "
+        "SoberMat");
+    row("other members may hold anything", R"({"ExposureTime":"7","note":[true,null]})", Error::None, "7");
 }
 
 void TestParamFile::load()
@@ -117,12 +119,14 @@ void TestParamFile::load()
     QFETCH(int, error);
     QFETCH(QString, row7);
     QFETCH(QString, row14);
+    QFETCH(QString, message);
 
     const LoadResult result = parseParameterFile(bytes);
     QCOMPARE(int(result.error), error);
+    QCOMPARE(loadErrorText(result), message);
     if (result.error != Error::None) {
         QVERIFY(result.values.isEmpty());
-        QCOMPARE(QString::fromLatin1(loadErrorMessage(result.error).text), QStringLiteral("Json is error!"));
+        QCOMPARE(QString::fromLatin1(loadErrorMessage(result.error).title), QStringLiteral("error"));
         return;
     }
     QCOMPARE(result.values.size(), 20);
