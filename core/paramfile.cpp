@@ -74,6 +74,8 @@ Message loadErrorMessage(LoadResult::Error error)
     switch (error) {
     case LoadResult::Error::OpenFailed:
         return kOpenError;
+    case LoadResult::Error::NotRegular:
+        return kNotRegularError;
     case LoadResult::Error::NotReadable:
         return kNotReadable;
     case LoadResult::Error::InvalidJson:
@@ -91,6 +93,8 @@ QString loadErrorText(const LoadResult &result)
     const QString text = QCoreApplication::translate("MainWindow", loadErrorMessage(result.error).text);
     if (result.error == LoadResult::Error::MemberKind)
         return text.arg(result.wrongMembers.join(QStringLiteral(", ")));
+    if (result.error == LoadResult::Error::NotRegular)
+        return text.arg(regularfile::kindText(result.kind));
     return text;
 }
 
@@ -130,10 +134,13 @@ LoadResult parseParameterFile(const QByteArray &bytes)
 
 LoadResult loadParameterFile(const QString &path)
 {
-    QFile file(path);
+    QFile file;
     LoadResult out;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        out.error = LoadResult::Error::OpenFailed;
+    regularfile::Kind kind = regularfile::Kind::Regular;
+    if (!regularfile::openForReading(file, path, QIODevice::ReadOnly | QIODevice::Text, &kind)) {
+        const bool other = kind != regularfile::Kind::Regular && kind != regularfile::Kind::Missing;
+        out.error = other ? LoadResult::Error::NotRegular : LoadResult::Error::OpenFailed;
+        out.kind = kind;
         return out;
     }
     if (!file.isReadable()) {

@@ -14,6 +14,7 @@
 #define TAVIX_PARAMFILE_H
 
 #include "core/paramcatalogue.h"
+#include "core/regularfile.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -68,6 +69,8 @@ struct Message {
 };
 constexpr Message kSaveRefused = { "warning!", "The Set is Null,please edit !" }; // edited flag false
 constexpr Message kOpenError = { "error", "Open file error!" };
+// %1: what the path names instead ("a FIFO (named pipe)", regularfile::kindText).
+constexpr Message kNotRegularError = { "error", "Open file error! This is %1, not a regular file." };
 constexpr Message kNotReadable = { "error", "This file is not Readable" };
 constexpr Message kJsonError = { "error", "Json is error!" };
 // %1: the members, joined by ", ".
@@ -83,6 +86,7 @@ struct LoadResult {
     enum class Error {
         None,
         OpenFailed, // kOpenError
+        NotRegular, // kNotRegularError: `kind` says what the path names
         NotReadable, // kNotReadable
         InvalidJson, // kJsonError
         MemberKind, // kMemberKindError: `wrongMembers` hold neither a string nor a number
@@ -90,13 +94,15 @@ struct LoadResult {
     Error error = Error::None;
     RowValues values; // rows 2 to 21, all present, when error is None
     QStringList wrongMembers; // MemberKind: the members' keys, in table order
+    regularfile::Kind kind = regularfile::Kind::Regular; // NotRegular: what was found
 };
 
 // The message for a load failure; Error::None gives an empty title and text.
 Message loadErrorMessage(LoadResult::Error error);
 
 // The text of the load failure's message as shown: translated ("MainWindow"),
-// with the members of a MemberKind error filled in.
+// with the members of a MemberKind error or the kind of a NotRegular one
+// filled in.
 QString loadErrorText(const LoadResult &result);
 
 // Reads file bytes. Text that is not JSON, or an object that names a member
@@ -108,7 +114,9 @@ QString loadErrorText(const LoadResult &result);
 // another kind of value gives Error::MemberKind naming them all, and no values.
 LoadResult parseParameterFile(const QByteArray &bytes);
 
-// Opens, reads and parses the file at `path` (read-only, text mode).
+// Opens, reads and parses the file at `path` (read-only, text mode). Only a
+// regular file is opened (regularfile::openForReading): a FIFO, a directory or
+// a device gives Error::NotRegular without waiting for anything.
 LoadResult loadParameterFile(const QString &path);
 
 enum class SaveResult {

@@ -11,6 +11,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Run {
@@ -132,6 +134,8 @@ void TestE2eCtl::initTestCase()
         "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
         "\"\"}]");
     writeFile(QStringLiteral("broken.json"), "[{\"ExposureTime\": ");
+    // Should apply wait on it after all, the run is killed after its time and the row fails.
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.json"))).constData(), 0600), 0);
     writeFile(QStringLiteral("numbers.json"), R"([{"ExposureTime": 20000, "Brightness": -5}])");
     writeFile(
         QStringLiteral("kinds.json"), R"([{"ExposureTime": 20000, "Brightness": false, "SoberMat": [3]}])");
@@ -197,6 +201,8 @@ void TestE2eCtl::commands_data()
     row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
         "Red-Gain = : skipped (empty)");
     row("apply a missing file", L { "apply", "SimCam-Mono", "%DIR%/nothing.json" }, 1, "Open file error!");
+    row("apply a FIFO", L { "apply", "SimCam-Mono", "%DIR%/pipe.json" }, 1,
+        "pipe.json: Open file error! This is a FIFO (named pipe), not a regular file.");
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
     row("apply numbers as their texts", L { "apply", "SimCam-Mono", "%DIR%/numbers.json" }, 0,
         "ExposureTime = 20000: set success");

@@ -12,6 +12,7 @@
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "tests/fakesdk.h"
+#include "tests/fifoguard.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -464,6 +465,21 @@ void TestNetParamView::filesWithoutSet()
     QCOMPARE(boxes[0].title, QStringLiteral("error"));
     QCOMPARE(boxes[0].text, QStringLiteral("Open file error!"));
     QCOMPARE(boxes[0].buttons, QMessageBox::Ok);
+    QCOMPARE(cell(7), QStringLiteral("500"));
+
+    // A FIFO is refused before it is opened: the window does not wait for a writer.
+    boxes.clear();
+    chosenFile = dir.filePath(QStringLiteral("pipe.json"));
+    FifoGuard fifo(chosenFile);
+    QVERIFY(fifo.made());
+    fifo.arm();
+    find<QAction>("newFileaction")->trigger();
+    QVERIFY2(!fifo.disarm(), "the window waited for a writer");
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].parent, window.get());
+    QCOMPARE(boxes[0].title, QStringLiteral("error"));
+    QCOMPARE(
+        boxes[0].text, QStringLiteral("Open file error! This is a FIFO (named pipe), not a regular file."));
     QCOMPARE(cell(7), QStringLiteral("500"));
 }
 

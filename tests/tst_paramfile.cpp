@@ -1,5 +1,6 @@
 // Parameter set files: the bytes save writes and what load makes of a file.
 #include "core/paramfile.h"
+#include "tests/fifoguard.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -159,6 +160,27 @@ void TestParamFile::throughFiles()
     const LoadResult missing = loadParameterFile(dir.filePath(QStringLiteral("missing.json")));
     QCOMPARE(int(missing.error), int(Error::OpenFailed));
     QCOMPARE(QString::fromLatin1(loadErrorMessage(missing.error).text), QStringLiteral("Open file error!"));
+
+    // Anything but a regular file is refused without being read: a FIFO would block.
+    FifoGuard fifo(dir.filePath(QStringLiteral("pipe.json")));
+    QVERIFY(fifo.made());
+    const struct {
+        QString path;
+        const char *text;
+    } others[] = {
+        { dir.filePath(QStringLiteral("pipe.json")),
+            "Open file error! This is a FIFO (named pipe), not a regular file." },
+        { dir.path(), "Open file error! This is a directory, not a regular file." },
+        { QStringLiteral("/dev/null"), "Open file error! This is a device, not a regular file." },
+    };
+    for (const auto &other : others) {
+        fifo.arm();
+        const LoadResult refused = loadParameterFile(other.path);
+        QVERIFY2(!fifo.disarm(), "the load waited for a writer");
+        QCOMPARE(int(refused.error), int(Error::NotRegular));
+        QCOMPARE(loadErrorText(refused), QString::fromLatin1(other.text));
+        QVERIFY(refused.values.isEmpty());
+    }
     QCOMPARE(int(saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {})),
         int(SaveResult::OpenFailed));
     // A file that opens but cannot take the bytes is not reported as written.
