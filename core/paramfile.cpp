@@ -7,9 +7,11 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QLocale>
+#include <QSaveFile>
 
 #include <cjson/cJSON.h>
 
+#include <cerrno>
 #include <cmath>
 #include <memory>
 #include <string_view>
@@ -150,16 +152,41 @@ LoadResult loadParameterFile(const QString &path)
     return parseParameterFile(file.readAll());
 }
 
-SaveResult saveParameterFile(const QString &path, const RowValues &values)
+SaveResult saveParameterFile(const QString &path, const RowValues &values, QString *reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return SaveResult::OpenFailed;
+    const auto failed = [reason](SaveResult result, const QString &why) {
+        if (reason)
+            *reason = why;
+        return result;
+    };
+    // A new file would take the place of a FIFO or a device node (of /dev/null
+    // itself, for a user allowed to write there).
+    const regularfile::Kind kind = regularfile::kindOf(path);
+    if (kind != regularfile::Kind::Regular && kind != regularfile::Kind::Missing)
+        return failed(SaveResult::OpenFailed,
+            QStringLiteral("%1 is %2, not a regular file").arg(path, regularfile::kindText(kind)));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(SaveResult::OpenFailed, file.errorString());
     const QByteArray bytes = buildParameterFile(values);
-    if (!file.resize(0) || file.write(bytes) != bytes.size() || !file.flush())
-        return SaveResult::WriteFailed;
-    file.close();
+    // The bytes wait in Qt's buffer until a flush. commit() flushes too, but
+    // (Qt 5.15) goes on to replace the old file when that flush wrote only
+    // part of them, so the flush comes first, here. A short write leaves Qt
+    // no reason to give ("Unknown error"); the system's is in errno.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString why = errno != 0 ? qt_error_string(errno) : file.errorString();
+        file.cancelWriting();
+        return failed(SaveResult::WriteFailed, why);
+    }
+    if (!file.commit())
+        return failed(SaveResult::WriteFailed, file.errorString());
     return SaveResult::Written;
+}
+
+QString saveErrorText(const QString &reason)
+{
+    return QCoreApplication::translate("MainWindow", kSaveError.text).arg(reason);
 }
 
 } // namespace paramfile

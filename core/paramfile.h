@@ -119,15 +119,26 @@ LoadResult parseParameterFile(const QByteArray &bytes);
 // a device gives Error::NotRegular without waiting for anything.
 LoadResult loadParameterFile(const QString &path);
 
+// %1: why (the file system's reason, or what the path names instead).
+constexpr Message kSaveError
+    = { "error", "Save file error! The file was not saved (%1); any file that was there is unchanged." };
+
 enum class SaveResult {
     Written,
     OpenFailed, // nothing was written
-    WriteFailed, // opened and truncated, but not all bytes reached the file
+    WriteFailed, // not all bytes reached the disk; nothing was written
 };
 
-// Writes the file for `values` to `path`, opened for reading and writing,
-// created if missing and truncated.
-SaveResult saveParameterFile(const QString &path, const RowValues &values);
+// Writes the file for `values` to `path` whole or not at all: the bytes go to
+// a new file beside it (QSaveFile) that replaces the old one only once all
+// of them are on the disk, so a full disk leaves an earlier file as it was.
+// A path that names something other than a regular file (a FIFO, a
+// directory, a device) is not replaced: OpenFailed. `reason` (when given)
+// receives why a save failed, for kSaveError.
+SaveResult saveParameterFile(const QString &path, const RowValues &values, QString *reason = nullptr);
+
+// kSaveError's text as shown: translated ("MainWindow"), `reason` filled in.
+QString saveErrorText(const QString &reason);
 
 } // namespace paramfile
 

@@ -267,19 +267,22 @@ void ParameterPanel::saveParameterFile()
     paramfile::RowValues values;
     for (const paramfile::FileKey &key : paramfile::kKeys)
         values.insert(key.row, rememberedValues[std::size_t(key.row - 2)]);
-    switch (paramfile::saveParameterFile(path, values)) {
+    QString reason;
+    switch (paramfile::saveParameterFile(path, values, &reason)) {
     case paramfile::SaveResult::OpenFailed:
         qDebug() << "file open error";
-        return;
+        break;
     case paramfile::SaveResult::WriteFailed:
         qDebug() << "file open";
-        qWarning().noquote() << QStringLiteral("parameter file %1: not completely written").arg(path);
-        return;
+        qWarning().noquote() << QStringLiteral("parameter file %1 not saved: %2").arg(path, reason);
+        break;
     case paramfile::SaveResult::Written:
         qDebug() << "file open";
         qDebug() << "write to file";
         return;
     }
+    // The operator must not take a file that is not there (or is the old one) for saved.
+    msgbox::warning(form.window, trWindow(paramfile::kSaveError.title), paramfile::saveErrorText(reason));
 }
 
 void ParameterPanel::sendFrameRate(quint8 framesPerSecond)

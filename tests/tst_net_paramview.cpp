@@ -13,6 +13,7 @@
 #include "gui/messagebox.h"
 #include "tests/fakesdk.h"
 #include "tests/fifoguard.h"
+#include "tests/filesizelimit.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -386,12 +387,33 @@ void TestNetParamView::rememberedValuesAndSave()
     QCOMPARE(reloaded.value(6), QString());
     QCOMPARE(reloaded.value(9), QString());
 
-    // A file that cannot be opened for saving is only logged.
-    takeLog();
-    chosenFile = dir.path();
-    find<QAction>("Saveaction")->trigger();
-    QVERIFY(takeLog().contains(QStringLiteral("file open error")));
-    QVERIFY(boxes.isEmpty());
+    // A save that fails says so and why, and leaves the file that was there whole:
+    // a path that is no file, and a disk that fills up during the write.
+    QFile before(chosenFile);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray whole = before.readAll();
+    before.close();
+    const QString file = chosenFile;
+    for (const QString &path : { dir.path(), file }) {
+        takeLog();
+        boxes.clear();
+        chosenFile = path;
+        {
+            const FileSizeLimit full(100);
+            QVERIFY(full.active());
+            find<QAction>("Saveaction")->trigger();
+        }
+        QVERIFY(!takeLog().filter(QStringLiteral("file open")).isEmpty());
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].parent, window.get());
+        QCOMPARE(boxes[0].title, QStringLiteral("error"));
+        QCOMPARE(boxes[0].buttons, QMessageBox::Ok);
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Save file error! The file was not saved ("))
+                && boxes[0].text.endsWith(QStringLiteral("); any file that was there is unchanged.")),
+            qPrintable(boxes[0].text));
+    }
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), whole);
 }
 
 void TestNetParamView::filesWithoutSet()

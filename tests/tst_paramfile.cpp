@@ -1,6 +1,7 @@
 // Parameter set files: the bytes save writes and what load makes of a file.
 #include "core/paramfile.h"
 #include "tests/fifoguard.h"
+#include "tests/filesizelimit.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -143,7 +144,7 @@ void TestParamFile::throughFiles()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("set.json"));
 
-    // Saving over a longer file truncates it first.
+    // Saving over a longer file replaces it whole.
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(4096, ' '));
@@ -151,7 +152,27 @@ void TestParamFile::throughFiles()
     QCOMPARE(int(saveParameterFile(path, { { 9, QStringLiteral("100") } })), int(SaveResult::Written));
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), buildParameterFile({ { 9, QStringLiteral("100") } }));
+    const QByteArray written = saved.readAll();
+    QCOMPARE(written, buildParameterFile({ { 9, QStringLiteral("100") } }));
+
+    // A disk that fills up during the save leaves the old file whole, and no
+    // half-written file beside it.
+    {
+        const FileSizeLimit full(100);
+        QVERIFY(full.active());
+        QString reason;
+        QCOMPARE(int(saveParameterFile(path, { { 7, QStringLiteral("20000") } }, &reason)),
+            int(SaveResult::WriteFailed));
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(saveErrorText(reason),
+            QStringLiteral(
+                "Save file error! The file was not saved (%1); any file that was there is unchanged.")
+                .arg(reason));
+    }
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), written);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "set.json" });
 
     const LoadResult loaded = loadParameterFile(path);
     QCOMPARE(int(loaded.error), int(Error::None));
@@ -181,11 +202,24 @@ void TestParamFile::throughFiles()
         QCOMPARE(loadErrorText(refused), QString::fromLatin1(other.text));
         QVERIFY(refused.values.isEmpty());
     }
-    QCOMPARE(int(saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {})),
-        int(SaveResult::OpenFailed));
-    // A file that opens but cannot take the bytes is not reported as written.
-    if (QFileInfo::exists(QStringLiteral("/dev/full")))
-        QCOMPARE(int(saveParameterFile(QStringLiteral("/dev/full"), {})), int(SaveResult::WriteFailed));
+
+    // Nothing takes the place of what is not a regular file (nor of a device:
+    // the tests leave those alone), and a folder that is not there is no file.
+    const struct {
+        QString path;
+        const char *reason; // part of it
+    } unsaved[] = {
+        { dir.filePath(QStringLiteral("pipe.json")), "is a FIFO (named pipe), not a regular file" },
+        { dir.path(), "is a directory, not a regular file" },
+        { dir.filePath(QStringLiteral("no/such/folder.json")), "" },
+    };
+    for (const auto &u : unsaved) {
+        QString reason;
+        QCOMPARE(int(saveParameterFile(u.path, {}, &reason)), int(SaveResult::OpenFailed));
+        QVERIFY2(!reason.isEmpty() && reason.contains(QLatin1String(u.reason)), qPrintable(reason));
+    }
+    QCOMPARE(
+        int(regularfile::kindOf(dir.filePath(QStringLiteral("pipe.json")))), int(regularfile::Kind::Fifo));
 }
 
 QTEST_GUILESS_MAIN(TestParamFile)
