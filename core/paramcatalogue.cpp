@@ -21,6 +21,17 @@ namespace {
     }
     static_assert(rowsInOrder(), "the catalogue starts with the table rows in order");
 
+    // A decimal value is read into 32 bits and its range worked out in 64.
+    constexpr bool decimalFieldsFit()
+    {
+        for (const Parameter &p : kParameters) {
+            if (p.encoding == Encoding::Decimal && (p.width < 1 || p.width > 4))
+                return false;
+        }
+        return true;
+    }
+    static_assert(decimalFieldsFit(), "a decimal field holds 1 to 4 bytes");
+
     QByteArray fromView(std::string_view view)
     {
         return QByteArray(view.data(), int(view.size()));
