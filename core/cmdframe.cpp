@@ -1,7 +1,11 @@
 #include "core/cmdframe.h"
 
+#include <QCoreApplication>
+#include <QLocale>
+
 #include <cjson/cJSON.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -165,6 +169,18 @@ namespace {
 
 } // namespace
 
+std::optional<QString> reportNumberText(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString outOfRangeMarker()
+{
+    return QCoreApplication::translate("MainWindow", "超出范围");
+}
+
 ReplyOutcome controlReplyOutcome(const CmdFrame &frame)
 {
     ReplyOutcome out;
@@ -195,8 +211,8 @@ ReplyOutcome controlReplyOutcome(const CmdFrame &frame)
         const int row = reportRow(member->string);
         if (row < 0 || !cJSON_IsNumber(member))
             continue;
-        // cJSON's valueint is the number's integer part, saturated to the int range.
-        const QString text = QString::number(member->valueint);
+        // Not cJSON's valueint: that is the integer part, saturated to the int range.
+        const QString text = reportNumberText(member->valuedouble).value_or(outOfRangeMarker());
         out.logLines << QStringLiteral("temp value:>>>") + text;
         out.tableUpdates.append({ row, text });
     }

@@ -169,11 +169,23 @@ struct ReplyOutcome {
 // status and gives nothing.
 ReplyOutcome writeReplyOutcome(const CmdFrame &frame);
 
+// The text of a number of the parameter report as the camera sent it: Qt's
+// shortest form that reads back as the same double (30 -> "30", 4294967296 ->
+// "4294967296", 9.99 -> "9.99", 1e20 -> "1e+20"), so an integer of the int
+// range reads as it always did. Nothing for a number beyond a double (1e400
+// parses as infinity): no text would be the camera's value.
+std::optional<QString> reportNumberText(double value);
+
+// What the property table shows for a report number beyond a double: "超出范围"
+// (out of range), through the window's translation ("MainWindow").
+QString outOfRangeMarker();
+
 // Control reply (command 0xC3): the "code = " log line; for id 0xB101 the payload
 // is read as the JSON parameter report (bounded by the payload's own length).
-// Number members under the four report keys become table updates with their
-// integer part in decimal (12.7 -> "12"); string members are only logged; all
-// else is ignored. A payload that is not JSON gives no update.
+// Number members under the four report keys become table updates with the
+// number as reportNumberText gives it, or outOfRangeMarker() for one beyond a
+// double; never a clamped or truncated value. String members are only logged;
+// all else is ignored. A payload that is not JSON gives no update.
 ReplyOutcome controlReplyOutcome(const CmdFrame &frame);
 
 // Dispatch by command: 0xC2 -> writeReplyOutcome, 0xC3 -> controlReplyOutcome,

@@ -4,9 +4,11 @@
 //
 // One table, kParameters, holds every parameter; the functions below read it.
 // Multi-byte values travel low byte first, except row 24 (high byte first).
-// Decimal rows read their text with QString::toInt(base 10): text that is not a
-// 32-bit decimal integer becomes 0 without a message, and only the buffer's
-// bytes of the value travel (300 in an 8-bit row sends 0x2C).
+// A decimal row takes ASCII digits only, with a leading '-' only where the
+// row's value is signed, and only a value that fits its field: 0 to 2^(8w)-1
+// for w unsigned bytes, -2^(8w-1) to 2^(8w-1)-1 for a signed one. Anything
+// else (blanks, '+', exponents, full-width digits, too many digits) is refused
+// with a text saying the row's range, and nothing is sent.
 #ifndef TAVIX_PARAMCATALOGUE_H
 #define TAVIX_PARAMCATALOGUE_H
 
@@ -67,6 +69,9 @@ constexpr int kRowPrintRegister = 23;
 constexpr int kRowSetRegister = 24;
 constexpr int kNoRow = -1; // a parameter sent by another control than the table
 
+// The SDK's text buffer for a new camera address or name holds 63 bytes and a NUL.
+constexpr int kCameraTextLimit = 63;
+
 // How a parameter's value travels.
 enum class Encoding {
     WorkerText, // rows 0 and 1: the text goes to the acquisition worker, not over UDP
@@ -91,6 +96,7 @@ struct Parameter {
     Encoding encoding;
     std::string_view prefix; // fixed bytes before the value
     int width; // bytes of the value
+    bool valueSigned; // a Decimal value may be negative and travels as two's complement
     std::string_view suffix; // fixed bytes after the value
     const char *fileKey; // member of the parameter file (rows 2 to 21)
     const char *reportKey; // number member of the parameter report
@@ -101,40 +107,40 @@ struct Parameter {
 // The catalogue, table rows 0 to 29 in order, then the other controls' parameters.
 // clang-format off
 inline constexpr Parameter kParameters[] = {
-    { 0, "相机Ip设置", 0, 0, Encoding::WorkerText, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
-    { 1, "相机名称设置", 0, 0, Encoding::WorkerText, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
-    { 2, "锐化阈值设置", kIdSharpenThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "SharpeningThreshold", "A00B_ruihua_fazhi", "sharpen_threshold", false },
-    { 3, "锐化强度设置", kIdSharpenStrength, kCodeWrite, Encoding::Decimal, "\x0B\x00"sv, 1, ""sv, "SharpenAmount", "A00C_ruihua_qiangdu", "sharpen_strength", false },
-    { 4, "R色黑电平校正", kIdBlackLevelR, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "R-colorBlack", nullptr, "black_level_r", false },
-    { 5, "Gb色黑电平校正", kIdBlackLevelGb, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "B-colorBlack", nullptr, "black_level_gb", false },
-    { 6, "Gr色黑电平校正", kIdBlackLevelGr, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, "G-colorBlack", nullptr, "black_level_gr", false },
-    { 7, "曝光时间", kIdExposureTime, kCodeWrite, Encoding::Decimal, ""sv, 4, "\x01\x00"sv, "ExposureTime", "A002_baoguang_time", "exposure_time", true },
-    { 8, "曝光使能", kIdExposureEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "ExposureEnable", nullptr, "exposure_enable", true },
-    { 9, "亮度调节", kIdBrightness, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x02\x00"sv, "Brightness", nullptr, "brightness", true },
-    { 10, "红色增益", kIdGainRed, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x05\x00"sv, "Red-Gain", nullptr, "gain_red", true },
-    { 11, "蓝色增益", kIdGainBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x04\x00"sv, "Blue-Gain", nullptr, "gain_blue", true },
-    { 12, "绿红增益", kIdGainGreenRed, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x03\x00"sv, "Green-redGain", nullptr, "gain_green_red", true },
-    { 13, "绿蓝增益", kIdGainGreenBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x06\x00"sv, "Green-blueGain", nullptr, "gain_green_blue", true },
-    { 14, "全局增益", kIdGainGlobal, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x07\x00"sv, "GlobalGain", nullptr, "gain_global", true },
-    { 15, "上下颠倒图像", kIdFlipVertical, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x09\x00"sv, "Upside-downImage", nullptr, "flip_vertical", true },
-    { 16, "左右颠倒图像", kIdFlipHorizontal, kCodeWrite, Encoding::Decimal, ""sv, 2, "\x0A\x00"sv, "ReverseLeftAndRightImage", nullptr, "flip_horizontal", true },
-    { 17, "Sobel调试1", kIdSobelDebug1, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberDebug1", nullptr, "sobel_debug1", false },
-    { 18, "Sobel调试2", kIdSobelDebug2, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberDebug2", nullptr, "sobel_debug2", false },
-    { 19, "Sobel阈值", kIdSobelThreshold, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberThreshold", nullptr, "sobel_threshold", false },
-    { 20, "Sobel核", kIdSobelKernel, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberMat", nullptr, "sobel_kernel", false },
-    { 21, "Sobel使能", kIdSobelEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, ""sv, "SoberEnable", nullptr, "sobel_enable", false },
-    { 22, "帧率", kIdFrameRate, kCodeWrite, Encoding::Decimal, "\x01\x00\x02\x00"sv, 1, ""sv, nullptr, "A001_rate", "frame_rate", true },
-    { 23, "打印CMOS值", kIdPrintRegister, kCodeWrite, Encoding::HexAddress, ""sv, 2, "\xFE\xFF"sv, nullptr, nullptr, "register_print_address", false },
-    { 24, "设置CMOS值", kIdSetRegister, kCodeWrite, Encoding::RegisterPair, ""sv, 4, ""sv, nullptr, nullptr, nullptr, false },
-    { 25, "流VDMA", kIdStreamVdma, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "stream_vdma", false },
-    { 26, "抓图VDMA", kIdCaptureVdma, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "capture_vdma", false },
-    { 27, "CMOS开关", kIdSensorSwitch, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "sensor_on", false },
-    { 28, "B色黑电平校正", kIdBlackLevelB, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, nullptr, nullptr, "black_level_b", false },
-    { 29, "滤波阈值设置", kIdFilterThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, ""sv, nullptr, nullptr, "filter_threshold", false },
-    { kNoRow, nullptr, kIdSensorSlave, kCodeControl, Encoding::Select, ""sv, 0, ""sv, nullptr, nullptr, "sensor_master", false },
-    { kNoRow, nullptr, kIdSensorMaster, kCodeControl, Encoding::Select, ""sv, 0, ""sv, nullptr, nullptr, "sensor_master", false },
-    { kNoRow, nullptr, kIdBurnIn, kCodeControl, Encoding::Switch, ""sv, 1, ""sv, nullptr, nullptr, "burn_in", false },
-    { kNoRow, nullptr, kIdParameterQuery, kCodeControl, Encoding::Query, ""sv, 0, ""sv, nullptr, nullptr, nullptr, false },
+    { 0, "相机Ip设置", 0, 0, Encoding::WorkerText, ""sv, 0, false, ""sv, nullptr, nullptr, nullptr, false },
+    { 1, "相机名称设置", 0, 0, Encoding::WorkerText, ""sv, 0, false, ""sv, nullptr, nullptr, nullptr, false },
+    { 2, "锐化阈值设置", kIdSharpenThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, "SharpeningThreshold", "A00B_ruihua_fazhi", "sharpen_threshold", false },
+    { 3, "锐化强度设置", kIdSharpenStrength, kCodeWrite, Encoding::Decimal, "\x0B\x00"sv, 1, false, ""sv, "SharpenAmount", "A00C_ruihua_qiangdu", "sharpen_strength", false },
+    { 4, "R色黑电平校正", kIdBlackLevelR, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, "R-colorBlack", nullptr, "black_level_r", false },
+    { 5, "Gb色黑电平校正", kIdBlackLevelGb, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, "B-colorBlack", nullptr, "black_level_gb", false },
+    { 6, "Gr色黑电平校正", kIdBlackLevelGr, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, "G-colorBlack", nullptr, "black_level_gr", false },
+    { 7, "曝光时间", kIdExposureTime, kCodeWrite, Encoding::Decimal, ""sv, 4, false, "\x01\x00"sv, "ExposureTime", "A002_baoguang_time", "exposure_time", true },
+    { 8, "曝光使能", kIdExposureEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "ExposureEnable", nullptr, "exposure_enable", true },
+    { 9, "亮度调节", kIdBrightness, kCodeWrite, Encoding::Decimal, ""sv, 2, true, "\x02\x00"sv, "Brightness", nullptr, "brightness", true },
+    { 10, "红色增益", kIdGainRed, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x05\x00"sv, "Red-Gain", nullptr, "gain_red", true },
+    { 11, "蓝色增益", kIdGainBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x04\x00"sv, "Blue-Gain", nullptr, "gain_blue", true },
+    { 12, "绿红增益", kIdGainGreenRed, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x03\x00"sv, "Green-redGain", nullptr, "gain_green_red", true },
+    { 13, "绿蓝增益", kIdGainGreenBlue, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x06\x00"sv, "Green-blueGain", nullptr, "gain_green_blue", true },
+    { 14, "全局增益", kIdGainGlobal, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x07\x00"sv, "GlobalGain", nullptr, "gain_global", true },
+    { 15, "上下颠倒图像", kIdFlipVertical, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x09\x00"sv, "Upside-downImage", nullptr, "flip_vertical", true },
+    { 16, "左右颠倒图像", kIdFlipHorizontal, kCodeWrite, Encoding::Decimal, ""sv, 2, false, "\x0A\x00"sv, "ReverseLeftAndRightImage", nullptr, "flip_horizontal", true },
+    { 17, "Sobel调试1", kIdSobelDebug1, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "SoberDebug1", nullptr, "sobel_debug1", false },
+    { 18, "Sobel调试2", kIdSobelDebug2, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "SoberDebug2", nullptr, "sobel_debug2", false },
+    { 19, "Sobel阈值", kIdSobelThreshold, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "SoberThreshold", nullptr, "sobel_threshold", false },
+    { 20, "Sobel核", kIdSobelKernel, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "SoberMat", nullptr, "sobel_kernel", false },
+    { 21, "Sobel使能", kIdSobelEnable, kCodeWrite, Encoding::Decimal, ""sv, 1, false, ""sv, "SoberEnable", nullptr, "sobel_enable", false },
+    { 22, "帧率", kIdFrameRate, kCodeWrite, Encoding::Decimal, "\x01\x00\x02\x00"sv, 1, false, ""sv, nullptr, "A001_rate", "frame_rate", true },
+    { 23, "打印CMOS值", kIdPrintRegister, kCodeWrite, Encoding::HexAddress, ""sv, 2, false, "\xFE\xFF"sv, nullptr, nullptr, "register_print_address", false },
+    { 24, "设置CMOS值", kIdSetRegister, kCodeWrite, Encoding::RegisterPair, ""sv, 4, false, ""sv, nullptr, nullptr, nullptr, false },
+    { 25, "流VDMA", kIdStreamVdma, kCodeControl, Encoding::Switch, ""sv, 1, false, ""sv, nullptr, nullptr, "stream_vdma", false },
+    { 26, "抓图VDMA", kIdCaptureVdma, kCodeControl, Encoding::Switch, ""sv, 1, false, ""sv, nullptr, nullptr, "capture_vdma", false },
+    { 27, "CMOS开关", kIdSensorSwitch, kCodeControl, Encoding::Switch, ""sv, 1, false, ""sv, nullptr, nullptr, "sensor_on", false },
+    { 28, "B色黑电平校正", kIdBlackLevelB, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, nullptr, nullptr, "black_level_b", false },
+    { 29, "滤波阈值设置", kIdFilterThreshold, kCodeWrite, Encoding::Decimal, ""sv, 2, false, ""sv, nullptr, nullptr, "filter_threshold", false },
+    { kNoRow, nullptr, kIdSensorSlave, kCodeControl, Encoding::Select, ""sv, 0, false, ""sv, nullptr, nullptr, "sensor_master", false },
+    { kNoRow, nullptr, kIdSensorMaster, kCodeControl, Encoding::Select, ""sv, 0, false, ""sv, nullptr, nullptr, "sensor_master", false },
+    { kNoRow, nullptr, kIdBurnIn, kCodeControl, Encoding::Switch, ""sv, 1, false, ""sv, nullptr, nullptr, "burn_in", false },
+    { kNoRow, nullptr, kIdParameterQuery, kCodeControl, Encoding::Query, ""sv, 0, false, ""sv, nullptr, nullptr, nullptr, false },
 };
 // clang-format on
 
@@ -174,10 +180,15 @@ struct CommandTriple {
 
 // A value warning shown to the operator: a warning box without parent window,
 // buttons Yes and No with Yes as default, answer ignored. The texts are the
-// untranslated sources; the window shows them through tr() ("MainWindow").
+// untranslated sources; `arguments` (at most three) fill the text's %1, %2, %3.
 struct Warning {
     const char *title = "";
     const char *text = "";
+    QStringList arguments;
+
+    // The title and the text as shown: translated ("MainWindow"), arguments filled in.
+    QString shownTitle() const;
+    QString shownText() const;
 };
 
 // What a row's Set button does with the text of its value cell.
@@ -202,10 +213,16 @@ QStringList rowLabels();
 // Whether the row keeps a remembered value of its last accepted text (rows 2 to 24).
 bool rowIsRemembered(int row);
 
-// Turns the text of row `row`'s value cell into what its Set button does:
-// an empty text is rejected ("The Value is NULL!"), rows 0 and 1 go to the worker,
-// rows 25 to 27 accept only "0" or "1" ("The Value only is 0/1!"), row 23 accepts
-// at most 8 UTF-8 bytes, every other row always gives its command.
+// Turns the text of row `row`'s value cell into what its Set button does. An
+// empty text is rejected ("The Value is NULL!"). Row 0 takes a strict dotted
+// IPv4 address (no leading zeros) that can be a camera's: not 0.0.0.0, not
+// 255.255.255.255, not multicast (224.0.0.0 to 239.255.255.255). Row 1 takes a
+// name of at most kCameraTextLimit Latin-1 characters without control
+// characters (C0, DEL, C1); the refusal names the first character that cannot
+// be sent. Both then go to the worker. Decimal rows take the texts described
+// above; row 23 takes at most 8 bytes, all hexadecimal digits; row 24 takes
+// hexadecimal digits only; rows 25 to 27 only "0" or "1" ("The Value only is
+// 0/1!"). A rejected text gives no command.
 RowEncoding encodeRow(int row, const QString &text);
 
 // The parameter query sent when the parameter view is set up: 0xC3, 0xB101, no buffer.

@@ -2,14 +2,24 @@
 // table as UTF-8 JSON, an array holding one object of twenty string members,
 // written in Qt's indented format (four blanks per level, keys in ascending
 // order, a final line feed).
+//
+// Loading also takes a member that is a JSON number, as its text: an integral
+// number as its decimal digits (16 -> "16"), any other in its shortest form
+// that reads back as the same double (9.99 -> "9.99"); the Set button checks
+// the text as it checks typed text. A member of the twenty that holds anything
+// else (true, false, null, an array, an object) makes the whole file refused:
+// no text could stand for it, and emptying the row would lose the value
+// silently.
 #ifndef TAVIX_PARAMFILE_H
 #define TAVIX_PARAMFILE_H
 
 #include "core/paramcatalogue.h"
+#include "core/regularfile.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstddef>
@@ -59,8 +69,13 @@ struct Message {
 };
 constexpr Message kSaveRefused = { "warning!", "The Set is Null,please edit !" }; // edited flag false
 constexpr Message kOpenError = { "error", "Open file error!" };
+// %1: what the path names instead ("a FIFO (named pipe)", regularfile::kindText).
+constexpr Message kNotRegularError = { "error", "Open file error! This is %1, not a regular file." };
 constexpr Message kNotReadable = { "error", "This file is not Readable" };
 constexpr Message kJsonError = { "error", "Json is error!" };
+// %1: the members, joined by ", ".
+constexpr Message kMemberKindError
+    = { "error", "Json is error! These members hold neither a text nor a number: %1" };
 
 // The complete file for the remembered values of rows 2 to 21 (other rows of
 // `values` are not stored; missing rows are written as ""). Every value is a
@@ -71,36 +86,59 @@ struct LoadResult {
     enum class Error {
         None,
         OpenFailed, // kOpenError
+        NotRegular, // kNotRegularError: `kind` says what the path names
         NotReadable, // kNotReadable
         InvalidJson, // kJsonError
+        MemberKind, // kMemberKindError: `wrongMembers` hold neither a string nor a number
     };
     Error error = Error::None;
     RowValues values; // rows 2 to 21, all present, when error is None
+    QStringList wrongMembers; // MemberKind: the members' keys, in table order
+    regularfile::Kind kind = regularfile::Kind::Regular; // NotRegular: what was found
 };
 
 // The message for a load failure; Error::None gives an empty title and text.
 Message loadErrorMessage(LoadResult::Error error);
 
+// The text of the load failure's message as shown: translated ("MainWindow"),
+// with the members of a MemberKind error or the kind of a NotRegular one
+// filled in.
+QString loadErrorText(const LoadResult &result);
+
 // Reads file bytes. Text that is not JSON, or an object that names a member
 // twice, gives Error::InvalidJson and no values.
 // Otherwise the parameter object is the top-level object, or the first element
 // of a top-level array; anything else counts as an empty object. Each of the
-// twenty rows gets its member's string value, or "" when the member is missing
-// or not a string.
+// twenty rows gets its member's string value, the text of its number (see
+// above), or "" when the member is missing. A member of the twenty holding
+// another kind of value gives Error::MemberKind naming them all, and no values.
 LoadResult parseParameterFile(const QByteArray &bytes);
 
-// Opens, reads and parses the file at `path` (read-only, text mode).
+// Opens, reads and parses the file at `path` (read-only, text mode). Only a
+// regular file is opened (regularfile::openForReading): a FIFO, a directory or
+// a device gives Error::NotRegular without waiting for anything.
 LoadResult loadParameterFile(const QString &path);
+
+// %1: why (the file system's reason, or what the path names instead).
+constexpr Message kSaveError
+    = { "error", "Save file error! The file was not saved (%1); any file that was there is unchanged." };
 
 enum class SaveResult {
     Written,
     OpenFailed, // nothing was written
-    WriteFailed, // opened and truncated, but not all bytes reached the file
+    WriteFailed, // not all bytes reached the disk; nothing was written
 };
 
-// Writes the file for `values` to `path`, opened for reading and writing,
-// created if missing and truncated.
-SaveResult saveParameterFile(const QString &path, const RowValues &values);
+// Writes the file for `values` to `path` whole or not at all: the bytes go to
+// a new file beside it (QSaveFile) that replaces the old one only once all
+// of them are on the disk, so a full disk leaves an earlier file as it was.
+// A path that names something other than a regular file (a FIFO, a
+// directory, a device) is not replaced: OpenFailed. `reason` (when given)
+// receives why a save failed, for kSaveError.
+SaveResult saveParameterFile(const QString &path, const RowValues &values, QString *reason = nullptr);
+
+// kSaveError's text as shown: translated ("MainWindow"), `reason` filled in.
+QString saveErrorText(const QString &reason);
 
 } // namespace paramfile
 

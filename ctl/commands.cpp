@@ -21,12 +21,6 @@ namespace {
         return QStringLiteral("0x") + cmdproto::toHex(id, 4);
     }
 
-    // The value warnings, as the property table shows them (context "MainWindow").
-    QString warningText(const paramcat::Warning &warning)
-    {
-        return QCoreApplication::translate("MainWindow", warning.text);
-    }
-
     struct WriteOutcome {
         int exitCode = ExitOk;
         QString text; // "set success", or why not
@@ -45,7 +39,11 @@ namespace {
         case Kind::NoRow:
             return { ExitBadInput, QStringLiteral("no such parameter row") };
         case Kind::Rejected:
-            return { ExitFailed, warningText(encoding.warning) };
+            // A name or an address the SDK cannot take is bad input, like an
+            // unknown parameter; a value the table refuses is a refusal.
+            if ((row == paramcat::kRowIp || row == paramcat::kRowName) && !value.isEmpty())
+                return { ExitBadInput, encoding.warning.shownText() };
+            return { ExitFailed, encoding.warning.shownText() };
         case Kind::SetCameraIp:
         case Kind::SetCameraName: {
             if (target.index < 0)
@@ -200,10 +198,24 @@ namespace {
             const QString path = inv.files.value(0);
             const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
             if (loaded.error != paramfile::LoadResult::Error::None) {
-                const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
-                err << "tavixctl: " << path << ": " << QCoreApplication::translate("MainWindow", message.text)
-                    << '\n';
+                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
                 return ExitBadInput;
+            }
+            // Every value is checked before the first write, so that a file with
+            // a value the table refuses leaves the camera as it was.
+            QStringList refused;
+            for (const paramfile::FileKey &key : paramfile::kKeys) {
+                const QString value = loaded.values.value(key.row);
+                const paramcat::RowEncoding encoding = paramcat::encodeRow(key.row, value);
+                if (!value.isEmpty() && encoding.kind == paramcat::RowEncoding::Kind::Rejected)
+                    refused << QStringLiteral("%1 = %2: %3")
+                                   .arg(QLatin1String(key.key), value, encoding.warning.shownText());
+            }
+            if (!refused.isEmpty()) {
+                for (const QString &line : refused)
+                    err << "tavixctl: " << path << ": " << line << '\n';
+                err << "tavixctl: " << path << ": nothing written to " << camera->label() << '\n';
+                return ExitFailed;
             }
             if (camera->mac.size() != cmdproto::kMacSize) {
                 err << "tavixctl: no MAC known for " << camera->ip

@@ -1,5 +1,6 @@
 #include "ctl/output.h"
 
+#include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
 #include "ctl/paramnames.h"
 
@@ -27,6 +28,20 @@ namespace {
     QString padded(const QString &text, int width)
     {
         return text.leftJustified(width, QLatin1Char(' '));
+    }
+
+    // A known value as text or as JSON.
+    QString knownText(const Report::Known &known, bool json)
+    {
+        switch (known.state) {
+        case Report::Known::State::Number:
+            return known.number;
+        case Report::Known::State::OutOfRange:
+            return json ? jsonString(QLatin1String(kOutOfRange)) : QLatin1String(kOutOfRange);
+        case Report::Known::State::Missing:
+            break;
+        }
+        return json ? QStringLiteral("null") : QStringLiteral("-");
     }
 
 } // namespace
@@ -83,7 +98,7 @@ std::optional<Report> parseReport(const QByteArray &payload)
     QList<QLatin1String> keys;
     for (quint16 id : kShown) {
         const paramcat::Parameter *parameter = paramcat::parameterById(id);
-        report.known.append({ rowName(parameter->row), std::nullopt });
+        report.known.append({ rowName(parameter->row), Report::Known::State::Missing, QString() });
         keys << QLatin1String(parameter->reportKey);
     }
     for (const cJSON *member = root->child; member; member = member->next) {
@@ -91,15 +106,23 @@ std::optional<Report> parseReport(const QByteArray &payload)
         bool isKnown = false;
         for (int i = 0; i < report.known.size(); ++i) {
             if (cJSON_IsNumber(member) && key == keys.at(i)) {
-                report.known[i].value = member->valueint; // later members win, as in the table
+                // Later members win, as in the table.
+                const std::optional<QString> number = cmdproto::reportNumberText(member->valuedouble);
+                report.known[i].state
+                    = number ? Report::Known::State::Number : Report::Known::State::OutOfRange;
+                report.known[i].number = number.value_or(QString());
                 isKnown = true;
             }
         }
         if (isKnown)
             continue;
-        const QByteArray json = printed(member);
-        const QString text
-            = cJSON_IsString(member) ? QString::fromUtf8(member->valuestring) : QString::fromUtf8(json);
+        // cJSON prints a number beyond a double as null, which the report did not say.
+        const bool outOfRange = cJSON_IsNumber(member) && !cmdproto::reportNumberText(member->valuedouble);
+        const QByteArray json
+            = outOfRange ? jsonString(QLatin1String(kOutOfRange)).toUtf8() : printed(member);
+        const QString text = cJSON_IsString(member) ? QString::fromUtf8(member->valuestring)
+            : outOfRange                            ? QLatin1String(kOutOfRange)
+                                                    : QString::fromUtf8(json);
         report.others.append({ key, text, json });
     }
     return report;
@@ -136,8 +159,7 @@ QString reportText(const Report &report)
         width = qMax(width, member.key.size());
     QString out;
     for (const Report::Known &known : report.known)
-        out += padded(known.name, width) + QStringLiteral("  ")
-            + (known.value ? QString::number(*known.value) : QStringLiteral("-")) + QLatin1Char('\n');
+        out += padded(known.name, width) + QStringLiteral("  ") + knownText(known, false) + QLatin1Char('\n');
     for (const Report::Member &member : report.others)
         out += padded(member.key, width) + QStringLiteral("  ") + member.text + QLatin1Char('\n');
     return out;
@@ -147,8 +169,7 @@ QString reportJson(const Target &target, const Report &report)
 {
     QStringList known;
     for (const Report::Known &k : report.known)
-        known << jsonString(k.name) + QLatin1Char(':')
-                + (k.value ? QString::number(*k.value) : QStringLiteral("null"));
+        known << jsonString(k.name) + QLatin1Char(':') + knownText(k, true);
     QStringList others;
     for (const Report::Member &m : report.others)
         others << jsonString(m.key) + QLatin1Char(':') + QString::fromUtf8(m.json);

@@ -21,7 +21,13 @@ QString jsonString(const QString &text);
 struct Report {
     struct Known {
         QString name; // FrameRate, ExposureTime, SharpeningThreshold, SharpenAmount
-        std::optional<qint64> value; // the number's integer part, as the table shows it
+        enum class State {
+            Missing, // the report has no number under the key
+            Number, // `number` holds it
+            OutOfRange, // a number beyond a double (1e400): no value can be shown
+        };
+        State state = State::Missing;
+        QString number; // as sent, in Qt's shortest round-trip form (cmdproto::reportNumberText)
     };
     struct Member {
         QString key;
@@ -40,9 +46,17 @@ QString cameraListText(const QVector<CameraEntry> &cameras);
 // [{"name":..,"ip":..,"mac":..}, ...] on one line
 QString cameraListJson(const QVector<CameraEntry> &cameras);
 
+// One line per value; a missing value shows "-", one beyond a double
+// "out of range".
 QString reportText(const Report &report);
-// {"camera":..,"name":..,"parameters":{"FrameRate":..,..},"other":{..}} on one line
+// {"camera":..,"name":..,"parameters":{"FrameRate":..,..},"other":{..}} on one
+// line. A parameter is a JSON number as the report sent it, null when the
+// report lacks it, or the string "out of range" for a number beyond a double;
+// a number member of "other" beyond a double is that string too.
 QString reportJson(const Target &target, const Report &report);
+
+// What a script reads in place of a number beyond a double.
+constexpr const char *kOutOfRange = "out of range";
 
 } // namespace ctl
 

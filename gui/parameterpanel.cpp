@@ -40,8 +40,8 @@ void logLines(const QStringList &lines)
 // as default; the answer does not matter.
 void showValueWarning(const paramcat::Warning &warning)
 {
-    msgbox::warning(nullptr, trWindow(warning.title), trWindow(warning.text),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    msgbox::warning(nullptr, warning.shownTitle(), warning.shownText(), QMessageBox::Yes | QMessageBox::No,
+        QMessageBox::Yes);
 }
 
 // The longest texts the value column is made to show whole: an IPv4 address,
@@ -206,13 +206,14 @@ void ParameterPanel::slotSetBtnClicked()
     const QString text = cell ? cell->text() : QString();
     const paramcat::RowEncoding encoding = paramcat::encodeRow(row, text);
     logLines(encoding.logLines);
-    if (text.isEmpty()) {
-        showValueWarning(encoding.warning);
-        return;
-    }
 
+    // A refused value is no edit: it is neither remembered (nor saved to a
+    // parameter file later) nor does it enable Save.
     using Kind = paramcat::RowEncoding::Kind;
     switch (encoding.kind) {
+    case Kind::Rejected:
+        showValueWarning(encoding.warning);
+        return;
     case Kind::SetCameraIp:
         worker.setCameraIp(cameras.camIndex(), encoding.text);
         cameras.showCameraIp(encoding.text);
@@ -224,21 +225,14 @@ void ParameterPanel::slotSetBtnClicked()
     case Kind::NoRow:
         return;
     case Kind::Command:
-    case Kind::Rejected:
         break;
     }
 
-    // Accepted as an edit even when the value check below refuses it.
     if (paramcat::rowIsRemembered(row))
         rememberedValues[std::size_t(row - 2)] = text;
     editedFlag = true;
     form.save->setEnabled(true);
     form.saveAs->setEnabled(true);
-
-    if (encoding.kind == Kind::Rejected) {
-        showValueWarning(encoding.warning);
-        return;
-    }
     channel->pack(encoding.command.cmd, encoding.command.id, encoding.command.buffer);
 }
 
@@ -250,7 +244,7 @@ void ParameterPanel::openParameterFile()
     const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
     if (loaded.error != paramfile::LoadResult::Error::None) {
         const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
-        msgbox::warning(form.window, trWindow(message.title), trWindow(message.text));
+        msgbox::warning(form.window, trWindow(message.title), paramfile::loadErrorText(loaded));
         return;
     }
     for (const paramfile::FileKey &key : paramfile::kKeys) {
@@ -273,19 +267,22 @@ void ParameterPanel::saveParameterFile()
     paramfile::RowValues values;
     for (const paramfile::FileKey &key : paramfile::kKeys)
         values.insert(key.row, rememberedValues[std::size_t(key.row - 2)]);
-    switch (paramfile::saveParameterFile(path, values)) {
+    QString reason;
+    switch (paramfile::saveParameterFile(path, values, &reason)) {
     case paramfile::SaveResult::OpenFailed:
         qDebug() << "file open error";
-        return;
+        break;
     case paramfile::SaveResult::WriteFailed:
         qDebug() << "file open";
-        qWarning().noquote() << QStringLiteral("parameter file %1: not completely written").arg(path);
-        return;
+        qWarning().noquote() << QStringLiteral("parameter file %1 not saved: %2").arg(path, reason);
+        break;
     case paramfile::SaveResult::Written:
         qDebug() << "file open";
         qDebug() << "write to file";
         return;
     }
+    // The operator must not take a file that is not there (or is the old one) for saved.
+    msgbox::warning(form.window, trWindow(paramfile::kSaveError.title), paramfile::saveErrorText(reason));
 }
 
 void ParameterPanel::sendFrameRate(quint8 framesPerSecond)

@@ -27,10 +27,16 @@ namespace {
     constexpr quint32 kMinFrameRate = 1;
     constexpr quint32 kMaxFrameRate = 240;
 
-    int signedValue(quint16 id, quint32 raw)
+    // A value the catalogue marks as signed travels as two's complement of its
+    // field's width (the brightness: 16 bits); the rest are unsigned.
+    qint64 signedValue(quint16 id, quint32 raw)
     {
-        // The 16-bit brightness travels as two's complement; the rest are unsigned.
-        return id == kIdBrightness ? int(qint16(quint16(raw))) : int(raw);
+        const Parameter *p = parameterById(id);
+        if (!p || !p->valueSigned || p->width < 1 || p->width > 4)
+            return qint64(raw);
+        const int bits = 8 * p->width;
+        const qint64 field = qint64(raw) & ((qint64(1) << bits) - 1);
+        return field >= (qint64(1) << (bits - 1)) ? field - (qint64(1) << bits) : field;
     }
 
     // Applies one write or switch to the store; false when the camera refuses it.

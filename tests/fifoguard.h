@@ -1,6 +1,7 @@
-// Guards a test that puts FIFOs where files are read: should something open
-// one and wait for a writer after all, a writer opened after a few seconds
-// lets it go on, and the test fails (done() is true) instead of hanging.
+// Guards a test that puts FIFOs where files are read: should the code under
+// test open one and wait for a writer after all, a writer opened after a few
+// seconds (and soon closed again, which also ends a read that follows) lets it
+// go on, and the test fails instead of hanging.
 #ifndef TAVIX_TESTS_FIFOGUARD_H
 #define TAVIX_TESTS_FIFOGUARD_H
 
@@ -13,50 +14,84 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 class FifoGuard {
 public:
-    explicit FifoGuard(const QStringList &fifos)
+    enum MakeFifo { Make };
+
+    // Watches FIFOs that exist already, from now until done().
+    explicit FifoGuard(const QStringList &paths)
     {
-        if (fifos.isEmpty())
-            return;
-        guard = std::thread([this, fifos] {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-            while (!finished && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            std::vector<int> writers;
-            while (!finished) {
-                unblocked = true;
-                // Succeeds only while a reader has the FIFO open.
-                for (const QString &fifo : fifos) {
-                    const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-                    if (fd >= 0)
-                        writers.push_back(fd);
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            for (const int fd : writers)
-                ::close(fd);
-        });
+        for (const QString &path : paths)
+            fifos.push_back(QFile::encodeName(path));
+        arm();
+    }
+    // Makes a FIFO at `path` (made() tells whether that worked) and removes
+    // it at the end; watch it with arm() ... disarm().
+    FifoGuard(MakeFifo, const QString &path)
+        : fifos { QFile::encodeName(path) }
+        , owned(true)
+        , ok(::mkfifo(fifos.front().constData(), 0600) == 0)
+    {
+    }
+    ~FifoGuard()
+    {
+        disarm();
+        if (owned)
+            ::unlink(fifos.front().constData());
     }
     FifoGuard(const FifoGuard &) = delete;
     FifoGuard &operator=(const FifoGuard &) = delete;
-    ~FifoGuard() { done(); }
 
-    // Ends the guard; true when a FIFO had to be given a writer.
-    bool done()
+    bool made() const { return ok; }
+
+    // Watches from now until disarm(): after `seconds`, gives every FIFO a
+    // reader waits on a writer for a moment, again and again.
+    void arm(int seconds = 3)
+    {
+        disarm();
+        finished = false;
+        released = false;
+        if (fifos.empty())
+            return;
+        watcher = std::thread([this, seconds] {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+            while (!finished && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            while (!finished) {
+                released = true;
+                std::vector<int> writers;
+                // Succeeds only while a reader has the FIFO open.
+                for (const QByteArray &fifo : fifos) {
+                    const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0)
+                        writers.push_back(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                for (const int fd : writers)
+                    ::close(fd);
+            }
+        });
+    }
+    // Ends the watch; true when the code under test had to be released.
+    bool disarm()
     {
         finished = true;
-        if (guard.joinable())
-            guard.join();
-        return unblocked;
+        if (watcher.joinable())
+            watcher.join();
+        return released;
     }
+    bool done() { return disarm(); }
 
 private:
-    std::atomic<bool> finished { false };
-    std::atomic<bool> unblocked { false };
-    std::thread guard;
+    std::vector<QByteArray> fifos;
+    const bool owned = false;
+    const bool ok = true;
+    std::thread watcher;
+    std::atomic<bool> finished { true };
+    std::atomic<bool> released { false };
 };
 
 #endif

@@ -258,10 +258,21 @@ void TestCmdFrame::parameterReport_data()
 
     QTest::newRow("rate and exposure, other key ignored")
         << QByteArray(R"({"A001_rate":30,"A002_baoguang_time":1000,"A004_other":7})") << "22=30;7=1000";
-    QTest::newRow("12.7 truncated") << QByteArray(R"({"A00B_ruihua_fazhi":12.7})") << "2=12";
-    QTest::newRow("negative truncated toward zero")
-        << QByteArray(R"({"A00C_ruihua_qiangdu":-3.9})") << "3=-3";
-    QTest::newRow("huge saturates") << QByteArray(R"({"A002_baoguang_time":1e20})") << "7=2147483647";
+    // Numbers as the report said them, never clamped or cut to an integer.
+    QTest::newRow("fraction kept") << QByteArray(R"({"A00B_ruihua_fazhi":12.7})") << "2=12.7";
+    QTest::newRow("negative fraction kept") << QByteArray(R"({"A00C_ruihua_qiangdu":-3.9})") << "3=-3.9";
+    QTest::newRow("shortest form") << QByteArray(R"({"A00C_ruihua_qiangdu":9.990})") << "3=9.99";
+    QTest::newRow("negative integer") << QByteArray(R"({"A00C_ruihua_qiangdu":-7})") << "3=-7";
+    QTest::newRow("int extremes as they stand")
+        << QByteArray(R"({"A001_rate":2147483647,"A002_baoguang_time":-2147483648})")
+        << "22=2147483647;7=-2147483648";
+    QTest::newRow("past the int range")
+        << QByteArray(R"({"A002_baoguang_time":4294967296})") << "7=4294967296";
+    QTest::newRow("integral, written with a point") << QByteArray(R"({"A001_rate":30.0})") << "22=30";
+    QTest::newRow("large, exponent kept") << QByteArray(R"({"A002_baoguang_time":1e20})") << "7=1e+20";
+    QTest::newRow("beyond a double is marked")
+        << QByteArray(R"({"A002_baoguang_time":1e400,"A001_rate":-1e400})")
+        << QString::fromUtf8("7=超出范围;22=超出范围");
     QTest::newRow("string under a table key") << QByteArray(R"({"A001_rate":"30","ver":"x"})") << "";
     QTest::newRow("bool, null, object")
         << QByteArray(R"({"A001_rate":true,"A002_baoguang_time":null,"A00B_ruihua_fazhi":{}})") << "";

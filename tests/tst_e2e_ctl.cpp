@@ -21,6 +21,8 @@
 
 #include <sys/stat.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Run {
@@ -155,6 +157,12 @@ void TestE2eCtl::initTestCase()
         "[{\"ExposureTime\": \"20000\", \"Brightness\": \"-5\", \"SoberEnable\": \"1\", \"Red-Gain\": "
         "\"\"}]");
     writeFile(QStringLiteral("broken.json"), "[{\"ExposureTime\": ");
+    // Should apply wait on it after all, the run is killed after its time and the row fails.
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.json"))).constData(), 0600), 0);
+    writeFile(QStringLiteral("numbers.json"), R"([{"ExposureTime": 20000, "Brightness": -5}])");
+    writeFile(
+        QStringLiteral("kinds.json"), R"([{"ExposureTime": 20000, "Brightness": false, "SoberMat": [3]}])");
+    writeFile(QStringLiteral("refused.json"), "[{\"ExposureTime\": \"20000\", \"Brightness\": \"40000\"}]");
 }
 
 void TestE2eCtl::commands_data()
@@ -185,6 +193,12 @@ void TestE2eCtl::commands_data()
     row("value refused like the table", L { "set", "%CAM0%", "StreamVdma", "2" }, 3,
         "The Value only is 0/1!");
     row("empty value refused", L { "set", "%CAM0%", "Brightness", "" }, 3, "The Value is NULL!");
+    row("not a number refused", L { "set", "%CAM0%", "ExposureTime", "abc" }, 3,
+        "ExposureTime = abc: The Value only is a decimal number from 0 to 4294967295!");
+    row("name outside Latin-1 refused", L { "set", "%CAM0%", "CameraName", "相机一号" }, 1,
+        "The Name cannot hold \"相\" (U+76F8)");
+    row("address with leading zeros refused", L { "set", "%CAM0%", "CameraIp", "127.0.0.010" }, 1,
+        "The IP has a number with a leading zero (010)");
     row("camera refuses", L { "set", "%CAM0%", "FrameRate", "0" }, 3, "refused by the camera (id 0xA001)");
     row("SDK refuses an address in use", L { "set", "%CAM0%", "CameraIp", "%CAM1%" }, 3,
         "the camera SDK refused it");
@@ -223,7 +237,16 @@ void TestE2eCtl::commands_data()
     row("apply skips empty values", L { "apply", "SimCam-Mono", "%DIR%/line4.json" }, 0,
         "Red-Gain = : skipped (empty)");
     row("apply a missing file", L { "apply", "SimCam-Mono", "%DIR%/nothing.json" }, 1, "Open file error!");
+    row("apply a FIFO", L { "apply", "SimCam-Mono", "%DIR%/pipe.json" }, 1,
+        "pipe.json: Open file error! This is a FIFO (named pipe), not a regular file.");
     row("apply a broken file", L { "apply", "SimCam-Mono", "%DIR%/broken.json" }, 1, "Json is error!");
+    row("apply numbers as their texts", L { "apply", "SimCam-Mono", "%DIR%/numbers.json" }, 0,
+        "ExposureTime = 20000: set success");
+    row("apply a file with other kinds of values", L { "apply", "SimCam-Mono", "%DIR%/kinds.json" }, 1,
+        "kinds.json: Json is error! These members hold neither a text nor a number: Brightness, SoberMat");
+    row("apply a file with a refused value", L { "apply", "SimCam-Mono", "%DIR%/refused.json" }, 3,
+        "refused.json: Brightness = 40000: The Value only is a decimal number from -32768 to 32767!\n"
+        "tavixctl: %DIR%/refused.json: nothing written to SimCam-Mono");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
         "SimCam-Color (%CAM1%): back after");
     row("get: leading zero refused", L { "get", "%CAM0Z%" }, 1,
@@ -259,6 +282,10 @@ void TestE2eCtl::commands()
     const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
     const QString &text = exitCode == 0 || summary ? run.out : run.err;
     QVERIFY2(text.contains(expected), qPrintable(run.out + run.err));
+    // A refused write or parameter file writes nothing, so no "set success" either.
+    const bool write = args.first() == QLatin1String("set") || args.first() == QLatin1String("apply");
+    if (write && exitCode != 0)
+        QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
     // Nothing waits longer than asked: a second covers start-up and the SDK.
     QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));
 }

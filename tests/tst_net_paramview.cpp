@@ -12,6 +12,8 @@
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "tests/fakesdk.h"
+#include "tests/fifoguard.h"
+#include "tests/filesizelimit.h"
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
@@ -211,20 +213,43 @@ void TestNetParamView::valueChecks()
     QCOMPARE(boxes[0].defaultButton, QMessageBox::Yes);
     QVERIFY(!save->isEnabled() && !MainWindowProbe::edited(*window));
 
-    // A switch row refuses anything but 0 and 1, yet counts as an edit.
-    setRow(26, QStringLiteral("2"));
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[1].text, QStringLiteral("The Value only is 0/1!"));
-    QVERIFY(save->isEnabled() && saveAs->isEnabled());
-
-    // The register address holds at most eight hexadecimal digits.
-    setRow(23, QStringLiteral("123456789"));
-    QCOMPARE(boxes.size(), 3);
-    QCOMPARE(boxes[2].title, QStringLiteral("warning"));
-    QCOMPARE(boxes[2].buttons, QMessageBox::Yes | QMessageBox::No);
-    QVERIFY(!boxes[2].text.isEmpty());
-
+    // A refused value of any kind shows the table's warning and is no edit:
+    // nothing is sent, handed to the worker, remembered or enables Save.
+    const struct {
+        int row;
+        const char *text;
+        const char *warning;
+    } refused[] = {
+        { 26, "2", "The Value only is 0/1!" },
+        { 7, "abc", "The Value only is a decimal number from 0 to 4294967295!" },
+        { 23, "123456789", "The Value is longer than 8 bytes!" },
+        { 24, "0x12", "The Value only is hexadecimal digits (0-9, A-F)!" },
+        { 0, "0.0.0.0", "The IP 0.0.0.0 names no host: it cannot be a camera's address!" },
+        { 1, "相机一号", "The Name cannot hold \"相\" (U+76F8): the camera takes Latin-1 characters only!" },
+    };
+    for (const auto &r : refused) {
+        boxes.clear();
+        setRow(r.row, QString::fromUtf8(r.text));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("warning"));
+        QCOMPARE(boxes[0].text, QString::fromUtf8(r.warning));
+        QCOMPARE(boxes[0].parent, nullptr);
+        QCOMPARE(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY2(!save->isEnabled() && !saveAs->isEnabled() && !MainWindowProbe::edited(*window), r.text);
+    }
+    QVERIFY(fake::takeCalls({ "SetIp", "SetName" }).isEmpty());
+    QCOMPARE(find<QLineEdit>("IPlineEdit")->text(), QStringLiteral("127.0.0.41"));
+    QCOMPARE(find<QLineEdit>("NamelineEdit")->text(), QStringLiteral("ParamCam"));
     QCOMPARE(sendMarker(), quint16(0xA001)); // nothing went out before it
+
+    // A refused text does not replace the remembered value: Save writes the last accepted one.
+    setRow(7, QStringLiteral("500"));
+    QCOMPARE(nextId(), quint16(0xA002));
+    setRow(7, QStringLiteral("-1"));
+    chosenFile = dir.filePath(QStringLiteral("refused.json"));
+    find<QAction>("Saveaction")->trigger();
+    QCOMPARE(paramfile::loadParameterFile(chosenFile).values.value(7), QStringLiteral("500"));
+    QCOMPARE(sendMarker(), quint16(0xA001));
 }
 
 void TestNetParamView::rowsZeroAndOneGoToTheWorker()
@@ -274,11 +299,12 @@ void TestNetParamView::repliesFillTable()
         QHostAddress::LocalHost, kPort);
     stranger.writeDatagram(reply(0xC2, 0xA001, QByteArray(1, '\x01')), QHostAddress::LocalHost, kPort);
     toTool(reply(0xC3, 0xB101,
-        R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00D_x":9,"model":"sim"})"));
+        R"({"A001_rate":30,"A002_baoguang_time":1000,"A00B_ruihua_fazhi":12.7,"A00C_ruihua_qiangdu":1e400,)"
+        R"("A00D_x":9,"model":"sim"})"));
     QTRY_COMPARE(cell(22), QStringLiteral("30"));
     QCOMPARE(cell(7), QStringLiteral("1000"));
-    QCOMPARE(cell(2), QStringLiteral("12"));
-    QCOMPARE(cell(3), QString());
+    QCOMPARE(cell(2), QStringLiteral("12.7"));
+    QCOMPARE(cell(3), QString::fromUtf8("超出范围")); // no number the camera could mean
     QCOMPARE(cell(4), QString());
     const QStringList log = takeLog();
     QCOMPARE(log.filter(QStringLiteral("command reply from 127.0.0.42:%1 dropped: not the selected camera "
@@ -383,12 +409,33 @@ void TestNetParamView::rememberedValuesAndSave()
     QCOMPARE(reloaded.value(6), QString());
     QCOMPARE(reloaded.value(9), QString());
 
-    // A file that cannot be opened for saving is only logged.
-    takeLog();
-    chosenFile = dir.path();
-    find<QAction>("Saveaction")->trigger();
-    QVERIFY(takeLog().contains(QStringLiteral("file open error")));
-    QVERIFY(boxes.isEmpty());
+    // A save that fails says so and why, and leaves the file that was there whole:
+    // a path that is no file, and a disk that fills up during the write.
+    QFile before(chosenFile);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray whole = before.readAll();
+    before.close();
+    const QString file = chosenFile;
+    for (const QString &path : { dir.path(), file }) {
+        takeLog();
+        boxes.clear();
+        chosenFile = path;
+        {
+            const FileSizeLimit full(100);
+            QVERIFY(full.active());
+            find<QAction>("Saveaction")->trigger();
+        }
+        QVERIFY(!takeLog().filter(QStringLiteral("file open")).isEmpty());
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].parent, window.get());
+        QCOMPARE(boxes[0].title, QStringLiteral("error"));
+        QCOMPARE(boxes[0].buttons, QMessageBox::Ok);
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("Save file error! The file was not saved ("))
+                && boxes[0].text.endsWith(QStringLiteral("); any file that was there is unchanged.")),
+            qPrintable(boxes[0].text));
+    }
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), whole);
 }
 
 void TestNetParamView::filesWithoutSet()
@@ -422,7 +469,7 @@ void TestNetParamView::filesWithoutSet()
     QCOMPARE(dialogs.last().caption, QStringLiteral("Open File"));
     QCOMPARE(dialogs.last().filter, QStringLiteral("Text File(*.json)"));
     QCOMPARE(cell(7), QStringLiteral("500"));
-    QCOMPARE(cell(14), QString());
+    QCOMPARE(cell(14), QStringLiteral("16")); // a number stands for its text
     QCOMPARE(boxes.size(), 1);
 
     // Loading is not an edit: Save still refuses.
@@ -430,23 +477,53 @@ void TestNetParamView::filesWithoutSet()
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes[1].text, QStringLiteral("The Set is Null,please edit !"));
 
-    // A file that is not JSON is reported and changes nothing.
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("[{\"ExposureTime\": ");
-    file.close();
-    find<QAction>("newFileaction")->trigger();
-    QCOMPARE(boxes.size(), 3);
-    QCOMPARE(boxes[2].title, QStringLiteral("error"));
-    QCOMPARE(boxes[2].text, QStringLiteral("Json is error!"));
-    QCOMPARE(cell(7), QStringLiteral("500"));
+    // A file that is not JSON, or whose members hold other kinds of values, is
+    // reported and changes nothing.
+    const struct {
+        const char *bytes;
+        const char *text;
+    } refused[] = {
+        { "[{\"ExposureTime\": ", "Json is error!" },
+        { R"({"ExposureTime": "1", "GlobalGain": true, "SoberMat": null})",
+            "Json is error! These members hold neither a text nor a number: GlobalGain, SoberMat" },
+    };
+    for (const auto &r : refused) {
+        boxes.clear();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(r.bytes);
+        file.close();
+        find<QAction>("newFileaction")->trigger();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].parent, window.get());
+        QCOMPARE(boxes[0].title, QStringLiteral("error"));
+        QCOMPARE(boxes[0].text, QString::fromUtf8(r.text));
+        QCOMPARE(cell(7), QStringLiteral("500"));
+        QCOMPARE(cell(14), QStringLiteral("16"));
+    }
 
+    boxes.clear();
     chosenFile = dir.filePath(QStringLiteral("missing.json"));
     find<QAction>("newFileaction")->trigger();
-    QCOMPARE(boxes.size(), 4);
-    QCOMPARE(boxes[3].parent, window.get());
-    QCOMPARE(boxes[3].title, QStringLiteral("error"));
-    QCOMPARE(boxes[3].text, QStringLiteral("Open file error!"));
-    QCOMPARE(boxes[3].buttons, QMessageBox::Ok);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].parent, window.get());
+    QCOMPARE(boxes[0].title, QStringLiteral("error"));
+    QCOMPARE(boxes[0].text, QStringLiteral("Open file error!"));
+    QCOMPARE(boxes[0].buttons, QMessageBox::Ok);
+    QCOMPARE(cell(7), QStringLiteral("500"));
+
+    // A FIFO is refused before it is opened: the window does not wait for a writer.
+    boxes.clear();
+    chosenFile = dir.filePath(QStringLiteral("pipe.json"));
+    FifoGuard fifo(FifoGuard::Make, chosenFile);
+    QVERIFY(fifo.made());
+    fifo.arm();
+    find<QAction>("newFileaction")->trigger();
+    QVERIFY2(!fifo.disarm(), "the window waited for a writer");
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].parent, window.get());
+    QCOMPARE(boxes[0].title, QStringLiteral("error"));
+    QCOMPARE(
+        boxes[0].text, QStringLiteral("Open file error! This is a FIFO (named pipe), not a regular file."));
     QCOMPARE(cell(7), QStringLiteral("500"));
 }
 

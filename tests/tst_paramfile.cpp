@@ -1,5 +1,7 @@
 // Parameter set files: the bytes save writes and what load makes of a file.
 #include "core/paramfile.h"
+#include "tests/fifoguard.h"
+#include "tests/filesizelimit.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -74,41 +76,43 @@ void TestParamFile::load_data()
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("row7");
     QTest::addColumn<QString>("row14");
+    QTest::addColumn<QString>("message"); // the box's text for a refused file
 
-    QTest::newRow("object with only ExposureTime")
-        << QByteArray(R"({"ExposureTime":"5000"})") << int(Error::None) << "5000"
-        << "";
-    QTest::newRow("number under GlobalGain empties the row")
-        << QByteArray(R"([{"GlobalGain":16,"ExposureTime":"7"}])") << int(Error::None) << "7"
-        << "";
-    QTest::newRow("only the first element counts")
-        << QByteArray(R"([{"GlobalGain":"1"},{"GlobalGain":"2"}])") << int(Error::None) << ""
-        << "1";
-    QTest::newRow("empty array") << QByteArray("[]") << int(Error::None) << ""
-                                 << "";
-    QTest::newRow("array of a string") << QByteArray(R"(["x"])") << int(Error::None) << ""
-                                       << "";
-    QTest::newRow("invalid JSON") << QByteArray(R"([{"GlobalGain":"1"})") << int(Error::InvalidJson) << ""
-                                  << "";
-    QTest::newRow("empty file") << QByteArray() << int(Error::InvalidJson) << ""
-                                << "";
-    QTest::newRow("text after the JSON") << QByteArray(R"([{"ExposureTime":"7"}] x)")
-                                         << int(Error::InvalidJson) << ""
-                                         << "";
+    const auto row = [](const char *name, const QByteArray &bytes, Error error, const char *row7 = "",
+                         const char *row14 = "", const char *message = "Json is error!") {
+        QTest::newRow(name) << bytes << int(error) << QString::fromUtf8(row7) << QString::fromUtf8(row14)
+                            << QString::fromUtf8(error == Error::None ? "" : message);
+    };
+    row("object with only ExposureTime", R"({"ExposureTime":"5000"})", Error::None, "5000");
+    row("only the first element counts", R"([{"GlobalGain":"1"},{"GlobalGain":"2"}])", Error::None, "", "1");
+    row("empty array", "[]", Error::None);
+    row("array of a string", R"(["x"])", Error::None);
+    row("invalid JSON", R"([{"GlobalGain":"1"})", Error::InvalidJson);
+    row("empty file", QByteArray(), Error::InvalidJson);
+    row("text after the JSON", R"([{"ExposureTime":"7"}] x)", Error::InvalidJson);
     // A repeated member name is ambiguous: refused wherever it stands.
-    QTest::newRow("repeated parameter") << QByteArray(R"([{"ExposureTime":"7","ExposureTime":"8"}])")
-                                        << int(Error::InvalidJson) << ""
-                                        << "";
-    QTest::newRow("repeated member deep inside")
-        << QByteArray(R"([{"ExposureTime":"7","x":[{"a":[1],"a":2}]}])") << int(Error::InvalidJson)
-        << ""
-        << "";
-    QTest::newRow("same name in two objects") << QByteArray(R"([{"ExposureTime":"7","x":{"ExposureTime":1}}])")
-                                              << int(Error::None) << "7"
-                                              << "";
-    QTest::newRow("nested deeper than the reader goes")
-        << QByteArray(1010, '[') + QByteArray(1010, ']') << int(Error::InvalidJson) << ""
-        << "";
+    row("repeated parameter", R"([{"ExposureTime":"7","ExposureTime":"8"}])", Error::InvalidJson);
+    row("repeated member deep inside", R"([{"ExposureTime":"7","x":[{"a":[1],"a":2}]}])", Error::InvalidJson);
+    row("same name in two objects", R"([{"ExposureTime":"7","x":{"ExposureTime":1}}])", Error::None, "7");
+    row("nested deeper than the reader goes", QByteArray(1010, '[') + QByteArray(1010, ']'),
+        Error::InvalidJson);
+    // A number stands for its text.
+    row("integral number", R"([{"GlobalGain":16,"ExposureTime":"7"}])", Error::None, "7", "16");
+    row("negative and written with a point", R"({"ExposureTime":-5,"GlobalGain":16.0})", Error::None, "-5",
+        "16");
+    row("exponent of an integer", R"({"ExposureTime":2e4,"GlobalGain":-0})", Error::None, "20000", "0");
+    row("large integer: its digits", R"({"ExposureTime":1e20})", Error::None, "100000000000000000000");
+    row("fraction: shortest form", R"({"ExposureTime":9.99,"GlobalGain":0.1})", Error::None, "9.99", "0.1");
+    // Anything else in one of the twenty is refused, naming every such member.
+    row("true", R"({"GlobalGain":true})", Error::MemberKind, "", "",
+        "Json is error! These members hold neither a text nor a number: GlobalGain");
+    row("false, null, array, object",
+        R"([{"GlobalGain":false,"ExposureTime":null,"SoberMat":[3],"Brightness":{}}])", Error::MemberKind, "",
+        "",
+        "Json is error! These members hold neither a text nor a number: ExposureTime, Brightness, "
+        "GlobalGain, "
+        "SoberMat");
+    row("other members may hold anything", R"({"ExposureTime":"7","note":[true,null]})", Error::None, "7");
 }
 
 void TestParamFile::load()
@@ -117,12 +121,14 @@ void TestParamFile::load()
     QFETCH(int, error);
     QFETCH(QString, row7);
     QFETCH(QString, row14);
+    QFETCH(QString, message);
 
     const LoadResult result = parseParameterFile(bytes);
     QCOMPARE(int(result.error), error);
+    QCOMPARE(loadErrorText(result), message);
     if (result.error != Error::None) {
         QVERIFY(result.values.isEmpty());
-        QCOMPARE(QString::fromLatin1(loadErrorMessage(result.error).text), QStringLiteral("Json is error!"));
+        QCOMPARE(QString::fromLatin1(loadErrorMessage(result.error).title), QStringLiteral("error"));
         return;
     }
     QCOMPARE(result.values.size(), 20);
@@ -138,7 +144,7 @@ void TestParamFile::throughFiles()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("set.json"));
 
-    // Saving over a longer file truncates it first.
+    // Saving over a longer file replaces it whole.
     QFile old(path);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(4096, ' '));
@@ -146,7 +152,27 @@ void TestParamFile::throughFiles()
     QCOMPARE(int(saveParameterFile(path, { { 9, QStringLiteral("100") } })), int(SaveResult::Written));
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), buildParameterFile({ { 9, QStringLiteral("100") } }));
+    const QByteArray written = saved.readAll();
+    QCOMPARE(written, buildParameterFile({ { 9, QStringLiteral("100") } }));
+
+    // A disk that fills up during the save leaves the old file whole, and no
+    // half-written file beside it.
+    {
+        const FileSizeLimit full(100);
+        QVERIFY(full.active());
+        QString reason;
+        QCOMPARE(int(saveParameterFile(path, { { 7, QStringLiteral("20000") } }, &reason)),
+            int(SaveResult::WriteFailed));
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(saveErrorText(reason),
+            QStringLiteral(
+                "Save file error! The file was not saved (%1); any file that was there is unchanged.")
+                .arg(reason));
+    }
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), written);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "set.json" });
 
     const LoadResult loaded = loadParameterFile(path);
     QCOMPARE(int(loaded.error), int(Error::None));
@@ -155,11 +181,45 @@ void TestParamFile::throughFiles()
     const LoadResult missing = loadParameterFile(dir.filePath(QStringLiteral("missing.json")));
     QCOMPARE(int(missing.error), int(Error::OpenFailed));
     QCOMPARE(QString::fromLatin1(loadErrorMessage(missing.error).text), QStringLiteral("Open file error!"));
-    QCOMPARE(int(saveParameterFile(dir.filePath(QStringLiteral("no/such/folder.json")), {})),
-        int(SaveResult::OpenFailed));
-    // A file that opens but cannot take the bytes is not reported as written.
-    if (QFileInfo::exists(QStringLiteral("/dev/full")))
-        QCOMPARE(int(saveParameterFile(QStringLiteral("/dev/full"), {})), int(SaveResult::WriteFailed));
+
+    // Anything but a regular file is refused without being read: a FIFO would block.
+    FifoGuard fifo(FifoGuard::Make, dir.filePath(QStringLiteral("pipe.json")));
+    QVERIFY(fifo.made());
+    const struct {
+        QString path;
+        const char *text;
+    } others[] = {
+        { dir.filePath(QStringLiteral("pipe.json")),
+            "Open file error! This is a FIFO (named pipe), not a regular file." },
+        { dir.path(), "Open file error! This is a directory, not a regular file." },
+        { QStringLiteral("/dev/null"), "Open file error! This is a device, not a regular file." },
+    };
+    for (const auto &other : others) {
+        fifo.arm();
+        const LoadResult refused = loadParameterFile(other.path);
+        QVERIFY2(!fifo.disarm(), "the load waited for a writer");
+        QCOMPARE(int(refused.error), int(Error::NotRegular));
+        QCOMPARE(loadErrorText(refused), QString::fromLatin1(other.text));
+        QVERIFY(refused.values.isEmpty());
+    }
+
+    // Nothing takes the place of what is not a regular file (nor of a device:
+    // the tests leave those alone), and a folder that is not there is no file.
+    const struct {
+        QString path;
+        const char *reason; // part of it
+    } unsaved[] = {
+        { dir.filePath(QStringLiteral("pipe.json")), "is a FIFO (named pipe), not a regular file" },
+        { dir.path(), "is a directory, not a regular file" },
+        { dir.filePath(QStringLiteral("no/such/folder.json")), "" },
+    };
+    for (const auto &u : unsaved) {
+        QString reason;
+        QCOMPARE(int(saveParameterFile(u.path, {}, &reason)), int(SaveResult::OpenFailed));
+        QVERIFY2(!reason.isEmpty() && reason.contains(QLatin1String(u.reason)), qPrintable(reason));
+    }
+    QCOMPARE(
+        int(regularfile::kindOf(dir.filePath(QStringLiteral("pipe.json")))), int(regularfile::Kind::Fifo));
 }
 
 QTEST_GUILESS_MAIN(TestParamFile)
