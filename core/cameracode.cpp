@@ -63,6 +63,26 @@ std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes)
     }
 }
 
+std::optional<quint32> addressWithLeadingZeros(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    QStringList plain;
+    bool leadingZero = false;
+    for (const QString &part : parts) {
+        QString digits = part;
+        while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
+            digits.remove(0, 1);
+        leadingZero = leadingZero || digits.size() != part.size();
+        plain << digits;
+    }
+    if (!leadingZero)
+        return std::nullopt;
+    const QByteArray written = plain.join(QLatin1Char('.')).toLatin1();
+    return parseDottedIpv4(written.constData(), std::size_t(written.size()));
+}
+
 AddressFault cameraAddressFault(quint32 address)
 {
     const quint32 top = address >> 24;

@@ -43,6 +43,13 @@ QString ipv4Text(quint32 address);
 // `text` gives nothing. Every address ipv4Text writes parses back to itself.
 std::optional<quint32> parseDottedIpv4(const char *text, std::size_t maxBytes);
 
+// The address that `text` writes with leading zeros ("192.168.001.010" gives
+// 0xC0A8010A), when four numbers 0..255 written with leading zeros is all that
+// keeps it from being strict dotted decimal; nothing for any other text
+// (strict text included). Other programs read such numbers as octal, so
+// callers refuse the text and can name the address it was probably meant as.
+std::optional<quint32> addressWithLeadingZeros(const QString &text);
+
 // Why an IPv4 address cannot be one camera's own address, so that no command
 // or download is sent there. Loopback and link-local addresses are fine.
 enum class AddressFault {

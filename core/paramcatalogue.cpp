@@ -170,34 +170,42 @@ namespace {
         const std::optional<quint32> address = parseDottedIpv4(bytes.constData(), std::size_t(bytes.size()));
         if (!address) {
             // Four numbers that would do without their leading zeros: say so.
-            const QStringList parts = text.split(QLatin1Char('.'));
-            bool fitsWithout = parts.size() == 4;
-            QString padded;
-            for (const QString &part : parts) {
-                fitsWithout = fitsWithout && !part.isEmpty() && decimalValue(part, { 0, 255 }).has_value();
-                if (padded.isEmpty() && part.size() > 1 && part.startsWith(QLatin1Char('0')))
-                    padded = part;
-            }
-            if (fitsWithout && !padded.isEmpty())
+            if (addressWithLeadingZeros(text)) {
+                QString padded;
+                for (const QString &part : text.split(QLatin1Char('.'))) {
+                    if (part.size() > 1 && part.startsWith(QLatin1Char('0'))) {
+                        padded = part;
+                        break;
+                    }
+                }
                 return rejected(QT_TRANSLATE_NOOP("MainWindow",
                                     "The IP has a number with a leading zero (%1): write it without, as in "
                                     "192.168.1.10!"),
                     {}, { padded });
+            }
             return rejected(notAnAddress, {});
         }
-        if (*address == 0)
-            return rejected(QT_TRANSLATE_NOOP("MainWindow",
-                                "The IP 0.0.0.0 names no host: it cannot be a camera's address!"),
-                {});
-        if (*address == 0xFFFFFFFFu)
+        switch (cameraAddressFault(*address)) {
+        case AddressFault::None:
+            break;
+        case AddressFault::ThisNetwork:
+            return rejected(
+                QT_TRANSLATE_NOOP("MainWindow", "The IP %1 names no host: it cannot be a camera's address!"),
+                {}, { text });
+        case AddressFault::Broadcast:
             return rejected(QT_TRANSLATE_NOOP("MainWindow",
                                 "The IP 255.255.255.255 is the broadcast address: it cannot be a camera's "
                                 "address!"),
                 {});
-        if ((*address >> 28) == 0xE)
+        case AddressFault::Multicast:
             return rejected(QT_TRANSLATE_NOOP("MainWindow",
                                 "The IP %1 is a multicast address: it cannot be a camera's address!"),
                 {}, { text });
+        case AddressFault::Reserved:
+            return rejected(
+                QT_TRANSLATE_NOOP("MainWindow", "The IP %1 is reserved: it cannot be a camera's address!"),
+                {}, { text });
+        }
         RowEncoding out;
         out.kind = RowEncoding::Kind::SetCameraIp;
         out.text = text;

@@ -29,21 +29,10 @@ namespace {
         const std::optional<quint32> address = parseDottedIpv4(latin.constData(), std::size_t(latin.size()));
         if (address)
             return address;
-        const QStringList parts = text.split(QLatin1Char('.'));
-        QStringList plain;
-        bool leadingZero = false;
-        for (const QString &part : parts) {
-            QString digits = part;
-            while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
-                digits.remove(0, 1);
-            leadingZero = leadingZero || digits.size() != part.size();
-            plain << digits;
-        }
-        const QByteArray written = plain.join(QLatin1Char('.')).toLatin1();
-        if (leadingZero && parseDottedIpv4(written.constData(), std::size_t(written.size()))) {
+        if (const std::optional<quint32> meant = addressWithLeadingZeros(text)) {
             *error = QStringLiteral("address \"%1\" refused: leading zeros are not allowed (other programs "
                                     "read such numbers as octal); write %2 if that is the address meant")
-                         .arg(text, QString::fromLatin1(written));
+                         .arg(text, ipv4Text(*meant));
         } else {
             *error = QStringLiteral("\"%1\" is not an IPv4 address: it takes four numbers from 0 to 255, "
                                     "without leading zeros")

@@ -170,13 +170,6 @@ namespace {
             const std::optional<Target> camera = target();
             if (!camera)
                 return ExitBadInput;
-            // The SDK is handed the text as it is: it may read "010" as octal.
-            QString addressError;
-            if (inv.row == paramcat::kRowIp && !inv.value.isEmpty()
-                && !cameraAddress(inv.value, &addressError)) {
-                err << "tavixctl: " << rowName(inv.row) << ": " << addressError << '\n';
-                return ExitBadInput;
-            }
             const bool needsChannel = inv.row != paramcat::kRowIp && inv.row != paramcat::kRowName;
             if (needsChannel && !openChannel())
                 return ExitBadInput;

@@ -253,10 +253,8 @@ void TestE2eCtl::commands_data()
         "address \"%CAM0Z%\" refused: leading zeros are not allowed");
     row("set: leading zero refused", L { "set", "%CAM0Z%", "ExposureTime", "1" }, 1, "leading zeros");
     row("restart: leading zero refused", L { "restart", "%CAM0Z%" }, 1, "leading zeros");
-    row("set: a new address with a leading zero", L { "set", "%CAM0%", "CameraIp", "%CAM0Z%" }, 1,
-        "CameraIp: address \"%CAM0Z%\" refused: leading zeros are not allowed");
     row("set: the broadcast address as a new address", L { "set", "%CAM0%", "CameraIp", "255.255.255.255" },
-        1, "CameraIp: 255.255.255.255 cannot be a camera's address");
+        1, "The IP 255.255.255.255 is the broadcast address: it cannot be a camera's address!");
     row("firmware: leading zero refused",
         L { "firmware", "--camera", "%CAM1%", "--camera", "%CAM0Z%", "%DIR%/a.bin" }, 1,
         "write %CAM0% if that is the address meant");

@@ -173,6 +173,8 @@ void TestParamCatalogue::rowRejections_data()
     row("host name", 0, u8("camera4"), ip);
     row("NUL and more", 0, QString::fromLatin1("127.0.0.9\0x", 11), ip);
     row("unspecified", 0, u8("0.0.0.0"), "The IP 0.0.0.0 names no host: it cannot be a camera's address!");
+    row("this network", 0, u8("0.1.2.3"), "The IP 0.1.2.3 names no host: it cannot be a camera's address!");
+    row("reserved", 0, u8("240.0.0.1"), "The IP 240.0.0.1 is reserved: it cannot be a camera's address!");
     row("broadcast", 0, u8("255.255.255.255"),
         "The IP 255.255.255.255 is the broadcast address: it cannot be a camera's address!");
     row("multicast, lowest", 0, u8("224.0.0.1"),
@@ -202,9 +204,8 @@ void TestParamCatalogue::workerRowsAndOutOfRange()
         QString text;
     } accepted[] = {
         { 0, QStringLiteral("127.0.0.9") },
-        { 0, QStringLiteral("0.0.0.1") },
+        { 0, QStringLiteral("1.0.0.0") },
         { 0, QStringLiteral("223.255.255.255") },
-        { 0, QStringLiteral("240.0.0.1") },
         { 1, QStringLiteral("cam B") },
         { 1, QString::fromUtf8("Kamera Ä ÿ ~") },
         { 1, QString(kCameraTextLimit, QChar(0xE9)) },
