@@ -149,6 +149,12 @@ void WorkThread::requestInterruption()
     wakeSleepers();
 }
 
+void WorkThread::frameArrived()
+{
+    int sent = inFlight.load(std::memory_order_relaxed);
+    while (sent > 0 && !inFlight.compare_exchange_weak(sent, sent - 1, std::memory_order_relaxed)) { }
+}
+
 void WorkThread::init()
 {
     sdk().IB_CC_Init();
@@ -181,7 +187,11 @@ void WorkThread::takeFrame(int buffer)
         type = CV_8UC1;
     else if (info.nBitCount == 24)
         type = CV_8UC3;
-    if (type >= 0) {
+    if (type >= 0 && inFlight.load(std::memory_order_relaxed) >= MaxFramesInFlight) {
+        // The receiver is behind: this frame is not converted, so that no more
+        // frames pile up for it than MaxFramesInFlight.
+        skipped.fetch_add(1, std::memory_order_relaxed);
+    } else if (type >= 0) {
         if (buffer == 1 && info.nBitCount == 24)
             qDebug() << "22222222222222222222222424242424";
         cv::Mat view(rows, cols, type, frameBuffers[0][buffer]);
@@ -190,10 +200,13 @@ void WorkThread::takeFrame(int buffer)
         // A large frame under memory pressure can leave either image without
         // memory: that frame is not sent, the next ones are.
         const QImage copy = image.isNull() ? QImage() : image.copy();
-        if (!copy.isNull())
+        if (!copy.isNull()) {
+            // Counted before it is sent, so that its arrival never comes first.
+            inFlight.fetch_add(1, std::memory_order_relaxed);
             emit sig_GetOneFrame(copy);
-        else
+        } else {
             qWarning() << "frame of" << cols << "x" << rows << "not sent: no memory for its image";
+        }
     }
     // The second buffer leaves with its "older" mark.
     const std::uint8_t clear = buffer == 0 ? FirstBufferFull : (SecondBufferFull | SecondBufferOlder);

@@ -67,6 +67,20 @@ public:
     // Requests the loop to end and wakes it when it sleeps waiting for frames.
     void requestInterruption();
 
+    // At most this many converted frames are on their way to the receiver of
+    // sig_GetOneFrame at once. While that many have not reached it, the loop
+    // takes full buffers without converting them (framesSkipped), so a
+    // receiver that falls behind never has more than this queued for it.
+    static constexpr int MaxFramesInFlight = 2;
+    // The receiver of sig_GetOneFrame calls this from its slot, once for each
+    // frame; any thread. Extra calls are ignored.
+    void frameArrived();
+    // Frames sent and not yet arrived; any thread.
+    int framesInFlight() const { return inFlight.load(std::memory_order_relaxed); }
+    // Frames taken from the buffers and not converted because MaxFramesInFlight
+    // were on their way; any thread.
+    quint64 framesSkipped() const { return skipped.load(std::memory_order_relaxed); }
+
 signals:
     void sig_GetOneFrame(QImage img);
 
@@ -99,6 +113,8 @@ private:
 
     bool waitForFrames = false;
     std::atomic<int> loopsEnded { 0 }; // counted by run() on its way out
+    std::atomic<int> inFlight { 0 };
+    std::atomic<quint64> skipped { 0 };
 };
 
 #endif

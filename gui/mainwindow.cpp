@@ -156,6 +156,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::slotGetOneFrame(QImage img)
 {
+    worker->frameArrived(); // the worker sends the next frames only as this one is in
     picture->slotGetOneFrame(img);
 }
 

@@ -11,14 +11,54 @@
 #include <thread>
 #include <vector>
 
-// Receives frames on the test's thread, as the main window does.
+// Receives frames on the test's thread, as the main window does, and tells
+// the worker of each.
 class FrameSink : public QObject {
     Q_OBJECT
 public:
+    explicit FrameSink(WorkThread *worker)
+        : worker(worker)
+    {
+    }
     QList<QImage> frames;
 public slots:
-    void take(QImage img) { frames << img; }
+    void take(QImage img)
+    {
+        worker->frameArrived();
+        frames << img;
+    }
+
+private:
+    WorkThread *worker;
 };
+
+// Whether a frame given to the callback now is converted, not skipped: the
+// frames in the buffers and those on their way to the receiver leave room for
+// it. The buffers are read first, so a frame the loop sends between the two
+// readings is counted twice rather than not at all.
+static bool roomForAFrame(const WorkThread &worker)
+{
+    const std::uint8_t state = bufferState[0].load(std::memory_order_acquire);
+    const int held = ((state & (FirstBufferFull | FirstBufferWriting)) ? 1 : 0)
+        + ((state & (SecondBufferFull | SecondBufferWriting)) ? 1 : 0);
+    return held + worker.framesInFlight() < WorkThread::MaxFramesInFlight;
+}
+
+// Runs the test thread's event loop, which each arriving frame wakes, until
+// `done` holds; false after `timeoutMs`.
+static bool receiveUntil(const std::function<bool()> &done, int timeoutMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer look; // wakes the loop to look at `done` when no frame comes
+    look.start(5);
+    while (!done()) {
+        if (clock.hasExpired(timeoutMs))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 class TestWorkThread : public QObject {
     Q_OBJECT
@@ -36,6 +76,8 @@ private slots:
     void everyKeptFrameArrivesInOrder();
     void twoCamerasNeverTearAFrame_data() { loopModes(); }
     void twoCamerasNeverTearAFrame();
+    void slowReceiverHasAtMostTwoFramesQueued_data() { loopModes(); }
+    void slowReceiverHasAtMostTwoFramesQueued();
     void firstPassOpensRegisteredCameraOnce_data() { loopModes(); }
     void firstPassOpensRegisteredCameraOnce();
     void withoutRegistrationFirstPassOpensRecordZero();
@@ -82,7 +124,7 @@ void TestWorkThread::init()
         QFETCH(bool, waiting);
         worker->setWaitForFrames(waiting);
     }
-    sink = new FrameSink;
+    sink = new FrameSink(worker);
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
     worker->EnumCamras();
@@ -182,7 +224,7 @@ void TestWorkThread::framesEmittedInOrderKept()
     QTRY_COMPARE(int(bufferState[0].load()), 0);
     // Frames keep flowing while the loop runs, one after another.
     for (uchar v = 30; v < 40; ++v) {
-        QTRY_VERIFY(!(bufferState[0].load() & SecondBufferFull));
+        QVERIFY(receiveUntil([&] { return roomForAFrame(*worker); }));
         feed(2, 2, 8, v);
     }
     QTRY_COMPARE(sink->frames.size(), 12);
@@ -270,8 +312,10 @@ struct QuietFrames {
 
 void TestWorkThread::everyKeptFrameArrivesInOrder()
 {
-    // One producer; before each frame it waits for a free buffer, so every frame
-    // is kept and often both buffers fill back to back while the loop is reading.
+    // One producer and a receiver that keeps up: before each frame the
+    // producer waits for a free buffer and for room among the frames on their
+    // way, so every frame is kept and converted, and often both buffers fill
+    // back to back while the loop is reading.
     const quint32 total = 100000;
     numbered::QuietFrames quiet;
     std::vector<quint32> numbers;
@@ -281,25 +325,30 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
     cameraOpened.store(1);
     worker->RegisterImage(0);
     worker->start();
-    std::thread producer([] {
+    const WorkThread &loop = *worker;
+    std::atomic<bool> giveUp { false };
+    std::thread producer([&loop, &giveUp] {
         FrameInfo info;
-        for (quint32 n = 0; n < total; ++n) {
-            // Every third frame waits for both buffers to be empty, so that it
-            // and the next follow back to back; the others wait for a free one.
-            const auto full = [] { return bufferState[0].load() & (FirstBufferFull | SecondBufferFull); };
-            if (n % 3 == 0) {
-                while (full() != 0)
-                    std::this_thread::yield();
-            } else {
-                while (full() == (FirstBufferFull | SecondBufferFull))
-                    std::this_thread::yield();
-            }
+        for (quint32 n = 0; n < total && !giveUp.load(); ++n) {
+            // Every third frame waits for both buffers to be empty and nothing
+            // on its way, so that it and the next follow back to back; the
+            // others wait for room for one.
+            const auto empty = [&loop] {
+                return (bufferState[0].load() & (FirstBufferFull | SecondBufferFull)) == 0
+                    && loop.framesInFlight() == 0;
+            };
+            while (!(n % 3 == 0 ? empty() : roomForAFrame(loop)) && !giveUp.load())
+                std::this_thread::yield();
             std::vector<uchar> pixels = numbered::frame(0, n, &info);
             fake::deliver(pixels.data(), &info);
         }
     });
-    QTRY_COMPARE_WITH_TIMEOUT(numbers.size(), std::size_t(total), 60000);
+    const bool received = receiveUntil([&] { return numbers.size() >= std::size_t(total); });
+    giveUp.store(true);
     producer.join();
+    QVERIFY(received);
+    QCOMPARE(numbers.size(), std::size_t(total));
+    QCOMPARE(worker->framesSkipped(), quint64(0));
     for (quint32 i = 0; i < total; ++i)
         QCOMPARE(numbers[i], i);
 }
@@ -307,8 +356,8 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
 void TestWorkThread::twoCamerasNeverTearAFrame()
 {
     // Two producers at once, as when a second camera streams beside the first.
-    // Frames may be dropped, but each one that arrives is whole, its size is its
-    // producer's, and each producer's frames arrive in their order.
+    // Frames may be dropped or skipped, but each one that arrives is whole, its
+    // size is its producer's, and each producer's frames arrive in their order.
     const quint32 perProducer = 1000;
     numbered::QuietFrames quiet;
     QList<QPair<int, quint32>> received;
@@ -317,20 +366,31 @@ void TestWorkThread::twoCamerasNeverTearAFrame()
     cameraOpened.store(1);
     worker->RegisterImage(0);
     worker->start();
-    auto produce = [](int id) {
+    std::atomic<int> producing { 2 };
+    std::atomic<bool> giveUp { false };
+    auto produce = [&producing, &giveUp](int id) {
         FrameInfo info;
-        for (quint32 n = 0; n < perProducer; ++n) {
+        for (quint32 n = 0; n < perProducer && !giveUp.load(); ++n) {
             std::vector<uchar> pixels = numbered::frame(id, n, &info);
-            // Both producers wait for a free buffer and then race for it.
+            // Both producers wait for a free buffer and then race for it. The
+            // receiver checks each frame as it comes; while it is behind, the
+            // loop skips frames.
             while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
-                == (FirstBufferFull | SecondBufferFull))
+                    == (FirstBufferFull | SecondBufferFull)
+                && !giveUp.load())
                 std::this_thread::yield();
             fake::deliver(pixels.data(), &info);
         }
+        producing.fetch_sub(1);
     };
     std::thread a(produce, 1), b(produce, 2);
+    // The producers do not wait for the receiver: they end on their own, if
+    // slowly in a sanitizer's build.
+    const bool produced = receiveUntil([&] { return producing.load() == 0; }, 600000);
+    giveUp.store(true);
     a.join();
     b.join();
+    QVERIFY(produced);
     // The loop clears a mark only after emitting its frame.
     QTRY_VERIFY_WITH_TIMEOUT(!(bufferState[0].load() & (FirstBufferFull | SecondBufferFull)), 10000);
     QCoreApplication::processEvents();
@@ -452,6 +512,61 @@ void TestWorkThread::outOfRangeIndexNeverReachesTheSdk()
     worker->RegisterImage(-1);
     QVERIFY(fake::calls().empty());
     QCOMPARE(worker->lastResult.load(), SdkMissingStatus);
+}
+
+void TestWorkThread::slowReceiverHasAtMostTwoFramesQueued()
+{
+    // A producer far faster than the receiver, which does not run its event
+    // loop while the frames come: 200 frames of 512 KiB would pile up 100 MiB
+    // in its queue. At most two are on their way; the others are taken from
+    // the buffers unconverted and counted.
+    const quint32 total = 200;
+    numbered::QuietFrames quiet;
+    QList<quint32> numbers;
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { numbers << numbered::read(img).second; });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    const WorkThread &loop = *worker;
+    std::atomic<int> mostInFlight { 0 };
+    std::thread producer([&] {
+        FrameInfo info;
+        for (quint32 n = 0; n < total; ++n) {
+            // Each frame waits for a free buffer: the callback keeps them all.
+            while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
+                == (FirstBufferFull | SecondBufferFull))
+                std::this_thread::yield();
+            std::vector<uchar> pixels = numbered::frame(1, n, &info);
+            QCOMPARE(fake::deliver(pixels.data(), &info), 0);
+            mostInFlight.store(std::max(mostInFlight.load(), loop.framesInFlight()));
+        }
+    });
+    producer.join();
+    QDeadlineTimer deadline(10000);
+    while (bufferState[0].load() != 0 && !deadline.hasExpired())
+        std::this_thread::yield();
+    QCOMPARE(int(bufferState[0].load()), 0);
+    QVERIFY(mostInFlight.load() <= WorkThread::MaxFramesInFlight);
+    QCOMPARE(worker->framesInFlight(), 2);
+    QCOMPARE(worker->framesSkipped(), quint64(total - 2));
+    QVERIFY(numbers.isEmpty());
+
+    // All that was queued arrives at once: the first two frames, in order.
+    QCoreApplication::processEvents();
+    QCOMPARE(numbers, (QList<quint32> { 0, 1 }));
+    QCOMPARE(worker->framesInFlight(), 0);
+
+    // Once the receiver keeps up again, every frame arrives, in order.
+    for (quint32 n = total; n < total + 5; ++n) {
+        QVERIFY(receiveUntil([&] { return roomForAFrame(*worker); }));
+        FrameInfo info;
+        std::vector<uchar> pixels = numbered::frame(1, n, &info);
+        fake::deliver(pixels.data(), &info);
+    }
+    QVERIFY(receiveUntil([&] { return numbers.size() >= 7; }));
+    QCOMPARE(numbers, (QList<quint32> { 0, 1, 200, 201, 202, 203, 204 }));
+    QCOMPARE(worker->framesSkipped(), quint64(total - 2));
 }
 
 QTEST_GUILESS_MAIN(TestWorkThread)
