@@ -121,6 +121,7 @@ int frameCallback(unsigned char *data, FrameInfo *info, void *context)
 WorkThread::WorkThread(QObject *parent)
     : QThread(parent)
 {
+    qRegisterMetaType<CameraFault>(); // crosses from the loop's thread
 }
 
 WorkThread::~WorkThread()
@@ -155,6 +156,18 @@ void WorkThread::frameArrived()
     while (sent > 0 && !inFlight.compare_exchange_weak(sent, sent - 1, std::memory_order_relaxed)) { }
 }
 
+void WorkThread::checkStatus(int index, CameraFault::Kind kind, int status, int mode)
+{
+    if (status == 0)
+        return;
+    CameraFault fault;
+    fault.camera = index;
+    fault.kind = kind;
+    fault.status = status;
+    fault.mode = mode;
+    emit sig_CameraFault(fault);
+}
+
 void WorkThread::init()
 {
     sdk().IB_CC_Init();
@@ -174,7 +187,8 @@ void WorkThread::RegisterImage(int index)
     CameraRecord *cam = record(index);
     if (!cam)
         return;
-    sdk().IB_CC_RegisterImage(cam, frameCallback, callbackContext);
+    checkStatus(
+        index, CameraFault::RegisterFailed, sdk().IB_CC_RegisterImage(cam, frameCallback, callbackContext));
 }
 
 void WorkThread::takeFrame(int buffer)
@@ -245,11 +259,14 @@ void WorkThread::run()
             takeFrame(buffer);
         }
         if (!cameraOpened.load()) {
-            CameraRecord *cam = record(registeredIndex.load());
+            const int index = registeredIndex.load();
+            CameraRecord *cam = record(index);
             lastResult = cam ? sdk().IB_CC_OpenCamera(cam) : SdkMissingStatus;
             qDebug() << "IB_CC_OpenCamera is:" << lastResult.load();
+            checkStatus(index, CameraFault::OpenFailed, lastResult);
             lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
             qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
+            checkStatus(index, CameraFault::StartFailed, lastResult);
             cameraOpened.store(1);
         }
         if (waitForFrames)
@@ -266,6 +283,7 @@ void WorkThread::Stop(int index)
     requestInterruption();
     joinLoop();
     qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::StopFailed, lastResult);
 }
 
 void WorkThread::startCamras(int index)
@@ -273,6 +291,7 @@ void WorkThread::startCamras(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::StartFailed, lastResult);
     start();
 }
 
@@ -281,6 +300,7 @@ void WorkThread::CloseCamras(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_CloseCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::CloseFailed, lastResult);
 }
 
 void WorkThread::modeauto(int index)
@@ -288,6 +308,7 @@ void WorkThread::modeauto(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 0) : SdkMissingStatus;
     qDebug() << "IB_CC_modeautoCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 0);
 }
 
 void WorkThread::modeio(int index)
@@ -295,6 +316,7 @@ void WorkThread::modeio(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 1) : SdkMissingStatus;
     qDebug() << "IB_CC_modeioCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 1);
 }
 
 void WorkThread::modesoft(int index)
@@ -302,6 +324,7 @@ void WorkThread::modesoft(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 2) : SdkMissingStatus;
     qDebug() << "IB_CC_modesoftCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 2);
 }
 
 void WorkThread::softoneimg(int index)
@@ -309,6 +332,7 @@ void WorkThread::softoneimg(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_softCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_softCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::SoftTriggerFailed, lastResult);
 }
 
 QString WorkThread::getCamName(int index)

@@ -4,6 +4,7 @@
 #include "core/linksdk.h"
 
 #include <QImage>
+#include <QMetaType>
 #include <QString>
 #include <QThread>
 
@@ -40,6 +41,25 @@ extern unsigned char callbackContext[128];
 // count other than 8 or 24 (nothing kept), and 1 for a frame over 64 MiB or
 // with no pixels (nothing kept).
 int frameCallback(unsigned char *data, FrameInfo *info, void *context);
+
+// Something that went wrong with a camera and that the operator should be
+// told of: an SDK operation that returned a non-zero status.
+struct CameraFault {
+    enum Kind {
+        OpenFailed, // IB_CC_OpenCamera, in the loop's first pass
+        StartFailed, // IB_CC_StartCamera, in the loop's first pass or startCamras
+        StopFailed,
+        CloseFailed,
+        ModeFailed, // IB_CC_modeCamera; `mode` is the trigger mode asked for
+        SoftTriggerFailed,
+        RegisterFailed, // IB_CC_RegisterImage: no frames will come
+    };
+    int camera = 0; // the camera index
+    Kind kind = OpenFailed;
+    int status = 0; // the SDK's status
+    int mode = 0;
+};
+Q_DECLARE_METATYPE(CameraFault)
 
 // Which buffer of a frame slot the loop takes next for the state byte `state`:
 // 0 or 1, or -1 when the older frame is not complete yet or there is none.
@@ -83,6 +103,9 @@ public:
 
 signals:
     void sig_GetOneFrame(QImage img);
+    // Emitted on the thread that met the fault: the GUI thread for the slots,
+    // the loop's thread for its opening.
+    void sig_CameraFault(CameraFault fault);
 
 public slots:
     void init();
@@ -108,6 +131,8 @@ public slots:
 
 private:
     void takeFrame(int buffer);
+    // Emits sig_CameraFault when `status` is not 0.
+    void checkStatus(int index, CameraFault::Kind kind, int status, int mode = 0);
     void sleepUntilFrame();
     void joinLoop(); // waits for run() to return
 

@@ -459,6 +459,8 @@ void TestWorkThread::closeLeavesThreadRunning()
 
 void TestWorkThread::slotsLogTheirStatus()
 {
+    QList<CameraFault> faults;
+    connect(worker, &WorkThread::sig_CameraFault, sink, [&](const CameraFault &f) { faults << f; });
     fake::setStatus(3);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeautoCamera is: 3");
     worker->modeauto(1);
@@ -472,6 +474,17 @@ void TestWorkThread::slotsLogTheirStatus()
     QCOMPARE(fake::calls()[1].arg, 1);
     QCOMPARE(fake::calls()[2].arg, 2);
     QCOMPARE(worker->lastResult.load(), 3);
+    // Each failure is also told to the window, with its camera, mode and status.
+    QCOMPARE(faults.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(faults[i].camera, 1);
+        QCOMPARE(faults[i].kind, i < 3 ? CameraFault::ModeFailed : CameraFault::SoftTriggerFailed);
+        QCOMPARE(faults[i].status, 3);
+        QCOMPARE(faults[i].mode, i < 3 ? i : 0);
+    }
+    fake::setStatus(0);
+    worker->modeauto(1);
+    QCOMPARE(faults.size(), 4); // success is silent
 }
 
 void TestWorkThread::gettersFormatRecords()
