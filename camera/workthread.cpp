@@ -56,6 +56,41 @@ void wakeSleepers()
     wakeCondition.notify_all();
 }
 
+// A refused frame's FrameInfo, left by the callback for the loop to report.
+// One delivery at a time writes it (empty -> writing -> ready); refusals that
+// find it taken are not kept, the camera sends such frames again.
+enum { RefusalEmpty, RefusalWriting, RefusalReady };
+std::atomic<int> refusalSlot { RefusalEmpty };
+FrameInfo refusedFrame;
+
+int refuse(const FrameInfo &info, int result)
+{
+    int expected = RefusalEmpty;
+    // Acquire: the loop's read of the last refusal is done before it emptied the slot.
+    if (refusalSlot.compare_exchange_strong(
+            expected, RefusalWriting, std::memory_order_acquire, std::memory_order_relaxed)) {
+        refusedFrame = info;
+        // Sequentially consistent with the sleepers check, as for a full buffer.
+        refusalSlot.store(RefusalReady, std::memory_order_seq_cst);
+        if (sleepers.load(std::memory_order_seq_cst) > 0)
+            wakeSleepers();
+    }
+    return result;
+}
+
+// Why a frame of 8 or 24 bits was refused, for the log.
+QString sizeRefusalReason(const FrameInfo &info)
+{
+    const std::uint64_t pixels = std::uint64_t(info.nWidth) * info.nHeight;
+    if (pixels == 0)
+        return QStringLiteral("they have no pixels");
+    if (pixels > FrameBufferBytes / (info.nBitCount / 8))
+        return QStringLiteral("they are larger than a frame buffer's %1 bytes").arg(FrameBufferBytes);
+    return QStringLiteral("their image would take %1 bytes, more than the limit of %2 bytes")
+        .arg(frameImageBytes(info.nWidth, info.nHeight, info.nBitCount))
+        .arg(FrameImageLimitBytes);
+}
+
 } // namespace
 
 int nextFullBuffer(std::uint8_t state)
@@ -74,14 +109,16 @@ int frameCallback(unsigned char *data, FrameInfo *info, void *context)
     if (info->nBitCount == 8)
         qDebug() << "pFrameInfo->nHeight>> " << info->nHeight << "pFrameInfo->nWidth>>" << info->nWidth;
     else if (info->nBitCount != 24)
-        return 0;
+        return refuse(*info, 0);
 
     // width * height fits in 64 bits; times 3 could not, so compare before multiplying.
     // A frame without pixels is refused like one too large: nothing to show or save.
+    // So is one whose rows, padded in its image, would make that image too large.
     const std::uint64_t pixels = std::uint64_t(info->nWidth) * std::uint64_t(info->nHeight);
     const std::uint64_t bytesPerPixel = info->nBitCount == 24 ? 3 : 1;
-    if (pixels == 0 || pixels > FrameBufferBytes / bytesPerPixel)
-        return 1;
+    if (pixels == 0 || pixels > FrameBufferBytes / bytesPerPixel
+        || frameImageBytes(info->nWidth, info->nHeight, info->nBitCount) > FrameImageLimitBytes)
+        return refuse(*info, 1);
     const std::size_t size = std::size_t(pixels * bytesPerPixel);
 
     // Claim an empty buffer: empty -> being written, in one compare-exchange, so
@@ -173,6 +210,12 @@ void WorkThread::init()
     sdk().IB_CC_Init();
     cameraList.count = 0;
     cameraOpened.store(0);
+    // A refusal left from before the start-up belongs to no camera of this
+    // one. Only a loop that does not run can be told so: a running one may be
+    // reading it.
+    int ready = RefusalReady;
+    if (!isRunning())
+        refusalSlot.compare_exchange_strong(ready, RefusalEmpty);
     wakeSleepers(); // the camera is to be opened again
 }
 
@@ -227,6 +270,36 @@ void WorkThread::takeFrame(int buffer)
     bufferState[0].fetch_and(std::uint8_t(~clear), std::memory_order_release);
 }
 
+void WorkThread::reportRefusedFrame()
+{
+    const FrameInfo info = refusedFrame;
+    // Release: the read above is done before the next refusal is written.
+    refusalSlot.store(RefusalEmpty, std::memory_order_release);
+    CameraFault fault;
+    fault.camera = registeredIndex.load();
+    fault.width = info.nWidth;
+    fault.height = info.nHeight;
+    fault.bitCount = info.nBitCount;
+    const bool shown = info.nBitCount == 8 || info.nBitCount == 24;
+    fault.kind = shown ? CameraFault::UnshowableSize : CameraFault::UnsupportedBitCount;
+    // A camera sends the same frames again and again: one report each.
+    const QPair<int, int> key(fault.camera, fault.kind);
+    if (refusalsReported.contains(key))
+        return;
+    refusalsReported.append(key);
+    const QString what = shown
+        ? QStringLiteral("frames of %1 x %2 pixels, %3 bits per pixel, refused: %4")
+              .arg(info.nWidth)
+              .arg(info.nHeight)
+              .arg(info.nBitCount)
+              .arg(sizeRefusalReason(info))
+        : QStringLiteral("frames of %1 bits per pixel refused: only 8 and 24 can be shown")
+              .arg(info.nBitCount);
+    qWarning().noquote()
+        << QStringLiteral("camera %1: %2 (logged once for this camera)").arg(fault.camera).arg(what);
+    emit sig_CameraFault(fault);
+}
+
 void WorkThread::sleepUntilFrame()
 {
     std::unique_lock<std::mutex> lock(wakeMutex);
@@ -235,7 +308,8 @@ void WorkThread::sleepUntilFrame()
     // QThread directly, which does not wake; every other event does.
     wakeCondition.wait_for(lock, std::chrono::milliseconds(50), [this] {
         return isInterruptionRequested() || !cameraOpened.load()
-            || nextFullBuffer(bufferState[0].load(std::memory_order_seq_cst)) >= 0;
+            || nextFullBuffer(bufferState[0].load(std::memory_order_seq_cst)) >= 0
+            || refusalSlot.load(std::memory_order_seq_cst) == RefusalReady;
     });
     sleepers.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -258,6 +332,8 @@ void WorkThread::run()
                 break;
             takeFrame(buffer);
         }
+        if (refusalSlot.load(std::memory_order_acquire) == RefusalReady)
+            reportRefusedFrame();
         if (!cameraOpened.load()) {
             const int index = registeredIndex.load();
             CameraRecord *cam = record(index);

@@ -1,8 +1,10 @@
+#include "camera/frameconvert.h"
 #include "camera/sdkbinding.h"
 #include "camera/workthread.h"
 #include "tests/fakesdk.h"
 
 #include <QFile>
+#include <QMutex>
 #include <QtTest>
 
 #include <atomic>
@@ -69,6 +71,10 @@ private slots:
 
     void untouchedFrameStorageCostsNoMemory();
     void callbackRefusesWhatItCannotKeep();
+    void callbackRefusesFramesWithTooLargeAnImage_data();
+    void callbackRefusesFramesWithTooLargeAnImage();
+    void refusedFramesReportedOncePerCamera_data() { loopModes(); }
+    void refusedFramesReportedOncePerCamera();
     void callbackKeepsTwoFramesThenDrops();
     void framesEmittedInOrderKept_data() { loopModes(); }
     void framesEmittedInOrderKept();
@@ -95,7 +101,7 @@ private:
     // and sleeping until a frame is there.
     static void loopModes()
     {
-        QTest::addColumn<bool>("waiting"); // read by init()
+        QTest::addColumn<bool>("waiting"); // the rows' names are read by init()
         QTest::newRow("polling") << false;
         QTest::newRow("waiting") << true;
     }
@@ -120,10 +126,10 @@ void TestWorkThread::init()
     fake::setStatus(0);
     bufferState[0].store(0);
     worker = new WorkThread;
-    if (QTest::currentTestFunction() && QTest::currentDataTag()) {
-        QFETCH(bool, waiting);
-        worker->setWaitForFrames(waiting);
-    }
+    // The rows of loopModes(); other tables have rows of other names.
+    const QByteArray row = QTest::currentDataTag();
+    if (row == "polling" || row == "waiting")
+        worker->setWaitForFrames(row == "waiting");
     sink = new FrameSink(worker);
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
@@ -525,6 +531,161 @@ void TestWorkThread::outOfRangeIndexNeverReachesTheSdk()
     worker->RegisterImage(-1);
     QVERIFY(fake::calls().empty());
     QCOMPARE(worker->lastResult.load(), SdkMissingStatus);
+}
+
+namespace {
+// Keeps the warnings logged while it lives (the loop logs from its own thread)
+// and drops the callback's per-frame line.
+struct WarningLog {
+    static QMutex &mutex()
+    {
+        static QMutex m;
+        return m;
+    }
+    static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static QtMessageHandler &previous()
+    {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    WarningLog()
+    {
+        previous() = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (type == QtWarningMsg) {
+                    QMutexLocker lock(&mutex());
+                    lines() << text;
+                }
+                if (!text.startsWith(QLatin1String("pFrameInfo->")))
+                    previous()(type, context, text);
+            });
+    }
+    ~WarningLog()
+    {
+        qInstallMessageHandler(previous());
+        lines().clear();
+    }
+    QStringList take()
+    {
+        QMutexLocker lock(&mutex());
+        return std::exchange(lines(), {});
+    }
+};
+} // namespace
+
+void TestWorkThread::callbackRefusesFramesWithTooLargeAnImage_data()
+{
+    QTest::addColumn<uint>("width");
+    QTest::addColumn<uint>("height");
+    QTest::addColumn<uint>("bits");
+    QTest::addColumn<bool>("kept");
+    // Each of these fits a frame buffer. Qt pads every row of an image to a
+    // multiple of 4 bytes, so a frame a few pixels wide becomes an image
+    // several times its size.
+    QTest::newRow("1 x 64 Mi grey: a 256 MiB image") << 1u << 67108864u << 8u << false;
+    QTest::newRow("2 x 32 Mi grey: a 128 MiB image") << 2u << 33554432u << 8u << false;
+    QTest::newRow("3 wide grey") << 3u << 22369621u << 8u << false;
+    QTest::newRow("1 wide colour") << 1u << 22369621u << 24u << false;
+    QTest::newRow("177 wide grey, 3 bytes padding a row") << 177u << 379146u << 8u << false;
+    // Ordinary proportions, padded rows included, pass.
+    QTest::newRow("193 wide grey, 3 bytes padding a row") << 193u << 347714u << 8u << true;
+    QTest::newRow("1023 x 65600 grey") << 1023u << 65600u << 8u << true;
+    QTest::newRow("4729 x 4729 colour") << 4729u << 4729u << 24u << true;
+    QTest::newRow("2448 x 2048 colour") << 2448u << 2048u << 24u << true;
+}
+
+void TestWorkThread::callbackRefusesFramesWithTooLargeAnImage()
+{
+    QFETCH(uint, width);
+    QFETCH(uint, height);
+    QFETCH(uint, bits);
+    QFETCH(bool, kept);
+    const std::size_t bytes = std::size_t(width) * height * (bits / 8);
+    QVERIFY(bytes <= FrameBufferBytes);
+    // A refused frame is refused before a byte of it is read.
+    std::vector<uchar> pixels(kept ? bytes : 16, 9);
+    FrameInfo info { width, height, bits, {} };
+    numbered::QuietFrames quiet;
+    QCOMPARE(frameCallback(pixels.data(), &info, nullptr), kept ? 0 : 1);
+    QCOMPARE(int(bufferState[0].load()), kept ? int(FirstBufferFull) : 0);
+    if (!kept)
+        return;
+    // The loop makes of it an image of the size foreseen, within the limit.
+    cameraOpened.store(1);
+    worker->start();
+    QTRY_COMPARE(sink->frames.size(), 1);
+    const QImage &image = sink->frames.first();
+    QCOMPARE(image.size(), QSize(int(width), int(height)));
+    QCOMPARE(quint64(image.sizeInBytes()), frameImageBytes(width, height, bits));
+    QVERIFY(quint64(image.sizeInBytes()) <= FrameImageLimitBytes);
+}
+
+void TestWorkThread::refusedFramesReportedOncePerCamera()
+{
+    WarningLog log;
+    QList<CameraFault> faults;
+    connect(worker, &WorkThread::sig_CameraFault, sink, [&](const CameraFault &f) { faults << f; });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    uchar pixels[16] = {};
+    FrameInfo tall { 1, 67108864, 8, {} };
+    FrameInfo sixteen { 4, 2, 16, {} };
+    // The camera sends the frame again until the loop has reported `reports` in all.
+    const auto refuseUntil = [&](FrameInfo info, int reports) {
+        return QTest::qWaitFor(
+            [&] {
+                frameCallback(pixels, &info, nullptr);
+                return faults.size() >= reports;
+            },
+            10000);
+    };
+    QVERIFY(refuseUntil(tall, 1));
+    QVERIFY(refuseUntil(sixteen, 2));
+    // However many more such frames come, neither kind is reported again.
+    for (int i = 0; i < 20; ++i) {
+        frameCallback(pixels, &sixteen, nullptr);
+        frameCallback(pixels, &tall, nullptr);
+        QTest::qWait(1);
+    }
+    QTest::qWait(50);
+    QCOMPARE(faults.size(), 2);
+    QCOMPARE(faults[0].camera, 0);
+    QCOMPARE(faults[0].kind, CameraFault::UnshowableSize);
+    QCOMPARE(faults[0].width, 1u);
+    QCOMPARE(faults[0].height, 67108864u);
+    QCOMPARE(faults[0].bitCount, 8u);
+    QCOMPARE(faults[1].kind, CameraFault::UnsupportedBitCount);
+    QCOMPARE(faults[1].bitCount, 16u);
+    // Another camera's are, once.
+    worker->RegisterImage(1);
+    QVERIFY(refuseUntil(tall, 3));
+    for (int i = 0; i < 20; ++i)
+        frameCallback(pixels, &tall, nullptr);
+    QTest::qWait(50);
+    QCOMPARE(faults.size(), 3);
+    QCOMPARE(faults[2].camera, 1);
+    QCOMPARE(faults[2].kind, CameraFault::UnshowableSize);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
+    // One log line for each.
+    const QStringList lines = log.take().filter(QStringLiteral("refused"));
+    QCOMPARE(lines,
+        (QStringList {
+            QStringLiteral("camera 0: frames of 1 x 67108864 pixels, 8 bits per pixel, refused: their "
+                           "image would take 268435456 bytes, more than the limit of 68157440 bytes "
+                           "(logged once for this camera)"),
+            QStringLiteral(
+                "camera 0: frames of 16 bits per pixel refused: only 8 and 24 can be shown (logged once "
+                "for this camera)"),
+            QStringLiteral(
+                "camera 1: frames of 1 x 67108864 pixels, 8 bits per pixel, refused: their image would "
+                "take 268435456 bytes, more than the limit of 68157440 bytes (logged once for this "
+                "camera)") }));
 }
 
 void TestWorkThread::slowReceiverHasAtMostTwoFramesQueued()
