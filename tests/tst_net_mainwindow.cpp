@@ -21,6 +21,7 @@
 #include <QMutex>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -108,6 +109,9 @@ private slots:
     void snapshotWithoutFrame();
     void snapshotSavesFrame_data();
     void snapshotSavesFrame();
+    void cameraFaultsInStatusBar_data();
+    void cameraFaultsInStatusBar();
+    void noticesAndPortWarningBothStay();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const std::vector<fake::Camera> &cams = fake::threeCameras);
@@ -150,6 +154,7 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::init()
 {
+    fake::setStatus(0);
     boxes.clear();
     fake::takeCalls();
     logcap::take();
@@ -846,6 +851,99 @@ void TestMainWindow::snapshotSavesFrame()
         QCOMPARE(saved.colorTable(), frame.colorTable());
     }
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestMainWindow::cameraFaultsInStatusBar_data()
+{
+    QTest::addColumn<int>("row"); // of the camera list, selected before the open action
+    QTest::addColumn<QString>("op"); // the fake SDK's operation that fails ...
+    QTest::addColumn<int>("status"); // ... with this status
+    QTest::addColumn<QStringList>("actions"); // triggered after the open action
+    QTest::addColumn<QSize>("frame"); // frames the camera sends, when not empty ...
+    QTest::addColumn<uint>("bits"); // ... with this bit count
+    QTest::addColumn<QString>("notice");
+    const QStringList none;
+    QTest::newRow("open fails") << 0 << "Open" << 7 << none << QSize() << 0u
+                                << "相机 Cam-A 打开失败：IB_CC_OpenCamera 返回状态 7";
+    QTest::newRow("start fails, in the first pass and through 开始")
+        << 0 << "Start" << -9 << QStringList { "actStart", "actStart" } << QSize() << 0u
+        << "相机 Cam-A 启动失败：IB_CC_StartCamera 返回状态 -9";
+    QTest::newRow("IO mode fails") << 1 << "Mode" << 4 << QStringList { "actIOmode", "actIOmode" } << QSize()
+                                   << 0u << "相机 Cam-B 切换到IO模式失败：IB_CC_modeCamera 返回状态 4";
+    QTest::newRow("soft trigger fails") << 2 << "Soft" << 1 << QStringList { "actSoft", "actSoft" } << QSize()
+                                        << 0u << "相机 Cam-C 抓图失败：IB_CC_softCamera 返回状态 1";
+    QTest::newRow("16-bit frames") << 0 << QString() << 0 << none << QSize(4, 4) << 16u
+                                   << "相机 Cam-A 的图像无法显示：每像素 16 位，只支持 8 位和 24 位";
+    QTest::newRow("32-bit frames") << 1 << QString() << 0 << none << QSize(4, 4) << 32u
+                                   << "相机 Cam-B 的图像无法显示：每像素 32 位，只支持 8 位和 24 位";
+    QTest::newRow("frames too narrow for their image")
+        << 0 << QString() << 0 << none << QSize(2, 33554432) << 8u
+        << "相机 Cam-A 的图像无法显示：2 × 33554432 像素，每像素 8 位";
+    QTest::newRow("frames over 64 MiB") << 0 << QString() << 0 << none << QSize(4096, 8192) << 24u
+                                        << "相机 Cam-A 的图像无法显示：4096 × 8192 像素，每像素 24 位";
+}
+
+void TestMainWindow::cameraFaultsInStatusBar()
+{
+    QFETCH(int, row);
+    QFETCH(QString, op);
+    QFETCH(int, status);
+    QFETCH(QStringList, actions);
+    QFETCH(QSize, frame);
+    QFETCH(uint, bits);
+    QFETCH(QString, notice);
+    auto w = makeWindow();
+    if (!op.isEmpty())
+        fake::setStatus(op, status);
+    find<QListWidget>(w.get(), "listWidget")->setCurrentRow(row);
+    action(w.get(), "InitOpenAct")->trigger();
+    QTRY_VERIFY(fake::peekCalls().contains(QStringLiteral("Start %1").arg(row)));
+    for (const QString &name : actions)
+        action(w.get(), qPrintable(name))->trigger();
+    if (!frame.isEmpty()) {
+        // The camera keeps sending such frames; the window says so once.
+        uchar pixels[16] = {};
+        FrameInfo info { uint32_t(frame.width()), uint32_t(frame.height()), bits, {} };
+        const auto send = [&] { QVERIFY(fake::deliver(pixels, &info) >= 0); };
+        QVERIFY(QTest::qWaitFor([&] {
+            send();
+            return MainWindowProbe::notice(*w) == notice;
+        }));
+        for (int i = 0; i < 10; ++i) {
+            send();
+            QTest::qWait(2);
+        }
+    }
+    QTRY_COMPARE(MainWindowProbe::notice(*w), notice);
+    QTest::qWait(20);
+    QCOMPARE(logcap::take().count("notice: " + notice), 1);
+    QCOMPARE(MainWindowProbe::frameTotal(*w), 0);
+    QVERIFY(find<QLabel>(w.get(), "noticeLabel")->isVisibleTo(w.get()));
+}
+
+void TestMainWindow::noticesAndPortWarningBothStay()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto *label = find<QLabel>(w.get(), "noticeLabel");
+    QVERIFY(label->text().isEmpty());
+
+    // A camera's fault, then the port warning: both stay in view.
+    fake::setStatus("Close", 2);
+    action(w.get(), "actClose")->trigger();
+    const QString closeFailed = QStringLiteral("相机 Cam-A 关闭失败：IB_CC_CloseCamera 返回状态 2");
+    QCOMPARE(label->text(), closeFailed);
+    emit MainWindowProbe::commandChannel(*w).portShared("port text");
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
+    QCOMPARE(label->text(), closeFailed);
+
+    // A newer notice takes the older one's place, never the port warning's.
+    fake::setStatus("Stop", 3);
+    action(w.get(), "actStop")->trigger();
+    QCOMPARE(label->text(), QStringLiteral("相机 Cam-A 暂停失败：IB_CC_StopCamera 返回状态 3"));
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
+    QVERIFY(label->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
