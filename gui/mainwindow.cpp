@@ -289,7 +289,11 @@ void MainWindow::on_FullScreen_triggered() { }
 
 void MainWindow::on_saveOneImageAct_triggered()
 {
-    picture->saveOneImage();
+    const Snapshot shot = picture->saveOneImage();
+    if (shot.outcome == Snapshot::Failed)
+        notes->snapshotFailed(shot.failure);
+    else if (shot.outcome == Snapshot::Saved)
+        notes->snapshotSaved();
 }
 
 void MainWindow::on_HelpFileaction_triggered()

@@ -19,6 +19,7 @@ struct MainWindowProbe {
     static bool edited(const MainWindow &w) { return w.parameters->edited(); }
     static int fillCameraList(MainWindow &w) { return w.cameraList->fillCameraList(); }
     static CommandChannel &commandChannel(MainWindow &w) { return w.parameters->commandChannel(); }
+    static PictureView &picture(MainWindow &w) { return *w.picture; }
     static QString notice(const MainWindow &w) { return w.notes->text(); }
 };
 

@@ -28,8 +28,11 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -109,6 +112,8 @@ private slots:
     void snapshotWithoutFrame();
     void snapshotSavesFrame_data();
     void snapshotSavesFrame();
+    void snapshotNotSaved_data();
+    void snapshotNotSaved();
     void cameraFaultsInStatusBar_data();
     void cameraFaultsInStatusBar();
     void noticesAndPortWarningBothStay();
@@ -853,6 +858,118 @@ void TestMainWindow::snapshotSavesFrame()
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
 }
 
+// A frame for the snapshot tests.
+static QImage colourFrame(int width, int height)
+{
+    QImage frame(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            frame.setPixel(x, y, qRgb(x * 5, y * 3, 90));
+    return frame;
+}
+
+// The path the window logged with "path->" last.
+static QString loggedPath(const QStringList &log)
+{
+    const int at = log.lastIndexOf(QRegularExpression("^path-> .*"));
+    return at < 0 ? QString() : log.at(at).mid(7);
+}
+
+void TestMainWindow::snapshotNotSaved_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason"); // in the status bar's text
+    QTest::newRow("CameraImage is a file") << "file"
+                                           << "无法创建文件夹";
+    QTest::newRow("read-only folder") << "read-only"
+                                      << "Permission denied";
+    QTest::newRow("disk full") << "full"
+                               << "File too large";
+    QTest::newRow("write fails half-way") << "half"
+                                          << "无法写成 BMP 图像";
+}
+
+void TestMainWindow::snapshotNotSaved()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    if (fault == "read-only" && geteuid() == 0)
+        QSKIP("running as root: folder permissions do not stop writes");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    const QString folder = dir.path() + "/CameraImage";
+    auto w = makeWindow();
+    emitFrame(*w, colourFrame(200, 100)); // 60 kB of BMP
+    PictureView &picture = MainWindowProbe::picture(*w);
+
+    QFile plain(folder);
+    if (fault == "file") {
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("not a folder");
+        plain.close();
+    } else if (fault == "read-only") {
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    } else if (fault == "half") {
+        // Gives the file the first half of the image, then fails, as an encoder can.
+        picture.setImageWriter([](const QImage &image, QIODevice *file) {
+            QBuffer whole;
+            whole.open(QIODevice::WriteOnly);
+            image.save(&whole, "BMP");
+            file->write(whole.data().left(whole.data().size() / 2));
+            return false;
+        });
+    }
+    logcap::take();
+    {
+        // A disk that fills up: writes past 4 kB fail as they do on a full disk.
+        rlimit before {};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        if (fault == "full") {
+            rlimit small = before;
+            small.rlim_cur = 4096;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        action(w.get(), "saveOneImageAct")->trigger();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signalBefore);
+    }
+    const QStringList log = logcap::take();
+    const QString path = loggedPath(log);
+    QVERIFY2(path.startsWith(folder + "/") && path.endsWith(".bmp"), qPrintable(log.join('|')));
+    QVERIFY(boxes.isEmpty());
+
+    // Nothing under the snapshot's name, nothing half-written beside it.
+    QVERIFY(!QFileInfo::exists(path));
+    if (fault == "file") {
+        QVERIFY(log.contains("dir make Success or fail > false"));
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+        QCOMPARE(plain.readAll(), QByteArray("not a folder"));
+        plain.close();
+    } else {
+        QCOMPARE(
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+    // The operator is told which snapshot and why.
+    const QString notice = MainWindowProbe::notice(*w);
+    QVERIFY2(
+        notice.startsWith(QStringLiteral("图片未保存：")) && notice.contains(reason), qPrintable(notice));
+    QVERIFY2(notice.contains(fault == "file" ? folder : path), qPrintable(notice));
+    QVERIFY(log.contains("notice: " + notice));
+
+    // Once the fault is gone, the next snapshot is saved and the notice goes.
+    if (fault == "file")
+        QVERIFY(plain.remove());
+    else if (fault == "read-only")
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    picture.setImageWriter(nullptr);
+    action(w.get(), "saveOneImageAct")->trigger();
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+    QVERIFY(MainWindowProbe::notice(*w).isEmpty());
+}
+
 void TestMainWindow::cameraFaultsInStatusBar_data()
 {
     QTest::addColumn<int>("row"); // of the camera list, selected before the open action
@@ -923,6 +1040,9 @@ void TestMainWindow::cameraFaultsInStatusBar()
 
 void TestMainWindow::noticesAndPortWarningBothStay()
 {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
     auto w = makeWindow();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -938,7 +1058,11 @@ void TestMainWindow::noticesAndPortWarningBothStay()
     QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
     QCOMPARE(label->text(), closeFailed);
 
-    // A newer notice takes the older one's place, never the port warning's.
+    // Newer notices take the older one's place, never the port warning's.
+    QVERIFY(QFile("CameraImage").open(QIODevice::WriteOnly)); // the folder cannot be made
+    emitFrame(*w, colourFrame(8, 8));
+    action(w.get(), "saveOneImageAct")->trigger();
+    QVERIFY(label->text().startsWith(QStringLiteral("图片未保存：")));
     fake::setStatus("Stop", 3);
     action(w.get(), "actStop")->trigger();
     QCOMPARE(label->text(), QStringLiteral("相机 Cam-A 暂停失败：IB_CC_StopCamera 返回状态 3"));
