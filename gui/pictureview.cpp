@@ -23,6 +23,23 @@ QString trWindow(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
+// Snapshots of one stamp beyond this many are refused rather than looked for.
+constexpr int MaxSnapshotsPerStamp = 10000;
+
+// The first of "stamp.bmp", "stamp_1.bmp", "stamp_2.bmp", ... in `folder` that
+// names nothing there, not even a dangling link; empty when none is free.
+QString freeSnapshotPath(const QString &folder, const QString &stamp)
+{
+    for (int n = 0; n < MaxSnapshotsPerStamp; ++n) {
+        const QString suffix = n == 0 ? QString() : QStringLiteral("_%1").arg(n);
+        const QString path = folder + QStringLiteral("/") + stamp + suffix + QStringLiteral(".bmp");
+        const QFileInfo file(path);
+        if (!file.exists() && !file.isSymLink())
+            return path;
+    }
+    return QString();
+}
+
 } // namespace
 
 PictureView::PictureView(QLabel *label, QObject *parent)
@@ -30,7 +47,13 @@ PictureView::PictureView(QLabel *label, QObject *parent)
     , label(label)
 {
     label->installEventFilter(this);
+    setClock(nullptr);
     setImageWriter(nullptr);
+}
+
+void PictureView::setClock(Clock newClock)
+{
+    clock = newClock ? std::move(newClock) : Clock(&QDateTime::currentDateTime);
 }
 
 void PictureView::setImageWriter(ImageWriter writer)
@@ -113,7 +136,7 @@ void PictureView::showNewestFrame(When when)
 
 Snapshot PictureView::saveOneImage()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss.zzz"));
+    const QString stamp = clock().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss.zzz"));
     const QString folder = QDir::currentPath() + QStringLiteral("/CameraImage");
     QDir dir(folder);
     if (!dir.exists()) {
@@ -121,7 +144,7 @@ Snapshot PictureView::saveOneImage()
         qDebug().nospace() << "dir make Success or fail > " << made;
     }
     Snapshot shot;
-    shot.path = folder + QStringLiteral("/") + stamp + QStringLiteral(".bmp");
+    shot.path = freeSnapshotPath(folder, stamp);
     qDebug().noquote() << "path->" << shot.path;
     if (frameImage.isNull()) {
         msgbox::warning(nullptr, QStringLiteral("warning"),
@@ -131,6 +154,11 @@ Snapshot PictureView::saveOneImage()
     shot.outcome = Snapshot::Failed;
     if (!QFileInfo(folder).isDir()) {
         shot.failure = trWindow("图片未保存：无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
+        return shot;
+    }
+    if (shot.path.isEmpty()) {
+        shot.failure = trWindow("图片未保存：文件夹 %1 中以 %2 命名的文件已太多")
+                           .arg(QDir::toNativeSeparators(folder), stamp);
         return shot;
     }
     // Written beside its name and renamed once complete: a full disk or a

@@ -3,6 +3,7 @@
 #ifndef TAVIX_PICTUREVIEW_H
 #define TAVIX_PICTUREVIEW_H
 
+#include <QDateTime>
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -35,12 +36,17 @@ public:
     // not shown it at its present size.
     void paint();
     // Saves the newest frame under CameraImage in the working directory, or warns
-    // that there is none yet. The file appears under its name only once the
-    // whole image is written.
+    // that there is none yet. The file is named by the time,
+    // "yyyy-MM-dd_hh-mm-ss.zzz.bmp", or "..._1.bmp", "..._2.bmp" and so on when
+    // that name is taken: no snapshot replaces a file. It appears under its
+    // name only once the whole image is written.
     Snapshot saveOneImage();
 
-    // A seam for the tests: what writes the image into its file (by default as BMP).
+    // Seams for the tests: the clock that names the snapshots, and what
+    // writes the image into its file (by default as BMP).
+    using Clock = std::function<QDateTime()>;
     using ImageWriter = std::function<bool(const QImage &image, QIODevice *file)>;
+    void setClock(Clock clock);
     void setImageWriter(ImageWriter writer);
 
     // Frames since the last call; the count starts again from 0.
@@ -68,6 +74,7 @@ private:
     QSize shownSize;
     // A call of showNewestFrame() is queued.
     bool showPending = false;
+    Clock clock;
     ImageWriter writeImage;
 };
 

@@ -114,6 +114,7 @@ private slots:
     void snapshotSavesFrame();
     void snapshotNotSaved_data();
     void snapshotNotSaved();
+    void snapshotsWithinOneMillisecond();
     void cameraFaultsInStatusBar_data();
     void cameraFaultsInStatusBar();
     void noticesAndPortWarningBothStay();
@@ -967,6 +968,43 @@ void TestMainWindow::snapshotNotSaved()
     picture.setImageWriter(nullptr);
     action(w.get(), "saveOneImageAct")->trigger();
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+    QVERIFY(MainWindowProbe::notice(*w).isEmpty());
+}
+
+void TestMainWindow::snapshotsWithinOneMillisecond()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    auto w = makeWindow();
+    const QDateTime now = QDateTime::currentDateTime();
+    MainWindowProbe::picture(*w).setClock([now] { return now; });
+    const QString stamp = now.toString("yyyy-MM-dd_hh-mm-ss.zzz");
+    // A file of that name that is no snapshot of this run stays as it is.
+    QVERIFY(QDir().mkdir("CameraImage"));
+    QFile other("CameraImage/" + stamp + "_1.bmp");
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("keep");
+    other.close();
+
+    QStringList expected { stamp + ".bmp", stamp + "_1.bmp" };
+    for (int n = 2; n <= 60; ++n)
+        expected << QStringLiteral("%1_%2.bmp").arg(stamp).arg(n);
+    logcap::take();
+    for (int shot = 0; shot < 60; ++shot) {
+        const QImage frame = colourFrame(16 + shot, 8);
+        emitFrame(*w, frame);
+        action(w.get(), "saveOneImageAct")->trigger();
+        const QString path = loggedPath(logcap::take());
+        QCOMPARE(path, dir.path() + "/CameraImage/" + expected.at(shot == 0 ? 0 : shot + 1));
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB888), frame);
+    }
+    QStringList files = QDir("CameraImage").entryList(QDir::Files);
+    std::sort(expected.begin(), expected.end());
+    std::sort(files.begin(), files.end());
+    QCOMPARE(files, expected);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("keep"));
     QVERIFY(MainWindowProbe::notice(*w).isEmpty());
 }
 
