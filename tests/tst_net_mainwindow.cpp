@@ -117,7 +117,6 @@ private slots:
     void snapshotsWithinOneMillisecond();
     void cameraFaultsInStatusBar_data();
     void cameraFaultsInStatusBar();
-    void noticesAndPortWarningBothStay();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const std::vector<fake::Camera> &cams = fake::threeCameras);
@@ -903,6 +902,12 @@ void TestMainWindow::snapshotNotSaved()
     auto w = makeWindow();
     emitFrame(*w, colourFrame(200, 100)); // 60 kB of BMP
     PictureView &picture = MainWindowProbe::picture(*w);
+    // The snapshot's notice takes the place of an older one, not the port warning's.
+    emit MainWindowProbe::commandChannel(*w).portShared("port text");
+    fake::setStatus("Close", 2);
+    action(w.get(), "actClose")->trigger();
+    QCOMPARE(
+        MainWindowProbe::notice(*w), QStringLiteral("相机 Cam-A 关闭失败：IB_CC_CloseCamera 返回状态 2"));
 
     QFile plain(folder);
     if (fault == "file") {
@@ -959,6 +964,7 @@ void TestMainWindow::snapshotNotSaved()
         notice.startsWith(QStringLiteral("图片未保存：")) && notice.contains(reason), qPrintable(notice));
     QVERIFY2(notice.contains(fault == "file" ? folder : path), qPrintable(notice));
     QVERIFY(log.contains("notice: " + notice));
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
 
     // Once the fault is gone, the next snapshot is saved and the notice goes.
     if (fault == "file")
@@ -1048,6 +1054,8 @@ void TestMainWindow::cameraFaultsInStatusBar()
     QFETCH(uint, bits);
     QFETCH(QString, notice);
     auto w = makeWindow();
+    // The port warning and the notice both stay in view.
+    emit MainWindowProbe::commandChannel(*w).portShared("port text");
     if (!op.isEmpty())
         fake::setStatus(op, status);
     find<QListWidget>(w.get(), "listWidget")->setCurrentRow(row);
@@ -1074,38 +1082,7 @@ void TestMainWindow::cameraFaultsInStatusBar()
     QCOMPARE(logcap::take().count("notice: " + notice), 1);
     QCOMPARE(MainWindowProbe::frameTotal(*w), 0);
     QVERIFY(find<QLabel>(w.get(), "noticeLabel")->isVisibleTo(w.get()));
-}
-
-void TestMainWindow::noticesAndPortWarningBothStay()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QDir::setCurrent(dir.path());
-    auto w = makeWindow();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    auto *label = find<QLabel>(w.get(), "noticeLabel");
-    QVERIFY(label->text().isEmpty());
-
-    // A camera's fault, then the port warning: both stay in view.
-    fake::setStatus("Close", 2);
-    action(w.get(), "actClose")->trigger();
-    const QString closeFailed = QStringLiteral("相机 Cam-A 关闭失败：IB_CC_CloseCamera 返回状态 2");
-    QCOMPARE(label->text(), closeFailed);
-    emit MainWindowProbe::commandChannel(*w).portShared("port text");
     QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
-    QCOMPARE(label->text(), closeFailed);
-
-    // Newer notices take the older one's place, never the port warning's.
-    QVERIFY(QFile("CameraImage").open(QIODevice::WriteOnly)); // the folder cannot be made
-    emitFrame(*w, colourFrame(8, 8));
-    action(w.get(), "saveOneImageAct")->trigger();
-    QVERIFY(label->text().startsWith(QStringLiteral("图片未保存：")));
-    fake::setStatus("Stop", 3);
-    action(w.get(), "actStop")->trigger();
-    QCOMPARE(label->text(), QStringLiteral("相机 Cam-A 暂停失败：IB_CC_StopCamera 返回状态 3"));
-    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
-    QVERIFY(label->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
