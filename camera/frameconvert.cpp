@@ -289,6 +289,17 @@ QImage scaleForDisplay(const QImage &frame, const QSize &size)
     return frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+std::uint64_t frameImageBytes(std::uint32_t width, std::uint32_t height, std::uint32_t bitCount)
+{
+    if (bitCount != 8 && bitCount != 24)
+        return 0;
+    // Below 2^34 for any 32-bit width.
+    const std::uint64_t bytesPerLine = (std::uint64_t(width) * (bitCount / 8) + 3) & ~std::uint64_t(3);
+    if (height != 0 && bytesPerLine > UINT64_MAX / height)
+        return UINT64_MAX;
+    return bytesPerLine * height;
+}
+
 QImage cvMatToQImage(const cv::Mat &mat)
 {
     switch (mat.type()) {

@@ -56,6 +56,41 @@ void wakeSleepers()
     wakeCondition.notify_all();
 }
 
+// A refused frame's FrameInfo, left by the callback for the loop to report.
+// One delivery at a time writes it (empty -> writing -> ready); refusals that
+// find it taken are not kept, the camera sends such frames again.
+enum { RefusalEmpty, RefusalWriting, RefusalReady };
+std::atomic<int> refusalSlot { RefusalEmpty };
+FrameInfo refusedFrame;
+
+int refuse(const FrameInfo &info, int result)
+{
+    int expected = RefusalEmpty;
+    // Acquire: the loop's read of the last refusal is done before it emptied the slot.
+    if (refusalSlot.compare_exchange_strong(
+            expected, RefusalWriting, std::memory_order_acquire, std::memory_order_relaxed)) {
+        refusedFrame = info;
+        // Sequentially consistent with the sleepers check, as for a full buffer.
+        refusalSlot.store(RefusalReady, std::memory_order_seq_cst);
+        if (sleepers.load(std::memory_order_seq_cst) > 0)
+            wakeSleepers();
+    }
+    return result;
+}
+
+// Why a frame of 8 or 24 bits was refused, for the log.
+QString sizeRefusalReason(const FrameInfo &info)
+{
+    const std::uint64_t pixels = std::uint64_t(info.nWidth) * info.nHeight;
+    if (pixels == 0)
+        return QStringLiteral("they have no pixels");
+    if (pixels > FrameBufferBytes / (info.nBitCount / 8))
+        return QStringLiteral("they are larger than a frame buffer's %1 bytes").arg(FrameBufferBytes);
+    return QStringLiteral("their image would take %1 bytes, more than the limit of %2 bytes")
+        .arg(frameImageBytes(info.nWidth, info.nHeight, info.nBitCount))
+        .arg(FrameImageLimitBytes);
+}
+
 } // namespace
 
 int nextFullBuffer(std::uint8_t state)
@@ -74,14 +109,16 @@ int frameCallback(unsigned char *data, FrameInfo *info, void *context)
     if (info->nBitCount == 8)
         qDebug() << "pFrameInfo->nHeight>> " << info->nHeight << "pFrameInfo->nWidth>>" << info->nWidth;
     else if (info->nBitCount != 24)
-        return 0;
+        return refuse(*info, 0);
 
     // width * height fits in 64 bits; times 3 could not, so compare before multiplying.
     // A frame without pixels is refused like one too large: nothing to show or save.
+    // So is one whose rows, padded in its image, would make that image too large.
     const std::uint64_t pixels = std::uint64_t(info->nWidth) * std::uint64_t(info->nHeight);
     const std::uint64_t bytesPerPixel = info->nBitCount == 24 ? 3 : 1;
-    if (pixels == 0 || pixels > FrameBufferBytes / bytesPerPixel)
-        return 1;
+    if (pixels == 0 || pixels > FrameBufferBytes / bytesPerPixel
+        || frameImageBytes(info->nWidth, info->nHeight, info->nBitCount) > FrameImageLimitBytes)
+        return refuse(*info, 1);
     const std::size_t size = std::size_t(pixels * bytesPerPixel);
 
     // Claim an empty buffer: empty -> being written, in one compare-exchange, so
@@ -121,6 +158,7 @@ int frameCallback(unsigned char *data, FrameInfo *info, void *context)
 WorkThread::WorkThread(QObject *parent)
     : QThread(parent)
 {
+    qRegisterMetaType<CameraFault>(); // crosses from the loop's thread
 }
 
 WorkThread::~WorkThread()
@@ -149,11 +187,35 @@ void WorkThread::requestInterruption()
     wakeSleepers();
 }
 
+void WorkThread::frameArrived()
+{
+    int sent = inFlight.load(std::memory_order_relaxed);
+    while (sent > 0 && !inFlight.compare_exchange_weak(sent, sent - 1, std::memory_order_relaxed)) { }
+}
+
+void WorkThread::checkStatus(int index, CameraFault::Kind kind, int status, int mode)
+{
+    if (status == 0)
+        return;
+    CameraFault fault;
+    fault.camera = index;
+    fault.kind = kind;
+    fault.status = status;
+    fault.mode = mode;
+    emit sig_CameraFault(fault);
+}
+
 void WorkThread::init()
 {
     sdk().IB_CC_Init();
     cameraList.count = 0;
     cameraOpened.store(0);
+    // A refusal left from before the start-up belongs to no camera of this
+    // one. Only a loop that does not run can be told so: a running one may be
+    // reading it.
+    int ready = RefusalReady;
+    if (!isRunning())
+        refusalSlot.compare_exchange_strong(ready, RefusalEmpty);
     wakeSleepers(); // the camera is to be opened again
 }
 
@@ -168,7 +230,8 @@ void WorkThread::RegisterImage(int index)
     CameraRecord *cam = record(index);
     if (!cam)
         return;
-    sdk().IB_CC_RegisterImage(cam, frameCallback, callbackContext);
+    checkStatus(
+        index, CameraFault::RegisterFailed, sdk().IB_CC_RegisterImage(cam, frameCallback, callbackContext));
 }
 
 void WorkThread::takeFrame(int buffer)
@@ -181,7 +244,11 @@ void WorkThread::takeFrame(int buffer)
         type = CV_8UC1;
     else if (info.nBitCount == 24)
         type = CV_8UC3;
-    if (type >= 0) {
+    if (type >= 0 && inFlight.load(std::memory_order_relaxed) >= MaxFramesInFlight) {
+        // The receiver is behind: this frame is not converted, so that no more
+        // frames pile up for it than MaxFramesInFlight.
+        skipped.fetch_add(1, std::memory_order_relaxed);
+    } else if (type >= 0) {
         if (buffer == 1 && info.nBitCount == 24)
             qDebug() << "22222222222222222222222424242424";
         cv::Mat view(rows, cols, type, frameBuffers[0][buffer]);
@@ -190,14 +257,47 @@ void WorkThread::takeFrame(int buffer)
         // A large frame under memory pressure can leave either image without
         // memory: that frame is not sent, the next ones are.
         const QImage copy = image.isNull() ? QImage() : image.copy();
-        if (!copy.isNull())
+        if (!copy.isNull()) {
+            // Counted before it is sent, so that its arrival never comes first.
+            inFlight.fetch_add(1, std::memory_order_relaxed);
             emit sig_GetOneFrame(copy);
-        else
+        } else {
             qWarning() << "frame of" << cols << "x" << rows << "not sent: no memory for its image";
+        }
     }
     // The second buffer leaves with its "older" mark.
     const std::uint8_t clear = buffer == 0 ? FirstBufferFull : (SecondBufferFull | SecondBufferOlder);
     bufferState[0].fetch_and(std::uint8_t(~clear), std::memory_order_release);
+}
+
+void WorkThread::reportRefusedFrame()
+{
+    const FrameInfo info = refusedFrame;
+    // Release: the read above is done before the next refusal is written.
+    refusalSlot.store(RefusalEmpty, std::memory_order_release);
+    CameraFault fault;
+    fault.camera = registeredIndex.load();
+    fault.width = info.nWidth;
+    fault.height = info.nHeight;
+    fault.bitCount = info.nBitCount;
+    const bool shown = info.nBitCount == 8 || info.nBitCount == 24;
+    fault.kind = shown ? CameraFault::UnshowableSize : CameraFault::UnsupportedBitCount;
+    // A camera sends the same frames again and again: one report each.
+    const QPair<int, int> key(fault.camera, fault.kind);
+    if (refusalsReported.contains(key))
+        return;
+    refusalsReported.append(key);
+    const QString what = shown
+        ? QStringLiteral("frames of %1 x %2 pixels, %3 bits per pixel, refused: %4")
+              .arg(info.nWidth)
+              .arg(info.nHeight)
+              .arg(info.nBitCount)
+              .arg(sizeRefusalReason(info))
+        : QStringLiteral("frames of %1 bits per pixel refused: only 8 and 24 can be shown")
+              .arg(info.nBitCount);
+    qWarning().noquote()
+        << QStringLiteral("camera %1: %2 (logged once for this camera)").arg(fault.camera).arg(what);
+    emit sig_CameraFault(fault);
 }
 
 void WorkThread::sleepUntilFrame()
@@ -208,7 +308,8 @@ void WorkThread::sleepUntilFrame()
     // QThread directly, which does not wake; every other event does.
     wakeCondition.wait_for(lock, std::chrono::milliseconds(50), [this] {
         return isInterruptionRequested() || !cameraOpened.load()
-            || nextFullBuffer(bufferState[0].load(std::memory_order_seq_cst)) >= 0;
+            || nextFullBuffer(bufferState[0].load(std::memory_order_seq_cst)) >= 0
+            || refusalSlot.load(std::memory_order_seq_cst) == RefusalReady;
     });
     sleepers.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -231,12 +332,17 @@ void WorkThread::run()
                 break;
             takeFrame(buffer);
         }
+        if (refusalSlot.load(std::memory_order_acquire) == RefusalReady)
+            reportRefusedFrame();
         if (!cameraOpened.load()) {
-            CameraRecord *cam = record(registeredIndex.load());
+            const int index = registeredIndex.load();
+            CameraRecord *cam = record(index);
             lastResult = cam ? sdk().IB_CC_OpenCamera(cam) : SdkMissingStatus;
             qDebug() << "IB_CC_OpenCamera is:" << lastResult.load();
+            checkStatus(index, CameraFault::OpenFailed, lastResult);
             lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
             qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
+            checkStatus(index, CameraFault::StartFailed, lastResult);
             cameraOpened.store(1);
         }
         if (waitForFrames)
@@ -253,6 +359,7 @@ void WorkThread::Stop(int index)
     requestInterruption();
     joinLoop();
     qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::StopFailed, lastResult);
 }
 
 void WorkThread::startCamras(int index)
@@ -260,6 +367,7 @@ void WorkThread::startCamras(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_StartCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_StartCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::StartFailed, lastResult);
     start();
 }
 
@@ -268,6 +376,7 @@ void WorkThread::CloseCamras(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_CloseCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_StopCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::CloseFailed, lastResult);
 }
 
 void WorkThread::modeauto(int index)
@@ -275,6 +384,7 @@ void WorkThread::modeauto(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 0) : SdkMissingStatus;
     qDebug() << "IB_CC_modeautoCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 0);
 }
 
 void WorkThread::modeio(int index)
@@ -282,6 +392,7 @@ void WorkThread::modeio(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 1) : SdkMissingStatus;
     qDebug() << "IB_CC_modeioCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 1);
 }
 
 void WorkThread::modesoft(int index)
@@ -289,6 +400,7 @@ void WorkThread::modesoft(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_modeCamera(cam, 2) : SdkMissingStatus;
     qDebug() << "IB_CC_modesoftCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::ModeFailed, lastResult, 2);
 }
 
 void WorkThread::softoneimg(int index)
@@ -296,6 +408,7 @@ void WorkThread::softoneimg(int index)
     CameraRecord *cam = record(index);
     lastResult = cam ? sdk().IB_CC_softCamera(cam) : SdkMissingStatus;
     qDebug() << "IB_CC_softCamera is:" << lastResult.load();
+    checkStatus(index, CameraFault::SoftTriggerFailed, lastResult);
 }
 
 QString WorkThread::getCamName(int index)

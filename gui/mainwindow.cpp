@@ -6,6 +6,7 @@
 #include "gui/firmwaredialog.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/statusnotes.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ MainWindow::~MainWindow()
     parameters.reset(); // its command channel reads the camera list's target record
     cameraList.reset();
     picture.reset();
+    notes.reset();
     ui.reset();
     delete worker;
 }
@@ -86,6 +88,9 @@ int MainWindow::initApp()
         [this](const QString &text) { statusBar()->showMessage(text); });
 
     picture = std::make_unique<PictureView>(ui->label);
+    // Beside the port warning: what went wrong with a camera or a snapshot.
+    notes = std::make_unique<StatusNotes>(statusBar(), *worker);
+    connect(worker, &WorkThread::sig_CameraFault, notes.get(), &StatusNotes::cameraFault);
 
     ui->Verticalaction->setEnabled(false);
     ui->Renderingaction->setEnabled(false);
@@ -156,6 +161,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::slotGetOneFrame(QImage img)
 {
+    worker->frameArrived(); // the worker sends the next frames only as this one is in
     picture->slotGetOneFrame(img);
 }
 
@@ -283,7 +289,11 @@ void MainWindow::on_FullScreen_triggered() { }
 
 void MainWindow::on_saveOneImageAct_triggered()
 {
-    picture->saveOneImage();
+    const Snapshot shot = picture->saveOneImage();
+    if (shot.outcome == Snapshot::Failed)
+        notes->snapshotFailed(shot.failure);
+    else if (shot.outcome == Snapshot::Saved)
+        notes->snapshotSaved();
 }
 
 void MainWindow::on_HelpFileaction_triggered()

@@ -12,6 +12,7 @@ class FirmWareDialog;
 class ParameterPanel;
 class PictureView;
 class QListWidgetItem;
+class StatusNotes;
 class WorkThread;
 
 namespace Ui {
@@ -21,8 +22,9 @@ class MainWindow;
 // The program's one window. It owns the form, the acquisition worker, the
 // firmware dialog and the panels that run the form's parts: the camera list
 // (CameraListPanel), the parameter tabs with the command channel
-// (ParameterPanel) and the live picture (PictureView). The slots the form
-// connects by name forward to them; the camera actions call the worker.
+// (ParameterPanel), the live picture (PictureView) and the notices in the
+// status bar (StatusNotes). The slots the form connects by name forward to
+// them; the camera actions call the worker.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -89,6 +91,7 @@ private:
     std::unique_ptr<CameraListPanel> cameraList;
     std::unique_ptr<ParameterPanel> parameters;
     std::unique_ptr<PictureView> picture;
+    std::unique_ptr<StatusNotes> notes;
     int timerId = 0;
 };
 

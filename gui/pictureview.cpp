@@ -8,16 +8,59 @@
 #include <QDebug>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
+#include <QSaveFile>
 
 #include <utility>
+
+namespace {
+
+// The operator's texts belong to the main window's translation context.
+QString trWindow(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+// Snapshots of one stamp beyond this many are refused rather than looked for.
+constexpr int MaxSnapshotsPerStamp = 10000;
+
+// The first of "stamp.bmp", "stamp_1.bmp", "stamp_2.bmp", ... in `folder` that
+// names nothing there, not even a dangling link; empty when none is free.
+QString freeSnapshotPath(const QString &folder, const QString &stamp)
+{
+    for (int n = 0; n < MaxSnapshotsPerStamp; ++n) {
+        const QString suffix = n == 0 ? QString() : QStringLiteral("_%1").arg(n);
+        const QString path = folder + QStringLiteral("/") + stamp + suffix + QStringLiteral(".bmp");
+        const QFileInfo file(path);
+        if (!file.exists() && !file.isSymLink())
+            return path;
+    }
+    return QString();
+}
+
+} // namespace
 
 PictureView::PictureView(QLabel *label, QObject *parent)
     : QObject(parent)
     , label(label)
 {
     label->installEventFilter(this);
+    setClock(nullptr);
+    setImageWriter(nullptr);
+}
+
+void PictureView::setClock(Clock newClock)
+{
+    clock = newClock ? std::move(newClock) : Clock(&QDateTime::currentDateTime);
+}
+
+void PictureView::setImageWriter(ImageWriter writer)
+{
+    if (!writer)
+        writer = [](const QImage &image, QIODevice *file) { return image.save(file, "BMP", 100); };
+    writeImage = std::move(writer);
 }
 
 bool PictureView::eventFilter(QObject *watched, QEvent *event)
@@ -91,21 +134,55 @@ void PictureView::showNewestFrame(When when)
     shownSize = area;
 }
 
-void PictureView::saveOneImage()
+Snapshot PictureView::saveOneImage()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss.zzz"));
+    const QString stamp = clock().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss.zzz"));
     const QString folder = QDir::currentPath() + QStringLiteral("/CameraImage");
     QDir dir(folder);
     if (!dir.exists()) {
         const bool made = dir.mkpath(folder);
         qDebug().nospace() << "dir make Success or fail > " << made;
     }
-    const QString path = folder + QStringLiteral("/") + stamp + QStringLiteral(".bmp");
-    qDebug().noquote() << "path->" << path;
+    Snapshot shot;
+    shot.path = freeSnapshotPath(folder, stamp);
+    qDebug().noquote() << "path->" << shot.path;
     if (frameImage.isNull()) {
         msgbox::warning(nullptr, QStringLiteral("warning"),
             QStringLiteral("Now , Image is NULL, Plase Init The Creame!"), QMessageBox::Ok);
-        return;
+        return shot;
     }
-    frameImage.save(path, "BMP", 100);
+    shot.outcome = Snapshot::Failed;
+    if (!QFileInfo(folder).isDir()) {
+        shot.failure = trWindow("图片未保存：无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
+        return shot;
+    }
+    if (shot.path.isEmpty()) {
+        shot.failure = trWindow("图片未保存：文件夹 %1 中以 %2 命名的文件已太多")
+                           .arg(QDir::toNativeSeparators(folder), stamp);
+        return shot;
+    }
+    // Written beside its name and renamed once complete: a full disk or a
+    // failing write leaves no partial file under the name.
+    QSaveFile file(shot.path);
+    QString reason;
+    if (file.open(QIODevice::WriteOnly)) {
+        const bool encoded = writeImage(frameImage, &file);
+        // Flushed even after a failed write: the flush says why the system
+        // refused the bytes, which commit() would forget as it closes the file.
+        const bool flushed = file.flush();
+        if (!encoded || !flushed || file.error() != QFileDevice::NoError) {
+            reason
+                = file.error() != QFileDevice::NoError ? file.errorString() : trWindow("无法写成 BMP 图像");
+            file.cancelWriting();
+        } else if (file.commit()) {
+            shot.outcome = Snapshot::Saved;
+            return shot;
+        } else {
+            reason = file.errorString();
+        }
+    } else {
+        reason = file.errorString();
+    }
+    shot.failure = trWindow("图片未保存：%1（%2）").arg(QDir::toNativeSeparators(shot.path), reason);
+    return shot;
 }

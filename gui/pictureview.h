@@ -3,11 +3,24 @@
 #ifndef TAVIX_PICTUREVIEW_H
 #define TAVIX_PICTUREVIEW_H
 
+#include <QDateTime>
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include <QString>
 
+#include <functional>
+
+class QIODevice;
 class QLabel;
+
+// What became of a snapshot.
+struct Snapshot {
+    enum Outcome { Saved, NoFrame, Failed };
+    Outcome outcome = NoFrame;
+    QString path; // the file written, or the one that was to be
+    QString failure; // Failed: what the operator is told, which file and why
+};
 
 // Frames arrive on the GUI thread; each one replaces the last. The newest is
 // handed to the label, scaled to its whole area, once the frames that arrived
@@ -23,8 +36,18 @@ public:
     // not shown it at its present size.
     void paint();
     // Saves the newest frame under CameraImage in the working directory, or warns
-    // that there is none yet.
-    void saveOneImage();
+    // that there is none yet. The file is named by the time,
+    // "yyyy-MM-dd_hh-mm-ss.zzz.bmp", or "..._1.bmp", "..._2.bmp" and so on when
+    // that name is taken: no snapshot replaces a file. It appears under its
+    // name only once the whole image is written.
+    Snapshot saveOneImage();
+
+    // Seams for the tests: the clock that names the snapshots, and what
+    // writes the image into its file (by default as BMP).
+    using Clock = std::function<QDateTime()>;
+    using ImageWriter = std::function<bool(const QImage &image, QIODevice *file)>;
+    void setClock(Clock clock);
+    void setImageWriter(ImageWriter writer);
 
     // Frames since the last call; the count starts again from 0.
     int takeFrameCount();
@@ -51,6 +74,8 @@ private:
     QSize shownSize;
     // A call of showNewestFrame() is queued.
     bool showPending = false;
+    Clock clock;
+    ImageWriter writeImage;
 };
 
 #endif

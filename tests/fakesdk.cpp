@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <mutex>
 
 namespace fake {
@@ -13,6 +14,7 @@ namespace {
     std::vector<Call> recorded;
     std::vector<Camera> cameraSet;
     std::atomic<int> status { 0 };
+    std::map<QString, int> statusOf; // by op, under the mutex
     std::atomic<FrameCallback> registeredCallback { nullptr };
     std::atomic<void *> registeredContext { nullptr };
 
@@ -24,7 +26,8 @@ namespace {
         Call call { op, r, index, arg, text ? QByteArray(text, 64) : QByteArray() };
         std::lock_guard<std::mutex> lock(mutex);
         recorded.push_back(call);
-        return status.load();
+        const auto own = statusOf.find(op);
+        return own != statusOf.end() ? own->second : status.load();
     }
 
     int init()
@@ -133,7 +136,15 @@ void setCameras(const std::vector<Camera> &cameras)
 
 void setStatus(int value)
 {
+    std::lock_guard<std::mutex> lock(mutex);
+    statusOf.clear();
     status.store(value);
+}
+
+void setStatus(const QString &op, int value)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    statusOf[op] = value;
 }
 
 std::vector<Call> calls()

@@ -40,8 +40,11 @@ void install();
 
 // The cameras the next enumeration reports, records 0 on, and the list's count.
 void setCameras(const std::vector<Camera> &cameras);
-// The status every operation returns from now on (0 at first).
+// The status every operation returns from now on (0 at first); forgets the
+// statuses set for single operations.
 void setStatus(int status);
+// The status operation `op` (as in Call::op) returns from now on.
+void setStatus(const QString &op, int status);
 
 // Calls are recorded from any thread (the acquisition loop opens the camera).
 std::vector<Call> calls();

@@ -7,6 +7,7 @@
 #include "gui/mainwindow.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/statusnotes.h"
 
 struct MainWindowProbe {
     static int camIndex(const MainWindow &w) { return w.cameraList->camIndex(); }
@@ -18,6 +19,8 @@ struct MainWindowProbe {
     static bool edited(const MainWindow &w) { return w.parameters->edited(); }
     static int fillCameraList(MainWindow &w) { return w.cameraList->fillCameraList(); }
     static CommandChannel &commandChannel(MainWindow &w) { return w.parameters->commandChannel(); }
+    static PictureView &picture(MainWindow &w) { return *w.picture; }
+    static QString notice(const MainWindow &w) { return w.notes->text(); }
 };
 
 #endif

@@ -62,6 +62,8 @@ void TestFrameConvert::greyCopiesEveryByteOfEveryRow()
     const QImage image = cvMatToQImage(mat);
     for (int y = 0; y < height; ++y)
         QVERIFY(std::memcmp(image.constScanLine(y), mat.ptr(y), std::size_t(width)) == 0);
+    // The size the frame callback foresees for the image, padded rows and all.
+    QCOMPARE(frameImageBytes(uint(width), uint(height), 8), quint64(image.sizeInBytes()));
 }
 
 void TestFrameConvert::colourSwapsBlueAndRed()
@@ -101,6 +103,7 @@ void TestFrameConvert::colourMatchesQtSwapForAnyWidthAndStride()
     const QImage wrapped(mat.data, mat.cols, mat.rows, int(mat.step[0]), QImage::Format_RGB888);
     const QImage expected = wrapped.rgbSwapped();
     QCOMPARE(cvMatToQImage(mat), expected);
+    QCOMPARE(frameImageBytes(uint(width), uint(height), 24), quint64(expected.sizeInBytes()));
 }
 
 void TestFrameConvert::fourChannelsCopied()

@@ -21,14 +21,18 @@
 #include <QMutex>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -108,6 +112,11 @@ private slots:
     void snapshotWithoutFrame();
     void snapshotSavesFrame_data();
     void snapshotSavesFrame();
+    void snapshotNotSaved_data();
+    void snapshotNotSaved();
+    void snapshotsWithinOneMillisecond();
+    void cameraFaultsInStatusBar_data();
+    void cameraFaultsInStatusBar();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const std::vector<fake::Camera> &cams = fake::threeCameras);
@@ -150,6 +159,7 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::init()
 {
+    fake::setStatus(0);
     boxes.clear();
     fake::takeCalls();
     logcap::take();
@@ -846,6 +856,233 @@ void TestMainWindow::snapshotSavesFrame()
         QCOMPARE(saved.colorTable(), frame.colorTable());
     }
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
+}
+
+// A frame for the snapshot tests.
+static QImage colourFrame(int width, int height)
+{
+    QImage frame(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            frame.setPixel(x, y, qRgb(x * 5, y * 3, 90));
+    return frame;
+}
+
+// The path the window logged with "path->" last.
+static QString loggedPath(const QStringList &log)
+{
+    const int at = log.lastIndexOf(QRegularExpression("^path-> .*"));
+    return at < 0 ? QString() : log.at(at).mid(7);
+}
+
+void TestMainWindow::snapshotNotSaved_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason"); // in the status bar's text
+    QTest::newRow("CameraImage is a file") << "file"
+                                           << "无法创建文件夹";
+    QTest::newRow("read-only folder") << "read-only"
+                                      << "Permission denied";
+    QTest::newRow("disk full") << "full"
+                               << "File too large";
+    QTest::newRow("write fails half-way") << "half"
+                                          << "无法写成 BMP 图像";
+}
+
+void TestMainWindow::snapshotNotSaved()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    if (fault == "read-only" && geteuid() == 0)
+        QSKIP("running as root: folder permissions do not stop writes");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    const QString folder = dir.path() + "/CameraImage";
+    auto w = makeWindow();
+    emitFrame(*w, colourFrame(200, 100)); // 60 kB of BMP
+    PictureView &picture = MainWindowProbe::picture(*w);
+    // The snapshot's notice takes the place of an older one, not the port warning's.
+    emit MainWindowProbe::commandChannel(*w).portShared("port text");
+    fake::setStatus("Close", 2);
+    action(w.get(), "actClose")->trigger();
+    QCOMPARE(
+        MainWindowProbe::notice(*w), QStringLiteral("相机 Cam-A 关闭失败：IB_CC_CloseCamera 返回状态 2"));
+
+    QFile plain(folder);
+    if (fault == "file") {
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("not a folder");
+        plain.close();
+    } else if (fault == "read-only") {
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    } else if (fault == "half") {
+        // Gives the file the first half of the image, then fails, as an encoder can.
+        picture.setImageWriter([](const QImage &image, QIODevice *file) {
+            QBuffer whole;
+            whole.open(QIODevice::WriteOnly);
+            image.save(&whole, "BMP");
+            file->write(whole.data().left(whole.data().size() / 2));
+            return false;
+        });
+    }
+    logcap::take();
+    {
+        // A disk that fills up: writes past 4 kB fail as they do on a full disk.
+        rlimit before {};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        if (fault == "full") {
+            rlimit small = before;
+            small.rlim_cur = 4096;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        action(w.get(), "saveOneImageAct")->trigger();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signalBefore);
+    }
+    const QStringList log = logcap::take();
+    const QString path = loggedPath(log);
+    QVERIFY2(path.startsWith(folder + "/") && path.endsWith(".bmp"), qPrintable(log.join('|')));
+    QVERIFY(boxes.isEmpty());
+
+    // Nothing under the snapshot's name, nothing half-written beside it.
+    QVERIFY(!QFileInfo::exists(path));
+    if (fault == "file") {
+        QVERIFY(log.contains("dir make Success or fail > false"));
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+        QCOMPARE(plain.readAll(), QByteArray("not a folder"));
+        plain.close();
+    } else {
+        QCOMPARE(
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+    // The operator is told which snapshot and why.
+    const QString notice = MainWindowProbe::notice(*w);
+    QVERIFY2(
+        notice.startsWith(QStringLiteral("图片未保存：")) && notice.contains(reason), qPrintable(notice));
+    QVERIFY2(notice.contains(fault == "file" ? folder : path), qPrintable(notice));
+    QVERIFY(log.contains("notice: " + notice));
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
+
+    // Once the fault is gone, the next snapshot is saved and the notice goes.
+    if (fault == "file")
+        QVERIFY(plain.remove());
+    else if (fault == "read-only")
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    picture.setImageWriter(nullptr);
+    action(w.get(), "saveOneImageAct")->trigger();
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+    QVERIFY(MainWindowProbe::notice(*w).isEmpty());
+}
+
+void TestMainWindow::snapshotsWithinOneMillisecond()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    auto w = makeWindow();
+    const QDateTime now = QDateTime::currentDateTime();
+    MainWindowProbe::picture(*w).setClock([now] { return now; });
+    const QString stamp = now.toString("yyyy-MM-dd_hh-mm-ss.zzz");
+    // A file of that name that is no snapshot of this run stays as it is.
+    QVERIFY(QDir().mkdir("CameraImage"));
+    QFile other("CameraImage/" + stamp + "_1.bmp");
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("keep");
+    other.close();
+
+    QStringList expected { stamp + ".bmp", stamp + "_1.bmp" };
+    for (int n = 2; n <= 60; ++n)
+        expected << QStringLiteral("%1_%2.bmp").arg(stamp).arg(n);
+    logcap::take();
+    for (int shot = 0; shot < 60; ++shot) {
+        const QImage frame = colourFrame(16 + shot, 8);
+        emitFrame(*w, frame);
+        action(w.get(), "saveOneImageAct")->trigger();
+        const QString path = loggedPath(logcap::take());
+        QCOMPARE(path, dir.path() + "/CameraImage/" + expected.at(shot == 0 ? 0 : shot + 1));
+        QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB888), frame);
+    }
+    QStringList files = QDir("CameraImage").entryList(QDir::Files);
+    std::sort(expected.begin(), expected.end());
+    std::sort(files.begin(), files.end());
+    QCOMPARE(files, expected);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("keep"));
+    QVERIFY(MainWindowProbe::notice(*w).isEmpty());
+}
+
+void TestMainWindow::cameraFaultsInStatusBar_data()
+{
+    QTest::addColumn<int>("row"); // of the camera list, selected before the open action
+    QTest::addColumn<QString>("op"); // the fake SDK's operation that fails ...
+    QTest::addColumn<int>("status"); // ... with this status
+    QTest::addColumn<QStringList>("actions"); // triggered after the open action
+    QTest::addColumn<QSize>("frame"); // frames the camera sends, when not empty ...
+    QTest::addColumn<uint>("bits"); // ... with this bit count
+    QTest::addColumn<QString>("notice");
+    const QStringList none;
+    QTest::newRow("open fails") << 0 << "Open" << 7 << none << QSize() << 0u
+                                << "相机 Cam-A 打开失败：IB_CC_OpenCamera 返回状态 7";
+    QTest::newRow("start fails, in the first pass and through 开始")
+        << 0 << "Start" << -9 << QStringList { "actStart", "actStart" } << QSize() << 0u
+        << "相机 Cam-A 启动失败：IB_CC_StartCamera 返回状态 -9";
+    QTest::newRow("IO mode fails") << 1 << "Mode" << 4 << QStringList { "actIOmode", "actIOmode" } << QSize()
+                                   << 0u << "相机 Cam-B 切换到IO模式失败：IB_CC_modeCamera 返回状态 4";
+    QTest::newRow("soft trigger fails") << 2 << "Soft" << 1 << QStringList { "actSoft", "actSoft" } << QSize()
+                                        << 0u << "相机 Cam-C 抓图失败：IB_CC_softCamera 返回状态 1";
+    QTest::newRow("16-bit frames") << 0 << QString() << 0 << none << QSize(4, 4) << 16u
+                                   << "相机 Cam-A 的图像无法显示：每像素 16 位，只支持 8 位和 24 位";
+    QTest::newRow("32-bit frames") << 1 << QString() << 0 << none << QSize(4, 4) << 32u
+                                   << "相机 Cam-B 的图像无法显示：每像素 32 位，只支持 8 位和 24 位";
+    QTest::newRow("frames too narrow for their image")
+        << 0 << QString() << 0 << none << QSize(2, 33554432) << 8u
+        << "相机 Cam-A 的图像无法显示：2 × 33554432 像素，每像素 8 位";
+    QTest::newRow("frames over 64 MiB") << 0 << QString() << 0 << none << QSize(4096, 8192) << 24u
+                                        << "相机 Cam-A 的图像无法显示：4096 × 8192 像素，每像素 24 位";
+}
+
+void TestMainWindow::cameraFaultsInStatusBar()
+{
+    QFETCH(int, row);
+    QFETCH(QString, op);
+    QFETCH(int, status);
+    QFETCH(QStringList, actions);
+    QFETCH(QSize, frame);
+    QFETCH(uint, bits);
+    QFETCH(QString, notice);
+    auto w = makeWindow();
+    // The port warning and the notice both stay in view.
+    emit MainWindowProbe::commandChannel(*w).portShared("port text");
+    if (!op.isEmpty())
+        fake::setStatus(op, status);
+    find<QListWidget>(w.get(), "listWidget")->setCurrentRow(row);
+    action(w.get(), "InitOpenAct")->trigger();
+    QTRY_VERIFY(fake::peekCalls().contains(QStringLiteral("Start %1").arg(row)));
+    for (const QString &name : actions)
+        action(w.get(), qPrintable(name))->trigger();
+    if (!frame.isEmpty()) {
+        // The camera keeps sending such frames; the window says so once.
+        uchar pixels[16] = {};
+        FrameInfo info { uint32_t(frame.width()), uint32_t(frame.height()), bits, {} };
+        const auto send = [&] { QVERIFY(fake::deliver(pixels, &info) >= 0); };
+        QVERIFY(QTest::qWaitFor([&] {
+            send();
+            return MainWindowProbe::notice(*w) == notice;
+        }));
+        for (int i = 0; i < 10; ++i) {
+            send();
+            QTest::qWait(2);
+        }
+    }
+    QTRY_COMPARE(MainWindowProbe::notice(*w), notice);
+    QTest::qWait(20);
+    QCOMPARE(logcap::take().count("notice: " + notice), 1);
+    QCOMPARE(MainWindowProbe::frameTotal(*w), 0);
+    QVERIFY(find<QLabel>(w.get(), "noticeLabel")->isVisibleTo(w.get()));
+    QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("port text"));
 }
 
 QTEST_MAIN(TestMainWindow)

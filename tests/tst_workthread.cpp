@@ -3,6 +3,7 @@
 #include "tests/fakesdk.h"
 
 #include <QFile>
+#include <QMutex>
 #include <QtTest>
 
 #include <atomic>
@@ -11,14 +12,54 @@
 #include <thread>
 #include <vector>
 
-// Receives frames on the test's thread, as the main window does.
+// Receives frames on the test's thread, as the main window does, and tells
+// the worker of each.
 class FrameSink : public QObject {
     Q_OBJECT
 public:
+    explicit FrameSink(WorkThread *worker)
+        : worker(worker)
+    {
+    }
     QList<QImage> frames;
 public slots:
-    void take(QImage img) { frames << img; }
+    void take(QImage img)
+    {
+        worker->frameArrived();
+        frames << img;
+    }
+
+private:
+    WorkThread *worker;
 };
+
+// Whether a frame given to the callback now is converted, not skipped: the
+// frames in the buffers and those on their way to the receiver leave room for
+// it. The buffers are read first, so a frame the loop sends between the two
+// readings is counted twice rather than not at all.
+static bool roomForAFrame(const WorkThread &worker)
+{
+    const std::uint8_t state = bufferState[0].load(std::memory_order_acquire);
+    const int held = ((state & (FirstBufferFull | FirstBufferWriting)) ? 1 : 0)
+        + ((state & (SecondBufferFull | SecondBufferWriting)) ? 1 : 0);
+    return held + worker.framesInFlight() < WorkThread::MaxFramesInFlight;
+}
+
+// Runs the test thread's event loop, which each arriving frame wakes, until
+// `done` holds; false after `timeoutMs`.
+static bool receiveUntil(const std::function<bool()> &done, int timeoutMs = 60000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer look; // wakes the loop to look at `done` when no frame comes
+    look.start(5);
+    while (!done()) {
+        if (clock.hasExpired(timeoutMs))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 class TestWorkThread : public QObject {
     Q_OBJECT
@@ -29,6 +70,10 @@ private slots:
 
     void untouchedFrameStorageCostsNoMemory();
     void callbackRefusesWhatItCannotKeep();
+    void callbackRefusesFramesWithTooLargeAnImage_data();
+    void callbackRefusesFramesWithTooLargeAnImage();
+    void refusedFramesReportedOncePerCamera_data() { loopModes(); }
+    void refusedFramesReportedOncePerCamera();
     void callbackKeepsTwoFramesThenDrops();
     void framesEmittedInOrderKept_data() { loopModes(); }
     void framesEmittedInOrderKept();
@@ -36,6 +81,8 @@ private slots:
     void everyKeptFrameArrivesInOrder();
     void twoCamerasNeverTearAFrame_data() { loopModes(); }
     void twoCamerasNeverTearAFrame();
+    void slowReceiverHasAtMostTwoFramesQueued_data() { loopModes(); }
+    void slowReceiverHasAtMostTwoFramesQueued();
     void firstPassOpensRegisteredCameraOnce_data() { loopModes(); }
     void firstPassOpensRegisteredCameraOnce();
     void withoutRegistrationFirstPassOpensRecordZero();
@@ -53,7 +100,7 @@ private:
     // and sleeping until a frame is there.
     static void loopModes()
     {
-        QTest::addColumn<bool>("waiting"); // read by init()
+        QTest::addColumn<bool>("waiting"); // the rows' names are read by init()
         QTest::newRow("polling") << false;
         QTest::newRow("waiting") << true;
     }
@@ -78,11 +125,11 @@ void TestWorkThread::init()
     fake::setStatus(0);
     bufferState[0].store(0);
     worker = new WorkThread;
-    if (QTest::currentTestFunction() && QTest::currentDataTag()) {
-        QFETCH(bool, waiting);
-        worker->setWaitForFrames(waiting);
-    }
-    sink = new FrameSink;
+    // The rows of loopModes(); other tables have rows of other names.
+    const QByteArray row = QTest::currentDataTag();
+    if (row == "polling" || row == "waiting")
+        worker->setWaitForFrames(row == "waiting");
+    sink = new FrameSink(worker);
     connect(worker, &WorkThread::sig_GetOneFrame, sink, &FrameSink::take);
     worker->init();
     worker->EnumCamras();
@@ -182,7 +229,7 @@ void TestWorkThread::framesEmittedInOrderKept()
     QTRY_COMPARE(int(bufferState[0].load()), 0);
     // Frames keep flowing while the loop runs, one after another.
     for (uchar v = 30; v < 40; ++v) {
-        QTRY_VERIFY(!(bufferState[0].load() & SecondBufferFull));
+        QVERIFY(receiveUntil([&] { return roomForAFrame(*worker); }));
         feed(2, 2, 8, v);
     }
     QTRY_COMPARE(sink->frames.size(), 12);
@@ -249,29 +296,49 @@ QPair<int, quint32> read(const QImage &img)
 }
 
 // Drops the callback's per-frame log line while it lives; tens of thousands of
-// frames would otherwise go through the test log.
+// frames would otherwise go through the test log. Keeps the warnings, which
+// the loop logs from its own thread.
 struct QuietFrames {
     static QtMessageHandler &previous()
     {
         static QtMessageHandler handler = nullptr;
         return handler;
     }
+    static QMutex mutex;
+    static QStringList warnings;
     QuietFrames()
     {
         previous() = qInstallMessageHandler(
             [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (type == QtWarningMsg) {
+                    QMutexLocker lock(&mutex);
+                    warnings << text;
+                }
                 if (!text.startsWith(QLatin1String("pFrameInfo->")))
                     previous()(type, context, text);
             });
     }
-    ~QuietFrames() { qInstallMessageHandler(previous()); }
+    ~QuietFrames()
+    {
+        qInstallMessageHandler(previous());
+        takeWarnings();
+    }
+    static QStringList takeWarnings()
+    {
+        QMutexLocker lock(&mutex);
+        return std::exchange(warnings, {});
+    }
 };
+QMutex QuietFrames::mutex;
+QStringList QuietFrames::warnings;
 } // namespace numbered
 
 void TestWorkThread::everyKeptFrameArrivesInOrder()
 {
-    // One producer; before each frame it waits for a free buffer, so every frame
-    // is kept and often both buffers fill back to back while the loop is reading.
+    // One producer and a receiver that keeps up: before each frame the
+    // producer waits for a free buffer and for room among the frames on their
+    // way, so every frame is kept and converted, and often both buffers fill
+    // back to back while the loop is reading.
     const quint32 total = 100000;
     numbered::QuietFrames quiet;
     std::vector<quint32> numbers;
@@ -281,25 +348,30 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
     cameraOpened.store(1);
     worker->RegisterImage(0);
     worker->start();
-    std::thread producer([] {
+    const WorkThread &loop = *worker;
+    std::atomic<bool> giveUp { false };
+    std::thread producer([&loop, &giveUp] {
         FrameInfo info;
-        for (quint32 n = 0; n < total; ++n) {
-            // Every third frame waits for both buffers to be empty, so that it
-            // and the next follow back to back; the others wait for a free one.
-            const auto full = [] { return bufferState[0].load() & (FirstBufferFull | SecondBufferFull); };
-            if (n % 3 == 0) {
-                while (full() != 0)
-                    std::this_thread::yield();
-            } else {
-                while (full() == (FirstBufferFull | SecondBufferFull))
-                    std::this_thread::yield();
-            }
+        for (quint32 n = 0; n < total && !giveUp.load(); ++n) {
+            // Every third frame waits for both buffers to be empty and nothing
+            // on its way, so that it and the next follow back to back; the
+            // others wait for room for one.
+            const auto empty = [&loop] {
+                return (bufferState[0].load() & (FirstBufferFull | SecondBufferFull)) == 0
+                    && loop.framesInFlight() == 0;
+            };
+            while (!(n % 3 == 0 ? empty() : roomForAFrame(loop)) && !giveUp.load())
+                std::this_thread::yield();
             std::vector<uchar> pixels = numbered::frame(0, n, &info);
             fake::deliver(pixels.data(), &info);
         }
     });
-    QTRY_COMPARE_WITH_TIMEOUT(numbers.size(), std::size_t(total), 60000);
+    const bool received = receiveUntil([&] { return numbers.size() >= std::size_t(total); });
+    giveUp.store(true);
     producer.join();
+    QVERIFY(received);
+    QCOMPARE(numbers.size(), std::size_t(total));
+    QCOMPARE(worker->framesSkipped(), quint64(0));
     for (quint32 i = 0; i < total; ++i)
         QCOMPARE(numbers[i], i);
 }
@@ -307,8 +379,8 @@ void TestWorkThread::everyKeptFrameArrivesInOrder()
 void TestWorkThread::twoCamerasNeverTearAFrame()
 {
     // Two producers at once, as when a second camera streams beside the first.
-    // Frames may be dropped, but each one that arrives is whole, its size is its
-    // producer's, and each producer's frames arrive in their order.
+    // Frames may be dropped or skipped, but each one that arrives is whole, its
+    // size is its producer's, and each producer's frames arrive in their order.
     const quint32 perProducer = 1000;
     numbered::QuietFrames quiet;
     QList<QPair<int, quint32>> received;
@@ -317,20 +389,31 @@ void TestWorkThread::twoCamerasNeverTearAFrame()
     cameraOpened.store(1);
     worker->RegisterImage(0);
     worker->start();
-    auto produce = [](int id) {
+    std::atomic<int> producing { 2 };
+    std::atomic<bool> giveUp { false };
+    auto produce = [&producing, &giveUp](int id) {
         FrameInfo info;
-        for (quint32 n = 0; n < perProducer; ++n) {
+        for (quint32 n = 0; n < perProducer && !giveUp.load(); ++n) {
             std::vector<uchar> pixels = numbered::frame(id, n, &info);
-            // Both producers wait for a free buffer and then race for it.
+            // Both producers wait for a free buffer and then race for it. The
+            // receiver checks each frame as it comes; while it is behind, the
+            // loop skips frames.
             while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
-                == (FirstBufferFull | SecondBufferFull))
+                    == (FirstBufferFull | SecondBufferFull)
+                && !giveUp.load())
                 std::this_thread::yield();
             fake::deliver(pixels.data(), &info);
         }
+        producing.fetch_sub(1);
     };
     std::thread a(produce, 1), b(produce, 2);
+    // The producers do not wait for the receiver: they end on their own, if
+    // slowly in a sanitizer's build.
+    const bool produced = receiveUntil([&] { return producing.load() == 0; }, 600000);
+    giveUp.store(true);
     a.join();
     b.join();
+    QVERIFY(produced);
     // The loop clears a mark only after emitting its frame.
     QTRY_VERIFY_WITH_TIMEOUT(!(bufferState[0].load() & (FirstBufferFull | SecondBufferFull)), 10000);
     QCoreApplication::processEvents();
@@ -399,6 +482,8 @@ void TestWorkThread::closeLeavesThreadRunning()
 
 void TestWorkThread::slotsLogTheirStatus()
 {
+    QList<CameraFault> faults;
+    connect(worker, &WorkThread::sig_CameraFault, sink, [&](const CameraFault &f) { faults << f; });
     fake::setStatus(3);
     QTest::ignoreMessage(QtDebugMsg, "IB_CC_modeautoCamera is: 3");
     worker->modeauto(1);
@@ -412,6 +497,17 @@ void TestWorkThread::slotsLogTheirStatus()
     QCOMPARE(fake::calls()[1].arg, 1);
     QCOMPARE(fake::calls()[2].arg, 2);
     QCOMPARE(worker->lastResult.load(), 3);
+    // Each failure is also told to the window, with its camera, mode and status.
+    QCOMPARE(faults.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(faults[i].camera, 1);
+        QCOMPARE(faults[i].kind, i < 3 ? CameraFault::ModeFailed : CameraFault::SoftTriggerFailed);
+        QCOMPARE(faults[i].status, 3);
+        QCOMPARE(faults[i].mode, i < 3 ? i : 0);
+    }
+    fake::setStatus(0);
+    worker->modeauto(1);
+    QCOMPARE(faults.size(), 4); // success is silent
 }
 
 void TestWorkThread::gettersFormatRecords()
@@ -452,6 +548,162 @@ void TestWorkThread::outOfRangeIndexNeverReachesTheSdk()
     worker->RegisterImage(-1);
     QVERIFY(fake::calls().empty());
     QCOMPARE(worker->lastResult.load(), SdkMissingStatus);
+}
+
+void TestWorkThread::callbackRefusesFramesWithTooLargeAnImage_data()
+{
+    QTest::addColumn<uint>("width");
+    QTest::addColumn<uint>("height");
+    QTest::addColumn<uint>("bits");
+    QTest::addColumn<bool>("kept");
+    // Each of these fits a frame buffer. Qt pads every row of an image to a
+    // multiple of 4 bytes, so a frame a few pixels wide becomes an image
+    // several times its size.
+    QTest::newRow("1 x 64 Mi grey: a 256 MiB image") << 1u << 67108864u << 8u << false;
+    QTest::newRow("2 x 32 Mi grey: a 128 MiB image") << 2u << 33554432u << 8u << false;
+    QTest::newRow("3 wide grey") << 3u << 22369621u << 8u << false;
+    QTest::newRow("1 wide colour") << 1u << 22369621u << 24u << false;
+    QTest::newRow("177 wide grey, 3 bytes padding a row") << 177u << 379146u << 8u << false;
+    // Ordinary proportions, padded rows included, pass.
+    QTest::newRow("193 wide grey, 3 bytes padding a row") << 193u << 347714u << 8u << true;
+    QTest::newRow("1023 x 65600 grey") << 1023u << 65600u << 8u << true;
+    QTest::newRow("4729 x 4729 colour") << 4729u << 4729u << 24u << true;
+    QTest::newRow("2448 x 2048 colour") << 2448u << 2048u << 24u << true;
+}
+
+void TestWorkThread::callbackRefusesFramesWithTooLargeAnImage()
+{
+    QFETCH(uint, width);
+    QFETCH(uint, height);
+    QFETCH(uint, bits);
+    QFETCH(bool, kept);
+    const std::size_t bytes = std::size_t(width) * height * (bits / 8);
+    QVERIFY(bytes <= FrameBufferBytes);
+    // A refused frame is refused before a byte of it is read.
+    std::vector<uchar> pixels(kept ? bytes : 16, 9);
+    FrameInfo info { width, height, bits, {} };
+    numbered::QuietFrames quiet;
+    QCOMPARE(frameCallback(pixels.data(), &info, nullptr), kept ? 0 : 1);
+    QCOMPARE(int(bufferState[0].load()), kept ? int(FirstBufferFull) : 0);
+}
+
+void TestWorkThread::refusedFramesReportedOncePerCamera()
+{
+    numbered::QuietFrames log;
+    QList<CameraFault> faults;
+    connect(worker, &WorkThread::sig_CameraFault, sink, [&](const CameraFault &f) { faults << f; });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    uchar pixels[16] = {};
+    FrameInfo tall { 1, 67108864, 8, {} };
+    FrameInfo sixteen { 4, 2, 16, {} };
+    // The camera sends the frame again until the loop has reported `reports` in all.
+    const auto refuseUntil = [&](FrameInfo info, int reports) {
+        return QTest::qWaitFor(
+            [&] {
+                frameCallback(pixels, &info, nullptr);
+                return faults.size() >= reports;
+            },
+            10000);
+    };
+    QVERIFY(refuseUntil(tall, 1));
+    QVERIFY(refuseUntil(sixteen, 2));
+    // However many more such frames come, neither kind is reported again.
+    for (int i = 0; i < 20; ++i) {
+        frameCallback(pixels, &sixteen, nullptr);
+        frameCallback(pixels, &tall, nullptr);
+        QTest::qWait(1);
+    }
+    QTest::qWait(50);
+    QCOMPARE(faults.size(), 2);
+    QCOMPARE(faults[0].camera, 0);
+    QCOMPARE(faults[0].kind, CameraFault::UnshowableSize);
+    QCOMPARE(faults[0].width, 1u);
+    QCOMPARE(faults[0].height, 67108864u);
+    QCOMPARE(faults[0].bitCount, 8u);
+    QCOMPARE(faults[1].kind, CameraFault::UnsupportedBitCount);
+    QCOMPARE(faults[1].bitCount, 16u);
+    // Another camera's are, once.
+    worker->RegisterImage(1);
+    QVERIFY(refuseUntil(tall, 3));
+    for (int i = 0; i < 20; ++i)
+        frameCallback(pixels, &tall, nullptr);
+    QTest::qWait(50);
+    QCOMPARE(faults.size(), 3);
+    QCOMPARE(faults[2].camera, 1);
+    QCOMPARE(faults[2].kind, CameraFault::UnshowableSize);
+    QCOMPARE(int(bufferState[0].load()), 0);
+
+    // One log line for each.
+    const QStringList lines = log.takeWarnings().filter(QStringLiteral("refused"));
+    QCOMPARE(lines,
+        (QStringList {
+            QStringLiteral("camera 0: frames of 1 x 67108864 pixels, 8 bits per pixel, refused: their "
+                           "image would take 268435456 bytes, more than the limit of 68157440 bytes "
+                           "(logged once for this camera)"),
+            QStringLiteral(
+                "camera 0: frames of 16 bits per pixel refused: only 8 and 24 can be shown (logged once "
+                "for this camera)"),
+            QStringLiteral(
+                "camera 1: frames of 1 x 67108864 pixels, 8 bits per pixel, refused: their image would "
+                "take 268435456 bytes, more than the limit of 68157440 bytes (logged once for this "
+                "camera)") }));
+}
+
+void TestWorkThread::slowReceiverHasAtMostTwoFramesQueued()
+{
+    // A producer far faster than the receiver, which does not run its event
+    // loop while the frames come: 200 frames of 512 KiB would pile up 100 MiB
+    // in its queue. At most two are on their way; the others are taken from
+    // the buffers unconverted and counted.
+    const quint32 total = 200;
+    numbered::QuietFrames quiet;
+    QList<quint32> numbers;
+    connect(worker, &WorkThread::sig_GetOneFrame, sink,
+        [&](const QImage &img) { numbers << numbered::read(img).second; });
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    const WorkThread &loop = *worker;
+    std::atomic<int> mostInFlight { 0 };
+    std::thread producer([&] {
+        FrameInfo info;
+        for (quint32 n = 0; n < total; ++n) {
+            // Each frame waits for a free buffer: the callback keeps them all.
+            while ((bufferState[0].load() & (FirstBufferFull | SecondBufferFull))
+                == (FirstBufferFull | SecondBufferFull))
+                std::this_thread::yield();
+            std::vector<uchar> pixels = numbered::frame(1, n, &info);
+            QCOMPARE(fake::deliver(pixels.data(), &info), 0);
+            mostInFlight.store(std::max(mostInFlight.load(), loop.framesInFlight()));
+        }
+    });
+    producer.join();
+    QDeadlineTimer deadline(10000);
+    while (bufferState[0].load() != 0 && !deadline.hasExpired())
+        std::this_thread::yield();
+    QCOMPARE(int(bufferState[0].load()), 0);
+    QVERIFY(mostInFlight.load() <= WorkThread::MaxFramesInFlight);
+    QCOMPARE(worker->framesInFlight(), 2);
+    QCOMPARE(worker->framesSkipped(), quint64(total - 2));
+    QVERIFY(numbers.isEmpty());
+
+    // All that was queued arrives at once: the first two frames, in order.
+    QCoreApplication::processEvents();
+    QCOMPARE(numbers, (QList<quint32> { 0, 1 }));
+    QCOMPARE(worker->framesInFlight(), 0);
+
+    // Once the receiver keeps up again, every frame arrives, in order.
+    for (quint32 n = total; n < total + 5; ++n) {
+        QVERIFY(receiveUntil([&] { return roomForAFrame(*worker); }));
+        FrameInfo info;
+        std::vector<uchar> pixels = numbered::frame(1, n, &info);
+        fake::deliver(pixels.data(), &info);
+    }
+    QVERIFY(receiveUntil([&] { return numbers.size() >= 7; }));
+    QCOMPARE(numbers, (QList<quint32> { 0, 1, 200, 201, 202, 203, 204 }));
+    QCOMPARE(worker->framesSkipped(), quint64(total - 2));
 }
 
 QTEST_GUILESS_MAIN(TestWorkThread)
