@@ -103,8 +103,9 @@ void PictureView::saveOneImage()
     const QString path = folder + QStringLiteral("/") + stamp + QStringLiteral(".bmp");
     qDebug().noquote() << "path->" << path;
     if (frameImage.isNull()) {
-        msgbox::warning(nullptr, QStringLiteral("warning"),
-            QStringLiteral("Now , Image is NULL, Plase Init The Creame!"), QMessageBox::Ok);
+        msgbox::warning(nullptr, QCoreApplication::translate("MainWindow", "warning"),
+            QCoreApplication::translate("MainWindow", "Now , Image is NULL, Plase Init The Creame!"),
+            QMessageBox::Ok);
         return;
     }
     frameImage.save(path, "BMP", 100);
