@@ -1,9 +1,11 @@
 #include "gui/mainwindow.h"
 
 #include "camera/workthread.h"
+#include "gui/aboutbox.h"
 #include "gui/cameralistpanel.h"
 #include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
+#include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
 #include "ui_mainwindow.h"
@@ -289,6 +291,16 @@ void MainWindow::on_saveOneImageAct_triggered()
 void MainWindow::on_HelpFileaction_triggered()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/Tavix.pdf")));
+}
+
+void MainWindow::on_Aboutaction_triggered()
+{
+    msgbox::Request request;
+    request.icon = QMessageBox::Information;
+    request.parent = this;
+    request.title = aboutTitle();
+    request.text = aboutText(currentAboutFacts());
+    msgbox::show(request);
 }
 
 void MainWindow::on_sc4210Button_clicked()

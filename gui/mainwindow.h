@@ -72,6 +72,7 @@ private slots:
     void on_sc4210Button_clicked();
     void on_actionA_triggered();
     void on_a022SetBtn_clicked();
+    void on_Aboutaction_triggered();
 
 private:
     friend struct MainWindowProbe; // test access
