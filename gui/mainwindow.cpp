@@ -5,6 +5,7 @@
 #include "gui/cameralistpanel.h"
 #include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
+#include "gui/manualfile.h"
 #include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
@@ -27,6 +28,20 @@ static void initResources()
 {
     Q_INIT_RESOURCE(resources);
 }
+
+namespace {
+
+// How long the status bar says that no manual was found.
+constexpr int ManualMissingMs = 10000;
+
+// The installed manual's folder relative to the executable's (set by the build).
+#ifdef TAVIX_DOC_FROM_BIN
+const char *const kDocFromProgram = TAVIX_DOC_FROM_BIN;
+#else
+const char *const kDocFromProgram = "";
+#endif
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -84,8 +99,12 @@ int MainWindow::initApp()
     parameters = std::make_unique<ParameterPanel>(params, *worker, *cameraList);
     // Stays until the window closes: replies may go astray for as long as the
     // other program runs.
-    connect(&parameters->commandChannel(), &CommandChannel::portShared, this,
-        [this](const QString &text) { statusBar()->showMessage(text); });
+    connect(&parameters->commandChannel(), &CommandChannel::portShared, this, &MainWindow::showPortShared);
+    // A passing message (no manual found) gives the place back to the shared port.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &text) {
+        if (text.isEmpty() && !parameters->commandChannel().portSharedText().isEmpty())
+            showPortShared();
+    });
 
     picture = std::make_unique<PictureView>(ui->label);
 
@@ -119,6 +138,13 @@ int MainWindow::initApp()
 void MainWindow::setWaitForFrames(bool on)
 {
     worker->setWaitForFrames(on);
+}
+
+void MainWindow::showPortShared()
+{
+    // Stays until the window closes: replies may go astray for as long as the
+    // other program runs.
+    statusBar()->showMessage(parameters->commandChannel().portSharedText());
 }
 
 bool MainWindow::openCamera(int record)
@@ -290,7 +316,16 @@ void MainWindow::on_saveOneImageAct_triggered()
 
 void MainWindow::on_HelpFileaction_triggered()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/Tavix.pdf")));
+    const QString manual = findManual(
+        QDir::currentPath(), QCoreApplication::applicationDirPath(), QString::fromUtf8(kDocFromProgram));
+    if (manual.isEmpty()) {
+        statusBar()->showMessage(tr("没有找到帮助文档 %1: 工作目录、程序目录和安装的文档目录中都没有。")
+                                     .arg(QLatin1String(kManualFileName)),
+            ManualMissingMs);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        statusBar()->showMessage(tr("无法打开帮助文档 %1。").arg(manual), ManualMissingMs);
 }
 
 void MainWindow::on_Aboutaction_triggered()

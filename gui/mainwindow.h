@@ -78,6 +78,7 @@ private:
     friend struct MainWindowProbe; // test access
 
     int initApp();
+    void showPortShared();
     // The parameter tabs appear on the first open: shares the window's width out
     // so their value column shows whole values.
     void giveTabsRoom();

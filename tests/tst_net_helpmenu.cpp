@@ -1,7 +1,8 @@
-// The Help menu: the about box.
+// The Help menu: the about box, and where the help document is looked for.
 #include "camera/workthread.h"
 #include "gui/aboutbox.h"
 #include "gui/mainwindow.h"
+#include "gui/manualfile.h"
 #include "gui/messagebox.h"
 #include "tests/fakesdk.h"
 #include "tests/mainwindowprobe.h"
@@ -36,6 +37,15 @@ template <typename T> T *find(QObject *parent, const char *name)
 
 } // namespace
 
+// Receives the URLs the desktop services are asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
 class TestHelpMenu : public QObject {
     Q_OBJECT
 
@@ -45,6 +55,8 @@ private slots:
     void aboutText_data();
     void aboutText();
     void aboutAction();
+    void manualPlaces();
+    void missingManualIsSaid();
 
 private:
     QTemporaryDir settingsDir;
@@ -159,6 +171,64 @@ void TestHelpMenu::aboutAction()
     QCOMPARE(facts.qtVersion, QString::fromLatin1(qVersion()));
     QVERIFY(facts.sdk.installed); // the test's stand-in
 
+    w.reset();
+    QDir::setCurrent(savedCwd);
+}
+
+void TestHelpMenu::manualPlaces()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString work = root.filePath("work");
+    const QString bin = root.filePath("bin");
+    const QString doc = root.filePath("share/doc/Tavix");
+    for (const QString &dir : { work, bin, doc })
+        QVERIFY(QDir().mkpath(dir));
+    const auto put = [](const QString &dir) {
+        QFile file(QDir(dir).filePath("Tavix.pdf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    };
+    const QString relativeDoc = QStringLiteral("../share/doc/Tavix");
+
+    QCOMPARE(findManual(work, bin, relativeDoc), QString()); // none anywhere
+    put(doc);
+    QCOMPARE(findManual(work, bin, relativeDoc), QDir(doc).filePath("Tavix.pdf"));
+    QCOMPARE(findManual(work, bin, QString()), QString()); // no installed folder known
+    put(bin);
+    QCOMPARE(findManual(work, bin, relativeDoc), QDir(bin).filePath("Tavix.pdf"));
+    // A folder of that name in the working directory is no manual.
+    QVERIFY(QDir(work).mkdir("Tavix.pdf"));
+    QCOMPARE(findManual(work, bin, relativeDoc), QDir(bin).filePath("Tavix.pdf"));
+    QVERIFY(QDir(work).rmdir("Tavix.pdf"));
+    put(work);
+    QCOMPARE(findManual(work, bin, relativeDoc), QDir(work).filePath("Tavix.pdf"));
+}
+
+void TestHelpMenu::missingManualIsSaid()
+{
+    // Neither the working directory nor the test's own folder holds a manual.
+    QTemporaryDir cwd;
+    QVERIFY(cwd.isValid());
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(cwd.path());
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/Tavix.pdf"));
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    auto w = std::make_unique<MainWindow>();
+
+    find<QAction>(w.get(), "HelpFileaction")->trigger();
+    QVERIFY(catcher.urls.isEmpty());
+    QVERIFY2(w->statusBar()->currentMessage().startsWith(QStringLiteral("没有找到帮助文档 Tavix.pdf")),
+        qPrintable(w->statusBar()->currentMessage()));
+    QVERIFY(boxes.isEmpty());
+
+    // Once it is there, the same action opens it.
+    QFile manual(cwd.filePath("Tavix.pdf"));
+    QVERIFY(manual.open(QIODevice::WriteOnly));
+    manual.close();
+    find<QAction>(w.get(), "HelpFileaction")->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls, QList<QUrl> { QUrl::fromLocalFile(QDir::currentPath() + "/Tavix.pdf") });
     w.reset();
     QDir::setCurrent(savedCwd);
 }
