@@ -5,18 +5,22 @@
 #include "gui/cameralistpanel.h"
 #include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
+#include "gui/language.h"
 #include "gui/manualfile.h"
 #include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/settings.h"
 #include "ui_mainwindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimerEvent>
@@ -49,7 +53,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     initResources();
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Tavix_2.0"));
+    setWindowTitle(tr("Tavix_2.0"));
     if (initApp() == 1)
         qDebug() << "CameraApp statu is OK";
     ui->tableWidget->verticalHeader()->hide();
@@ -97,14 +101,13 @@ int MainWindow::initApp()
     // Selects the first sensor mode, hides the tabs, clears the edited flag and
     // disables Save and Save as.
     parameters = std::make_unique<ParameterPanel>(params, *worker, *cameraList);
-    // Stays until the window closes: replies may go astray for as long as the
-    // other program runs.
     connect(&parameters->commandChannel(), &CommandChannel::portShared, this, &MainWindow::showPortShared);
     // A passing message (no manual found) gives the place back to the shared port.
     connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &text) {
         if (text.isEmpty() && !parameters->commandChannel().portSharedText().isEmpty())
             showPortShared();
     });
+    buildLanguageMenu();
 
     picture = std::make_unique<PictureView>(ui->label);
 
@@ -138,6 +141,59 @@ int MainWindow::initApp()
 void MainWindow::setWaitForFrames(bool on)
 {
     worker->setWaitForFrames(on);
+}
+
+void MainWindow::buildLanguageMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("Languagemenu"));
+    auto *group = new QActionGroup(menu);
+    chineseAction = menu->addAction(QString());
+    chineseAction->setObjectName(QStringLiteral("Chineseaction"));
+    englishAction = menu->addAction(QString());
+    englishAction->setObjectName(QStringLiteral("Englishaction"));
+    for (QAction *choice : { chineseAction, englishAction }) {
+        choice->setCheckable(true);
+        group->addAction(choice);
+    }
+    const bool english = language::current() == language::Language::English;
+    (english ? englishAction : chineseAction)->setChecked(true);
+    // Each language names itself, whichever is in use.
+    chineseAction->setText(tr("中文"));
+    englishAction->setText(tr("English"));
+    connect(chineseAction, &QAction::triggered, this, [this] { switchLanguage(false); });
+    connect(englishAction, &QAction::triggered, this, [this] { switchLanguage(true); });
+    ui->Languageaction->setMenu(menu);
+}
+
+bool MainWindow::switchLanguage(bool english)
+{
+    const language::Language chosen = english ? language::Language::English : language::Language::Chinese;
+    if (!language::apply(chosen)) {
+        (language::current() == language::Language::English ? englishAction : chineseAction)
+            ->setChecked(true);
+        return false;
+    }
+    settings::setLanguage(language::code(chosen));
+    retranslate();
+    return true;
+}
+
+void MainWindow::retranslate()
+{
+    // The form's step also empties the picture label: the frame on it stays.
+    const QPixmap picture = ui->label->pixmap(Qt::ReturnByValue);
+    ui->retranslateUi(this);
+    if (!picture.isNull())
+        ui->label->setPixmap(picture);
+    setWindowTitle(tr("Tavix_2.0"));
+    chineseAction->setText(tr("中文"));
+    englishAction->setText(tr("English"));
+    (language::current() == language::Language::English ? englishAction : chineseAction)->setChecked(true);
+    parameters->retranslate();
+    firmwareDialog->retranslate();
+    if (!parameters->commandChannel().portSharedText().isEmpty())
+        showPortShared();
 }
 
 void MainWindow::showPortShared()

@@ -1,6 +1,10 @@
-// The Help menu: the about box, and where the help document is looked for.
+// The Help menu: switching between Chinese and English while the window runs,
+// the about box, and where the help document is looked for. Binds the command
+// port (the open action builds the parameter view), hence the tst_net_ name;
+// the fake cameras live on loopback addresses where nothing answers.
 #include "camera/workthread.h"
 #include "gui/aboutbox.h"
+#include "gui/language.h"
 #include "gui/mainwindow.h"
 #include "gui/manualfile.h"
 #include "gui/messagebox.h"
@@ -35,6 +39,14 @@ template <typename T> T *find(QObject *parent, const char *name)
     return child;
 }
 
+QWidget *firmwareDialog()
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->inherits("FirmWareDialog"))
+            return top;
+    qFatal("no firmware dialog");
+}
+
 } // namespace
 
 // Receives the URLs the desktop services are asked to open.
@@ -52,6 +64,7 @@ class TestHelpMenu : public QObject {
 private slots:
     void initTestCase();
     void cleanup();
+    void switchLanguage();
     void aboutText_data();
     void aboutText();
     void aboutAction();
@@ -59,6 +72,12 @@ private slots:
     void missingManualIsSaid();
 
 private:
+    // What the operator reads in the places the test looks at.
+    struct Seen {
+        QString menu, label, labelTip, button, firmwareButton, box;
+    };
+    Seen look(MainWindow &w);
+
     QTemporaryDir settingsDir;
     QList<msgbox::Request> boxes;
 };
@@ -81,7 +100,85 @@ void TestHelpMenu::initTestCase()
 
 void TestHelpMenu::cleanup()
 {
+    language::apply(language::Language::Chinese);
     boxes.clear();
+}
+
+TestHelpMenu::Seen TestHelpMenu::look(MainWindow &w)
+{
+    Seen seen;
+    seen.menu = find<QMenu>(&w, "Filemenu")->title();
+    auto *table = find<QTableWidget>(&w, "tableWidget");
+    seen.label = table->item(7, 0)->text();
+    seen.labelTip = table->item(7, 0)->toolTip();
+    auto *set = qobject_cast<QPushButton *>(table->cellWidget(7, 2));
+    seen.button = set ? set->text() : QString();
+    seen.firmwareButton = find<QPushButton>(firmwareDialog(), "NetWorkPushButton")->text();
+    boxes.clear();
+    find<QAction>(&w, "Aboutaction")->trigger();
+    seen.box
+        = boxes.value(0).title + QLatin1Char('|') + boxes.value(0).text.section(QStringLiteral("<p>"), 1, 1);
+    boxes.clear();
+    return seen;
+}
+
+void TestHelpMenu::switchLanguage()
+{
+    QTemporaryDir cwd; // the snapshot folder the warning's action makes
+    QVERIFY(cwd.isValid());
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(cwd.path());
+    auto w = std::make_unique<MainWindow>();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QVERIFY(w->openCamera(0)); // the Set buttons exist from here on
+    find<QComboBox>(w.get(), "comboBox")->setCurrentIndex(1);
+    find<QTableWidget>(w.get(), "tableWidget")->item(7, 1)->setText(QStringLiteral("7000"));
+
+    const Seen chinese = look(*w);
+    QCOMPARE(chinese.menu, QStringLiteral("文件"));
+    QCOMPARE(chinese.label, QStringLiteral("曝光时间"));
+    QCOMPARE(chinese.labelTip, chinese.label);
+    QCOMPARE(chinese.button, QStringLiteral("Set"));
+    QCOMPARE(chinese.firmwareButton, QStringLiteral("连接"));
+    QVERIFY2(chinese.box.startsWith(QStringLiteral("关于 Tavix|构建: 提交 ")), qPrintable(chinese.box));
+    QVERIFY(find<QAction>(w.get(), "Chineseaction")->isChecked());
+    find<QAction>(w.get(), "saveOneImageAct")->trigger(); // no frame yet: a warning
+    QCOMPARE(boxes.value(0).text, QStringLiteral("Now , Image is NULL, Plase Init The Creame!"));
+
+    // A frame on the picture, which the form's texts must not wipe out.
+    emit MainWindowProbe::worker(*w)->sig_GetOneFrame(QImage(64, 48, QImage::Format_RGB888));
+    auto *picture = find<QLabel>(w.get(), "label");
+    QTRY_VERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
+
+    find<QAction>(w.get(), "Englishaction")->trigger();
+    const Seen english = look(*w);
+    QCOMPARE(english.menu, QStringLiteral("File"));
+    QCOMPARE(english.label, QStringLiteral("Exposure time"));
+    QCOMPARE(english.labelTip, english.label);
+    QCOMPARE(english.button, QStringLiteral("Set"));
+    QCOMPARE(english.firmwareButton, QStringLiteral("Connect"));
+    QVERIFY2(english.box.startsWith(QStringLiteral("About Tavix|Build: commit ")), qPrintable(english.box));
+    QCOMPARE(find<QAction>(w.get(), "Languageaction")->text(), QStringLiteral("Language"));
+    QVERIFY(find<QAction>(w.get(), "Englishaction")->isChecked());
+    QCOMPARE(QSettings().value("language").toString(), QStringLiteral("en"));
+    // What the operator chose, typed and sees stays as it was.
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tavix_2.0"));
+    QCOMPARE(find<QComboBox>(w.get(), "comboBox")->currentIndex(), 1);
+    QCOMPARE(find<QTableWidget>(w.get(), "tableWidget")->item(7, 1)->text(), QStringLiteral("7000"));
+    QVERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
+
+    find<QAction>(w.get(), "Chineseaction")->trigger();
+    const Seen back = look(*w);
+    QCOMPARE(back.menu, chinese.menu);
+    QCOMPARE(back.label, chinese.label);
+    QCOMPARE(back.labelTip, chinese.labelTip);
+    QCOMPARE(back.firmwareButton, chinese.firmwareButton);
+    QCOMPARE(back.box, chinese.box);
+    QCOMPARE(QSettings().value("language").toString(), QStringLiteral("zh"));
+
+    w.reset();
+    QDir::setCurrent(savedCwd);
 }
 
 void TestHelpMenu::aboutText_data()
@@ -171,6 +268,15 @@ void TestHelpMenu::aboutAction()
     QCOMPARE(facts.qtVersion, QString::fromLatin1(qVersion()));
     QVERIFY(facts.sdk.installed); // the test's stand-in
 
+    language::apply(language::Language::English);
+    find<QAction>(w.get(), "Aboutaction")->trigger();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.last().title, QStringLiteral("About Tavix"));
+    QVERIFY(boxes.last().text.contains(QStringLiteral("Path: none (provided inside the program)")));
+    // The English translation says right what its source misspells.
+    find<QAction>(w.get(), "saveOneImageAct")->trigger();
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes.last().text, QStringLiteral("Now, Image is NULL, Please Init The Camera!"));
     w.reset();
     QDir::setCurrent(savedCwd);
 }
