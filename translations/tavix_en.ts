@@ -61,7 +61,7 @@
     </message>
     <message>
         <source>重启相机</source>
-        <translation>Restart camera</translation>
+        <translation>Restart</translation>
     </message>
     <message>
         <source>下载进度:</source>
@@ -437,7 +437,7 @@
     </message>
     <message>
         <source>相机Ip设置</source>
-        <translation>Camera IP address</translation>
+        <translation>Camera IP</translation>
     </message>
     <message>
         <source>相机名称设置</source>
@@ -445,11 +445,11 @@
     </message>
     <message>
         <source>锐化阈值设置</source>
-        <translation>Sharpening threshold</translation>
+        <translation>Sharp. thresh.</translation>
     </message>
     <message>
         <source>锐化强度设置</source>
-        <translation>Sharpening strength</translation>
+        <translation>Sharpness</translation>
     </message>
     <message>
         <source>R色黑电平校正</source>
@@ -469,7 +469,7 @@
     </message>
     <message>
         <source>曝光使能</source>
-        <translation>Exposure enable</translation>
+        <translation>Exposure on</translation>
     </message>
     <message>
         <source>亮度调节</source>
@@ -485,11 +485,11 @@
     </message>
     <message>
         <source>绿红增益</source>
-        <translation>Green-red gain</translation>
+        <translation>Gr gain</translation>
     </message>
     <message>
         <source>绿蓝增益</source>
-        <translation>Green-blue gain</translation>
+        <translation>Gb gain</translation>
     </message>
     <message>
         <source>全局增益</source>
@@ -497,11 +497,11 @@
     </message>
     <message>
         <source>上下颠倒图像</source>
-        <translation>Flip upside down</translation>
+        <translation>Flip up/down</translation>
     </message>
     <message>
         <source>左右颠倒图像</source>
-        <translation>Mirror left to right</translation>
+        <translation>Flip left/right</translation>
     </message>
     <message>
         <source>Sobel调试1</source>
@@ -513,7 +513,7 @@
     </message>
     <message>
         <source>Sobel阈值</source>
-        <translation>Sobel threshold</translation>
+        <translation>Sobel thresh.</translation>
     </message>
     <message>
         <source>Sobel核</source>
@@ -529,11 +529,11 @@
     </message>
     <message>
         <source>打印CMOS值</source>
-        <translation>Print CMOS register</translation>
+        <translation>Print CMOS reg.</translation>
     </message>
     <message>
         <source>设置CMOS值</source>
-        <translation>Set CMOS register</translation>
+        <translation>Set CMOS reg.</translation>
     </message>
     <message>
         <source>流VDMA</source>
@@ -553,7 +553,7 @@
     </message>
     <message>
         <source>滤波阈值设置</source>
-        <translation>Filter threshold</translation>
+        <translation>Filter thresh.</translation>
     </message>
     <message>
         <source>内部属性</source>
@@ -589,7 +589,7 @@
     </message>
     <message>
         <source>图像处理属性</source>
-        <translation>Image processing properties</translation>
+        <translation>Image processing</translation>
     </message>
     <message>
         <source>文件</source>
