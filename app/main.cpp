@@ -1,5 +1,7 @@
 #include "camera/framememory.h"
+#include "gui/language.h"
 #include "gui/mainwindow.h"
+#include "gui/settings.h"
 #include "gui/startoptions.h"
 
 #include <QApplication>
@@ -12,7 +14,7 @@ int main(int argc, char *argv[])
 {
     keepFrameMemoryInProcess();
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Tavix"));
+    settings::setApplicationNames();
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
     // Qt's own options (-platform, -style, ...) are gone from arguments() by now.
     const StartDecision decision = parseStartOptions(QCoreApplication::arguments());
@@ -21,6 +23,11 @@ int main(int argc, char *argv[])
         return decision.exitCode;
     }
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // --lang for this run; otherwise the Language menu's last choice; Chinese by default.
+    const QString code
+        = decision.options.language.isEmpty() ? settings::language() : decision.options.language;
+    if (const auto chosen = language::fromCode(code); chosen && *chosen != language::Language::Chinese)
+        language::apply(*chosen);
     MainWindow window;
     window.setWaitForFrames(decision.options.waitForFrames);
     window.show();

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <iterator>
 #include <mutex>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <link.h>
 #endif
 
 namespace {
@@ -25,8 +27,10 @@ int missingText(CameraRecord *, char *) { return SdkMissingStatus; }
 
 SdkApi g_api = missingSdk();
 QStringList g_missing;
+QString g_loadedPath;
 std::once_flag g_defaultLoad;
 bool g_installed = false;
+bool g_fromLibrary = false; // the table in use came from loadSdk
 
 #ifdef Q_OS_WIN
 const char *const LibraryFile = "link.dll";
@@ -64,6 +68,23 @@ struct Library {
         Q_UNUSED(ordinal);
         return dlsym(handle, name);
 #endif
+    }
+
+    // The file the system loaded, also when it was found on the library path.
+    QString loadedPath(const QString &opened) const
+    {
+#ifdef Q_OS_WIN
+        wchar_t buffer[32768];
+        const DWORD length
+            = GetModuleFileNameW(static_cast<HMODULE>(handle), buffer, DWORD(std::size(buffer)));
+        if (length > 0 && length < std::size(buffer))
+            return QDir::fromNativeSeparators(QString::fromWCharArray(buffer, int(length)));
+#else
+        struct link_map *map = nullptr;
+        if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && map->l_name[0])
+            return QFileInfo(QFile::decodeName(map->l_name)).absoluteFilePath();
+#endif
+        return opened;
     }
 };
 
@@ -115,6 +136,8 @@ void installSdk(const SdkApi &api)
 #undef TAVIX_SDK_MERGE
     g_api = merged;
     g_installed = true;
+    g_fromLibrary = false;
+    g_loadedPath.clear();
 }
 
 bool loadSdk(const QString &path)
@@ -137,6 +160,7 @@ bool loadSdk(const QString &path)
         LINKSDK_OPERATIONS(TAVIX_SDK_ALL)
 #undef TAVIX_SDK_ALL
         installSdk(SdkApi {});
+        g_fromLibrary = true;
         return false;
     }
     SdkApi api {};
@@ -147,6 +171,8 @@ bool loadSdk(const QString &path)
     LINKSDK_OPERATIONS(TAVIX_SDK_RESOLVE)
 #undef TAVIX_SDK_RESOLVE
     installSdk(api); // the library stays loaded for the life of the process
+    g_fromLibrary = true;
+    g_loadedPath = library.loadedPath(opened);
     if (!g_missing.isEmpty()) {
         qWarning().noquote() << "camera SDK" << opened << "lacks" << g_missing.join(", ")
                              << "- those operations will fail";
@@ -167,4 +193,16 @@ const SdkApi &sdk()
 QStringList missingSdkOperations()
 {
     return g_missing;
+}
+
+SdkInfo sdkInfo()
+{
+    sdk();
+    SdkInfo info;
+    info.file = QLatin1String(LibraryFile);
+    info.path = g_loadedPath;
+    info.installed = !g_fromLibrary;
+    if (g_fromLibrary)
+        info.missing = g_missing;
+    return info;
 }

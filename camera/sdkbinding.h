@@ -40,4 +40,16 @@ SdkApi missingSdk();
 // Operations the last load could not resolve, by name.
 QStringList missingSdkOperations();
 
+// The SDK in use, as the about box shows it.
+struct SdkInfo {
+    QString file; // the library file looked for: link.dll or liblink.so
+    QString path; // where the library in use was loaded from; empty when none was
+    bool installed = false; // a table handed to installSdk, not a library
+    QStringList missing; // as missingSdkOperations()
+};
+
+// What the table in use came from; loads the SDK from the default places first
+// when nothing is in use yet.
+SdkInfo sdkInfo();
+
 #endif

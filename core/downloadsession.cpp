@@ -17,6 +17,8 @@ namespace {
     constexpr int PieceWaitMs = 100;
     constexpr int EndFrameWaitMs = 1000;
 
+    // The texts are the firmware dialog's: each source is marked where it is
+    // written (QT_TRANSLATE_NOOP), so that lupdate finds it.
     QString text(const char *source)
     {
         return QCoreApplication::translate("FirmWareDialog", source);
@@ -38,15 +40,15 @@ namespace {
     {
         switch (kind) {
         case regularfile::Kind::Directory:
-            return text("目录");
+            return text(QT_TRANSLATE_NOOP("FirmWareDialog", "目录"));
         case regularfile::Kind::Fifo:
-            return text("命名管道 (FIFO)");
+            return text(QT_TRANSLATE_NOOP("FirmWareDialog", "命名管道 (FIFO)"));
         case regularfile::Kind::Device:
-            return text("设备文件");
+            return text(QT_TRANSLATE_NOOP("FirmWareDialog", "设备文件"));
         case regularfile::Kind::Socket:
-            return text("套接字");
+            return text(QT_TRANSLATE_NOOP("FirmWareDialog", "套接字"));
         default:
-            return text("特殊文件");
+            return text(QT_TRANSLATE_NOOP("FirmWareDialog", "特殊文件"));
         }
     }
 
@@ -112,7 +114,7 @@ bool DownloadSession::refuseWhileSending()
 {
     if (!sendingPieces())
         return false;
-    log(text("Pieces are being sent, please wait!!"));
+    log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "Pieces are being sent, please wait!!")));
     return true;
 }
 
@@ -121,7 +123,7 @@ void DownloadSession::load()
     if (refuseWhileSending())
         return;
     if (!listed) {
-        infoBox(text("open file first!!"));
+        infoBox(text(QT_TRANSLATE_NOOP("FirmWareDialog", "open file first!!")));
         return;
     }
     runAccepted = 0;
@@ -129,7 +131,7 @@ void DownloadSession::load()
     runSkippedNames.clear();
     progress(0);
     if (loadNextFile() == Load::Loaded) {
-        log(text("THE FILE LOAD RIGHT,WORK BEGIN!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "THE FILE LOAD RIGHT,WORK BEGIN!")));
         announce();
         return;
     }
@@ -137,7 +139,7 @@ void DownloadSession::load()
     // reported as loaded.
     logRunEnd();
     if (runSkipped == 0)
-        log(text("ALL FILE IS LOAD SUCCESS!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "ALL FILE IS LOAD SUCCESS!")));
     endTransfer(QueueOutcome::NothingSent, QString(), true);
 }
 
@@ -146,9 +148,9 @@ void DownloadSession::restart()
     if (refuseWhileSending())
         return;
     send(buildRestartFrame());
-    log(text("相机重启!!!"));
+    log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "相机重启!!!")));
     heldReplies.clear();
-    endTransfer(QueueOutcome::Failed, text("the camera was restarted"));
+    endTransfer(QueueOutcome::Failed, text(QT_TRANSLATE_NOOP("FirmWareDialog", "the camera was restarted")));
 }
 
 // --- The connection and the clock --------------------------------------------
@@ -202,10 +204,11 @@ void DownloadSession::deadlinePassed(Deadline which)
     QString line;
     QString why;
     if (which == Deadline::Silence) {
-        line = text("%1: 相机 %2 秒内没有应答, 传输已停止!!!").arg(announcedName, secondsText(silenceMs));
+        line = text(QT_TRANSLATE_NOOP("FirmWareDialog", "%1: 相机 %2 秒内没有应答, 传输已停止!!!"))
+                   .arg(announcedName, secondsText(silenceMs));
         why = QStringLiteral("no reply from the camera within %1 ms").arg(silenceMs);
     } else {
-        line = text("%1: 相机 %2 秒内只报告了进度, 传输已停止!!!")
+        line = text(QT_TRANSLATE_NOOP("FirmWareDialog", "%1: 相机 %2 秒内只报告了进度, 传输已停止!!!"))
                    .arg(announcedName, secondsText(phaseLimit()));
         const char *awaited = currentPhase == Phase::Announced ? "start request"
             : currentPhase == Phase::Started                   ? "data request"
@@ -241,15 +244,18 @@ bool DownloadSession::writeFailed()
     // waits are cancelled, whatever it carried out last.
     silenceDue = true;
     phaseDue = true;
-    stopTransfer(text("Network write failed, the transfer is stopped!!!"), text("a write failed"));
+    stopTransfer(
+        text(QT_TRANSLATE_NOOP("FirmWareDialog", "Network write failed, the transfer is stopped!!!")),
+        text(QT_TRANSLATE_NOOP("FirmWareDialog", "a write failed")));
     return true;
 }
 
 void DownloadSession::connectionClosed()
 {
     if (transferActive())
-        stopTransfer(
-            text("Network connection closed, the transfer is stopped!!!"), text("the connection closed"));
+        stopTransfer(text(QT_TRANSLATE_NOOP(
+                         "FirmWareDialog", "Network connection closed, the transfer is stopped!!!")),
+            text(QT_TRANSLATE_NOOP("FirmWareDialog", "the connection closed")));
 }
 
 void DownloadSession::connectionReset()
@@ -338,11 +344,12 @@ void DownloadSession::ignoreReply(const Reply &reply)
         return;
     ignoredStatuses.set(reply.status);
     if (reply.status == StatusSendData && currentPhase == Phase::Sending)
-        log(text("status 4 ignored: the pieces are being sent"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "status 4 ignored: the pieces are being sent")));
     else if (reply.status >= StatusReceived && reply.status <= StatusProgress)
-        log(text("相机状态 %1 与当前传输阶段不符, 已忽略").arg(reply.status));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "相机状态 %1 与当前传输阶段不符, 已忽略"))
+                .arg(reply.status));
     else
-        log(text("未知的相机状态 %1, 已忽略").arg(reply.status));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "未知的相机状态 %1, 已忽略")).arg(reply.status));
 }
 
 // Status 1 after the end frame: the file is kept, the next one is announced.
@@ -357,17 +364,18 @@ void DownloadSession::fileAccepted()
     const Load r = loadNextFile();
     const bool everyFileSent = runSkipped == 0;
     if (r == Load::Exhausted && everyFileSent)
-        log(text("全部文件已经下载完成!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "全部文件已经下载完成!")));
     progress(100);
     controls(ControlChange::FileReceived);
-    log(keptName + text(" download complete!!!"));
+    log(keptName + text(QT_TRANSLATE_NOOP("FirmWareDialog", " download complete!!!")));
     if (r == Load::Loaded) {
         announce();
     } else if (r == Load::NotListed) {
-        log(text("文件打开失败!!!"));
-        endTransfer(QueueOutcome::Failed, text("no file listed"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "文件打开失败!!!")));
+        endTransfer(QueueOutcome::Failed, text(QT_TRANSLATE_NOOP("FirmWareDialog", "no file listed")));
     } else {
-        log(everyFileSent ? text("所有文件传输完成!!!") : runSummaryLine());
+        log(everyFileSent ? text(QT_TRANSLATE_NOOP("FirmWareDialog", "所有文件传输完成!!!"))
+                          : runSummaryLine());
         index = 0;
         endTransfer(QueueOutcome::AllSent);
     }
@@ -384,7 +392,8 @@ void DownloadSession::fileRejected()
         if (retries >= MaxResends) {
             if (sameFile)
                 verdict(keptPath, FileVerdict::Rejected,
-                    text("rejected again after %1 re-sends").arg(MaxResends));
+                    text(QT_TRANSLATE_NOOP("FirmWareDialog", "rejected again after %1 re-sends"))
+                        .arg(MaxResends));
             endTransfer(QueueOutcome::GaveUp);
             return;
         }
@@ -392,28 +401,31 @@ void DownloadSession::fileRejected()
         if (sameFile)
             ++resendsPerFile[keptPath];
         progress(0);
-        log(text("defeated once again!!!"));
-        log(keptName + text(" download defaulted!!!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "defeated once again!!!")));
+        log(keptName + text(QT_TRANSLATE_NOOP("FirmWareDialog", " download defaulted!!!")));
         if (sameFile)
-            log(text("重新传输当前文件!!!"));
+            log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "重新传输当前文件!!!")));
         else
-            log(text("%1 cannot be read again, sending the next file: %2").arg(keptName, name));
+            log(text(
+                QT_TRANSLATE_NOOP("FirmWareDialog", "%1 cannot be read again, sending the next file: %2"))
+                    .arg(keptName, name));
         announce();
     } else if (r == Load::NotListed) {
-        log(text("文件打开失败!!!"));
-        endTransfer(QueueOutcome::Failed, text("no file listed"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "文件打开失败!!!")));
+        endTransfer(QueueOutcome::Failed, text(QT_TRANSLATE_NOOP("FirmWareDialog", "no file listed")));
     } else {
         logRunEnd();
-        log(text("文件完成!!!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "文件完成!!!")));
         controls(ControlChange::QueueExhausted);
-        endTransfer(QueueOutcome::Failed, text("the rejected file cannot be read again"));
+        endTransfer(QueueOutcome::Failed,
+            text(QT_TRANSLATE_NOOP("FirmWareDialog", "the rejected file cannot be read again")));
     }
 }
 
 DownloadSession::Load DownloadSession::loadNextFile(bool reloadingRejected)
 {
     if (!listed) {
-        infoBox(text("open file first!!"));
+        infoBox(text(QT_TRANSLATE_NOOP("FirmWareDialog", "open file first!!")));
         return Load::NotListed;
     }
     clearPieceBlock();
@@ -442,18 +454,21 @@ bool DownloadSession::loadFile(bool reloadingRejected)
             switch (refusal->reason) {
             case NameRefusal::Reason::Empty:
             case NameRefusal::Reason::TooLong:
-                line = text("file name empty or longer than %1 bytes, skipped: %2")
+                line = text(QT_TRANSLATE_NOOP(
+                                "FirmWareDialog", "file name empty or longer than %1 bytes, skipped: %2"))
                            .arg(MaxNameBytes)
                            .arg(path);
                 why = line;
                 break;
             case NameRefusal::Reason::OutsideLatin1:
-                line = text("文件名含有无法发送的字符 %1 (只能发送 Latin-1 字符), 已跳过: %2")
+                line = text(QT_TRANSLATE_NOOP("FirmWareDialog",
+                                "文件名含有无法发送的字符 %1 (只能发送 Latin-1 字符), 已跳过: %2"))
                            .arg(characterText(refusal->character), path);
                 break;
             case NameRefusal::Reason::ControlCharacter:
-                line = text("文件名含有控制字符 %1, 无法发送, 已跳过: %2")
-                           .arg(characterText(refusal->character), path);
+                line
+                    = text(QT_TRANSLATE_NOOP("FirmWareDialog", "文件名含有控制字符 %1, 无法发送, 已跳过: %2"))
+                          .arg(characterText(refusal->character), path);
                 break;
             }
             skipped(path, line, why, again);
@@ -471,13 +486,18 @@ bool DownloadSession::loadFile(bool reloadingRejected)
         switch (error) {
         case ImageError::Empty: {
             qDebug() << "boot buffer error!";
-            infoBox(text("boot buffer error!"));
-            const QString line = text("boot buffer error! empty file skipped: %1").arg(path);
+            infoBox(text(QT_TRANSLATE_NOOP("FirmWareDialog", "boot buffer error!")));
+            const QString line
+                = text(QT_TRANSLATE_NOOP("FirmWareDialog", "boot buffer error! empty file skipped: %1"))
+                      .arg(path);
             skipped(path, line, line, again);
             break;
         }
         case ImageError::TooLarge: {
-            const QString line = text("file larger than %1 bytes, skipped: %2").arg(MaxFileSize).arg(path);
+            const QString line
+                = text(QT_TRANSLATE_NOOP("FirmWareDialog", "file larger than %1 bytes, skipped: %2"))
+                      .arg(MaxFileSize)
+                      .arg(path);
             skipped(path, line, line, again);
             break;
         }
@@ -487,14 +507,17 @@ bool DownloadSession::loadFile(bool reloadingRejected)
             if (kind == regularfile::Kind::Regular || kind == regularfile::Kind::Missing)
                 kind = regularfile::Kind::Other;
             const QString what = regularfile::kindText(kind);
-            skipped(path, text("不是普通文件, 而是%1, 已跳过: %2").arg(kindWord(kind), path),
+            skipped(path,
+                text(QT_TRANSLATE_NOOP("FirmWareDialog", "不是普通文件, 而是%1, 已跳过: %2"))
+                    .arg(kindWord(kind), path),
                 kind == regularfile::Kind::Other ? what : what + QStringLiteral(", not a regular file"),
                 again);
             break;
         }
         default: {
             qDebug() << "open boot file error";
-            const QString line = text("open boot file error! skipped: %1").arg(path);
+            const QString line
+                = text(QT_TRANSLATE_NOOP("FirmWareDialog", "open boot file error! skipped: %1")).arg(path);
             skipped(path, line, line, again);
             break;
         }
@@ -599,17 +622,17 @@ void DownloadSession::stopTransfer(const QString &line, const QString &why)
 void DownloadSession::logRunEnd()
 {
     if (runSkipped == 0) {
-        log(text("全部文件已经下载完成!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "全部文件已经下载完成!")));
         return;
     }
     if (runAccepted == 0)
-        log(text("No file was sent: every queued file was skipped!!!"));
+        log(text(QT_TRANSLATE_NOOP("FirmWareDialog", "No file was sent: every queued file was skipped!!!")));
     log(runSummaryLine());
 }
 
 QString DownloadSession::runSummaryLine() const
 {
-    return text("已发送 %1 个文件 (共 %2 个), 跳过: %3")
+    return text(QT_TRANSLATE_NOOP("FirmWareDialog", "已发送 %1 个文件 (共 %2 个), 跳过: %3"))
         .arg(runAccepted)
         .arg(runAccepted + runSkipped)
         .arg(runSkippedNames.join(QStringLiteral(", ")));

@@ -67,15 +67,21 @@ struct Message {
     const char *title;
     const char *text;
 };
-constexpr Message kSaveRefused = { "warning!", "The Set is Null,please edit !" }; // edited flag false
-constexpr Message kOpenError = { "error", "Open file error!" };
+// Translated in the context "MainWindow" where they are shown.
+constexpr Message kSaveRefused = { QT_TRANSLATE_NOOP("MainWindow", "warning!"),
+    QT_TRANSLATE_NOOP("MainWindow", "The Set is Null,please edit !") }; // edited flag false
+constexpr Message kOpenError
+    = { QT_TRANSLATE_NOOP("MainWindow", "error"), QT_TRANSLATE_NOOP("MainWindow", "Open file error!") };
 // %1: what the path names instead ("a FIFO (named pipe)", regularfile::kindText).
-constexpr Message kNotRegularError = { "error", "Open file error! This is %1, not a regular file." };
-constexpr Message kNotReadable = { "error", "This file is not Readable" };
-constexpr Message kJsonError = { "error", "Json is error!" };
+constexpr Message kNotRegularError = { QT_TRANSLATE_NOOP("MainWindow", "error"),
+    QT_TRANSLATE_NOOP("MainWindow", "Open file error! This is %1, not a regular file.") };
+constexpr Message kNotReadable = { QT_TRANSLATE_NOOP("MainWindow", "error"),
+    QT_TRANSLATE_NOOP("MainWindow", "This file is not Readable") };
+constexpr Message kJsonError
+    = { QT_TRANSLATE_NOOP("MainWindow", "error"), QT_TRANSLATE_NOOP("MainWindow", "Json is error!") };
 // %1: the members, joined by ", ".
-constexpr Message kMemberKindError
-    = { "error", "Json is error! These members hold neither a text nor a number: %1" };
+constexpr Message kMemberKindError = { QT_TRANSLATE_NOOP("MainWindow", "error"),
+    QT_TRANSLATE_NOOP("MainWindow", "Json is error! These members hold neither a text nor a number: %1") };
 
 // The complete file for the remembered values of rows 2 to 21 (other rows of
 // `values` are not stored; missing rows are written as ""). Every value is a
@@ -120,8 +126,9 @@ LoadResult parseParameterFile(const QByteArray &bytes);
 LoadResult loadParameterFile(const QString &path);
 
 // %1: why (the file system's reason, or what the path names instead).
-constexpr Message kSaveError
-    = { "error", "Save file error! The file was not saved (%1); any file that was there is unchanged." };
+constexpr Message kSaveError = { QT_TRANSLATE_NOOP("MainWindow", "error"),
+    QT_TRANSLATE_NOOP("MainWindow",
+        "Save file error! The file was not saved (%1); any file that was there is unchanged.") };
 
 enum class SaveResult {
     Written,

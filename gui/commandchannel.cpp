@@ -3,6 +3,7 @@
 #include "core/portclaim.h"
 #include "core/testports.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QHostAddress>
 #include <QStringList>
@@ -40,14 +41,14 @@ const char *dropReasonText(cmdproto::DropReason why)
 // "Another Tavix (process 1234)", or the program the claim names.
 QString holderText(const PortClaim &claim)
 {
-    const QString pid
-        = claim.holderPid() > 0 ? QString::number(claim.holderPid()) : QStringLiteral("unknown");
+    const QString pid = claim.holderPid() > 0 ? QString::number(claim.holderPid())
+                                              : QCoreApplication::translate("MainWindow", "unknown");
     const QString app = claim.holderApp();
     if (app.compare(QLatin1String("tavix"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("Another Tavix (process %1)").arg(pid);
+        return QCoreApplication::translate("MainWindow", "Another Tavix (process %1)").arg(pid);
     if (app.isEmpty())
-        return QStringLiteral("Another program (process %1)").arg(pid);
-    return QStringLiteral("Another program, %1 (process %2),").arg(app, pid);
+        return QCoreApplication::translate("MainWindow", "Another program (process %1)").arg(pid);
+    return QCoreApplication::translate("MainWindow", "Another program, %1 (process %2),").arg(app, pid);
 }
 
 } // namespace
@@ -60,6 +61,16 @@ CommandChannel::CommandChannel(const CameraCodeRecord &target, QObject *parent)
 }
 
 CommandChannel::~CommandChannel() = default;
+
+QString CommandChannel::portSharedText() const
+{
+    if (!portHeldElsewhere)
+        return QString();
+    return QCoreApplication::translate(
+        "MainWindow", "%1 already uses the command port %2: camera replies may go to it.")
+        .arg(holderText(*portClaim))
+        .arg(commandPort);
+}
 
 void CommandChannel::initUdp()
 {
@@ -76,10 +87,8 @@ void CommandChannel::initUdp()
     case PortClaim::Outcome::Claimed:
         break;
     case PortClaim::Outcome::HeldElsewhere: {
-        const QString text
-            = QStringLiteral("%1 already uses the command port %2: camera replies may go to it.")
-                  .arg(holderText(*portClaim))
-                  .arg(commandPort);
+        portHeldElsewhere = true;
+        const QString text = portSharedText();
         qWarning().noquote() << text;
         emit portShared(text);
         break;

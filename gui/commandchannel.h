@@ -35,6 +35,9 @@ public:
     void initUdp();
     // The command port: 3956 (a test may move it, see core/testports.h).
     quint16 port() const { return commandPort; }
+    // When another program holds the claim on the port: what portShared said,
+    // in the language applied now; otherwise empty.
+    QString portSharedText() const;
 
 signals:
     // Another program (named in `text`) already uses the command port.
@@ -59,6 +62,7 @@ private:
     const CameraCodeRecord &CameraCode;
     const quint16 commandPort;
     std::unique_ptr<PortClaim> portClaim; // held from initUdp on
+    bool portHeldElsewhere = false;
     ::CmdFrame CmdFrame;
     // Created by initUdp, without a Qt parent.
     std::unique_ptr<QUdpSocket> udpSocket;

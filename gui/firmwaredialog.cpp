@@ -75,6 +75,11 @@ FirmWareDialog::~FirmWareDialog()
     tcpSocket->abort();
 }
 
+void FirmWareDialog::retranslate()
+{
+    ui->retranslateUi(this);
+}
+
 void FirmWareDialog::setFileDialogHook(FileDialogHook hook)
 {
     fileDialogHook = std::move(hook);

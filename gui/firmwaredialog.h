@@ -48,6 +48,10 @@ public:
     // unless changed (tests use a short one).
     void setSilenceLimit(int ms) { session->setSilenceLimit(ms); }
 
+    // Sets the form's texts again in the language now applied; the queue, the
+    // choices, the progress and the log view's past lines stay as they are.
+    void retranslate();
+
 public slots:
     void on_FileTypeComboBox_currentIndexChanged(QString arg1);
     void on_NetWorkPushButton_clicked();

@@ -1,20 +1,27 @@
 #include "gui/mainwindow.h"
 
 #include "camera/workthread.h"
+#include "gui/aboutbox.h"
 #include "gui/cameralistpanel.h"
 #include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
+#include "gui/language.h"
+#include "gui/manualfile.h"
+#include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/settings.h"
 #include "gui/statusnotes.h"
 #include "ui_mainwindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimerEvent>
@@ -27,13 +34,27 @@ static void initResources()
     Q_INIT_RESOURCE(resources);
 }
 
+namespace {
+
+// How long the status bar says that no manual was found.
+constexpr int ManualMissingMs = 10000;
+
+// The installed manual's folder relative to the executable's (set by the build).
+#ifdef TAVIX_DOC_FROM_BIN
+const char *const kDocFromProgram = TAVIX_DOC_FROM_BIN;
+#else
+const char *const kDocFromProgram = "";
+#endif
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::MainWindow>())
 {
     initResources();
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Tavix_2.0"));
+    setWindowTitle(tr("Tavix_2.0"));
     if (initApp() == 1)
         qDebug() << "CameraApp statu is OK";
     ui->tableWidget->verticalHeader()->hide();
@@ -82,10 +103,14 @@ int MainWindow::initApp()
     // Selects the first sensor mode, hides the tabs, clears the edited flag and
     // disables Save and Save as.
     parameters = std::make_unique<ParameterPanel>(params, *worker, *cameraList);
-    // Stays until the window closes: replies may go astray for as long as the
-    // other program runs.
     connect(&parameters->commandChannel(), &CommandChannel::portShared, this,
         [this](const QString &text) { statusBar()->showMessage(text); });
+    // A passing message (no manual found) gives the place back to the shared port.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString &text) {
+        if (text.isEmpty() && !parameters->commandChannel().portSharedText().isEmpty())
+            showPortShared();
+    });
+    buildLanguageMenu();
 
     picture = std::make_unique<PictureView>(ui->label);
     // Beside the port warning: what went wrong with a camera or a snapshot.
@@ -122,6 +147,66 @@ int MainWindow::initApp()
 void MainWindow::setWaitForFrames(bool on)
 {
     worker->setWaitForFrames(on);
+}
+
+void MainWindow::buildLanguageMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("Languagemenu"));
+    auto *group = new QActionGroup(menu);
+    chineseAction = menu->addAction(QString());
+    chineseAction->setObjectName(QStringLiteral("Chineseaction"));
+    englishAction = menu->addAction(QString());
+    englishAction->setObjectName(QStringLiteral("Englishaction"));
+    for (QAction *choice : { chineseAction, englishAction }) {
+        choice->setCheckable(true);
+        group->addAction(choice);
+    }
+    const bool english = language::current() == language::Language::English;
+    (english ? englishAction : chineseAction)->setChecked(true);
+    // Each language names itself, whichever is in use.
+    chineseAction->setText(tr("中文"));
+    englishAction->setText(tr("English"));
+    connect(chineseAction, &QAction::triggered, this, [this] { switchLanguage(false); });
+    connect(englishAction, &QAction::triggered, this, [this] { switchLanguage(true); });
+    ui->Languageaction->setMenu(menu);
+}
+
+bool MainWindow::switchLanguage(bool english)
+{
+    const language::Language chosen = english ? language::Language::English : language::Language::Chinese;
+    if (!language::apply(chosen)) {
+        (language::current() == language::Language::English ? englishAction : chineseAction)
+            ->setChecked(true);
+        return false;
+    }
+    settings::setLanguage(language::code(chosen));
+    retranslate();
+    return true;
+}
+
+void MainWindow::retranslate()
+{
+    // The form's step also empties the picture label: the frame on it stays.
+    const QPixmap picture = ui->label->pixmap(Qt::ReturnByValue);
+    ui->retranslateUi(this);
+    if (!picture.isNull())
+        ui->label->setPixmap(picture);
+    setWindowTitle(tr("Tavix_2.0"));
+    chineseAction->setText(tr("中文"));
+    englishAction->setText(tr("English"));
+    (language::current() == language::Language::English ? englishAction : chineseAction)->setChecked(true);
+    parameters->retranslate();
+    firmwareDialog->retranslate();
+    if (!parameters->commandChannel().portSharedText().isEmpty())
+        showPortShared();
+}
+
+void MainWindow::showPortShared()
+{
+    // Stays until the window closes: replies may go astray for as long as the
+    // other program runs.
+    statusBar()->showMessage(parameters->commandChannel().portSharedText());
 }
 
 bool MainWindow::openCamera(int record)
@@ -298,7 +383,26 @@ void MainWindow::on_saveOneImageAct_triggered()
 
 void MainWindow::on_HelpFileaction_triggered()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::currentPath() + QStringLiteral("/Tavix.pdf")));
+    const QString manual = findManual(
+        QDir::currentPath(), QCoreApplication::applicationDirPath(), QString::fromUtf8(kDocFromProgram));
+    if (manual.isEmpty()) {
+        statusBar()->showMessage(tr("没有找到帮助文档 %1: 工作目录、程序目录和安装的文档目录中都没有。")
+                                     .arg(QLatin1String(kManualFileName)),
+            ManualMissingMs);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        statusBar()->showMessage(tr("无法打开帮助文档 %1。").arg(manual), ManualMissingMs);
+}
+
+void MainWindow::on_Aboutaction_triggered()
+{
+    msgbox::Request request;
+    request.icon = QMessageBox::Information;
+    request.parent = this;
+    request.title = aboutTitle();
+    request.text = aboutText(currentAboutFacts());
+    msgbox::show(request);
 }
 
 void MainWindow::on_sc4210Button_clicked()

@@ -9,6 +9,7 @@
 
 class CameraListPanel;
 class FirmWareDialog;
+class QAction;
 class ParameterPanel;
 class PictureView;
 class QListWidgetItem;
@@ -40,6 +41,12 @@ public:
     // The acquisition loop sleeps until a frame arrives instead of polling
     // (the --wait-for-frames option); set before a camera is opened.
     void setWaitForFrames(bool on);
+
+    // What the Language menu's 中文 and English do: applies the language, shows
+    // every text of the window and the firmware dialog in it at once, and
+    // remembers it for the next start. False, and nothing changed, when the
+    // translation cannot be loaded.
+    bool switchLanguage(bool english);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -74,11 +81,18 @@ private slots:
     void on_sc4210Button_clicked();
     void on_actionA_triggered();
     void on_a022SetBtn_clicked();
+    void on_Aboutaction_triggered();
 
 private:
     friend struct MainWindowProbe; // test access
 
     int initApp();
+    // The Language action's submenu: 中文 and English, the one in use checked.
+    void buildLanguageMenu();
+    // Every text of the window and the firmware dialog again, in the language
+    // now applied; what the operator typed, chose or sees otherwise stays.
+    void retranslate();
+    void showPortShared();
     // The parameter tabs appear on the first open: shares the window's width out
     // so their value column shows whole values.
     void giveTabsRoom();
@@ -93,6 +107,8 @@ private:
     std::unique_ptr<PictureView> picture;
     std::unique_ptr<StatusNotes> notes;
     int timerId = 0;
+    QAction *chineseAction = nullptr;
+    QAction *englishAction = nullptr;
 };
 
 #endif

@@ -24,11 +24,15 @@ namespace {
 // Dynamic property of each Set button: the table row it belongs to.
 constexpr char kRowProperty[] = "_q_index";
 
-// The operator's texts belong to the main window's translation context.
+// The operator's texts belong to the main window's translation context. The
+// sources are marked where they are written (QT_TRANSLATE_NOOP), so that
+// lupdate finds them.
 QString trWindow(const char *text)
 {
     return QCoreApplication::translate("MainWindow", text);
 }
+
+const char *const kSetText = QT_TRANSLATE_NOOP("MainWindow", "Set");
 
 void logLines(const QStringList &lines)
 {
@@ -50,12 +54,12 @@ const char *const kWidestValues[] = { "255.255.255.255", "SimCam-Color-016", "42
 
 QString fileCaption()
 {
-    return trWindow("Open File"); // the save dialog has this caption too
+    return trWindow(QT_TRANSLATE_NOOP("MainWindow", "Open File")); // the save dialog has this caption too
 }
 
 QString fileFilter()
 {
-    return trWindow("Text File(*.json)");
+    return trWindow(QT_TRANSLATE_NOOP("MainWindow", "Text File(*.json)"));
 }
 
 } // namespace
@@ -79,11 +83,26 @@ ParameterPanel::ParameterPanel(
     columns->setSectionResizeMode(0, QHeaderView::Fixed);
     columns->setSectionResizeMode(1, QHeaderView::Stretch);
     columns->setSectionResizeMode(2, QHeaderView::Fixed);
+    setLabelToolTips();
+    form.table->viewport()->installEventFilter(this);
+    fitColumns();
+}
+
+void ParameterPanel::setLabelToolTips()
+{
     for (int row = 0; row < form.table->rowCount(); ++row) {
         if (QTableWidgetItem *label = form.table->item(row, 0))
             label->setToolTip(label->text());
     }
-    form.table->viewport()->installEventFilter(this);
+}
+
+void ParameterPanel::retranslate()
+{
+    setLabelToolTips();
+    for (int row = 0; row < form.table->rowCount(); ++row) {
+        if (auto *button = qobject_cast<QPushButton *>(form.table->cellWidget(row, 2)))
+            button->setText(trWindow(kSetText));
+    }
     fitColumns();
 }
 
@@ -109,7 +128,7 @@ int ParameterPanel::initCameraSetView()
         table->setItem(row, 1, new QTableWidgetItem(QString()));
 
     for (int row = 0; row < paramcat::kRowCount; ++row) {
-        auto *button = new QPushButton(trWindow("Set"));
+        auto *button = new QPushButton(trWindow(kSetText));
         button->setProperty(kRowProperty, row);
         connect(button, &QPushButton::clicked, this, &ParameterPanel::slotSetBtnClicked);
         table->setCellWidget(row, 2, button); // the table deletes an earlier button
@@ -145,7 +164,7 @@ int ParameterPanel::setColumnNeed() const
     // the style's usual 80-pixel least button width would take it from the values.
     const QStyle *style = form.table->style();
     const QFontMetrics metrics(form.table->font());
-    const int button = metrics.horizontalAdvance(trWindow("Set")) + 2 * metrics.averageCharWidth()
+    const int button = metrics.horizontalAdvance(trWindow(kSetText)) + 2 * metrics.averageCharWidth()
         + style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, form.table)
         + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, form.table) + 1;
     return qMax(button, form.table->horizontalHeader()->sectionSizeHint(2));

@@ -48,6 +48,9 @@ public:
     // query; returns 1 when done.
     int initCameraSetView();
     void showTabs();
+    // After the form's texts were set again in another language: the Set
+    // buttons, the names' tool tips and the columns' widths follow them.
+    void retranslate();
     // Width of the table's columns when the value column shows an IPv4 address,
     // a 16-character camera name and a 10-digit number in full, no name is
     // shortened and the Set buttons are in view.
@@ -77,6 +80,7 @@ private:
     // the Set buttons what their text needs, the names the rest (a shortened
     // name shows in full as the cell's tool tip).
     void fitColumns();
+    void setLabelToolTips();
     int nameColumnNeed() const;
     int valueColumnNeed() const;
     int setColumnNeed() const;

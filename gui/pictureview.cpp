@@ -147,8 +147,9 @@ Snapshot PictureView::saveOneImage()
     shot.path = freeSnapshotPath(folder, stamp);
     qDebug().noquote() << "path->" << shot.path;
     if (frameImage.isNull()) {
-        msgbox::warning(nullptr, QStringLiteral("warning"),
-            QStringLiteral("Now , Image is NULL, Plase Init The Creame!"), QMessageBox::Ok);
+        msgbox::warning(nullptr, QCoreApplication::translate("MainWindow", "warning"),
+            QCoreApplication::translate("MainWindow", "Now , Image is NULL, Plase Init The Creame!"),
+            QMessageBox::Ok);
         return shot;
     }
     shot.outcome = Snapshot::Failed;

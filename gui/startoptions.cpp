@@ -37,8 +37,13 @@ StartDecision parseStartOptions(const QStringList &arguments)
     const QCommandLineOption waitForFrames(QStringLiteral("wait-for-frames"),
         QStringLiteral("The acquisition thread sleeps until a frame arrives instead of polling "
                        "without pause: far less processor time, frames reach the window as before."));
+    const QCommandLineOption lang(QStringLiteral("lang"),
+        QStringLiteral("The window's language for this run: zh (Chinese, the default) or en (English). "
+                       "Without it, the language last chosen in the Help menu's Language entry."),
+        QStringLiteral("zh|en"));
     parser.addOption(open);
     parser.addOption(waitForFrames);
+    parser.addOption(lang);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText(), parser.helpText());
@@ -70,6 +75,13 @@ StartDecision parseStartOptions(const QStringList &arguments)
             return usageError(QStringLiteral("--open needs a camera index (0, 1, ...), not '%1'.").arg(text),
                 parser.helpText());
         decision.options.openRecord = record;
+    }
+    if (parser.isSet(lang)) {
+        const QString code = parser.value(lang);
+        if (code != QLatin1String("zh") && code != QLatin1String("en"))
+            return usageError(
+                QStringLiteral("--lang takes zh or en, not '%1'.").arg(code), parser.helpText());
+        decision.options.language = code;
     }
     decision.options.waitForFrames = parser.isSet(waitForFrames);
     return decision;

@@ -12,6 +12,9 @@ struct StartOptions {
     int openRecord = -1;
     // The acquisition thread sleeps until a frame arrives instead of polling.
     bool waitForFrames = false;
+    // The language of this run, "zh" or "en"; empty: the one the Language
+    // menu chose last (Chinese when it never did).
+    QString language;
 };
 
 // The outcome of reading the command line: start the window with `options`, or
@@ -26,9 +29,9 @@ struct StartDecision {
 
 // Reads `arguments` (the program name first, Qt's own options already taken
 // out by the application object). --help and --version end with code 0; an
-// unknown option, a missing or malformed camera index, or a stray argument end
-// with code 2 and the usage text. The version text is the application's name
-// and version, so the application object must exist.
+// unknown option, a missing or malformed camera index, a language other than
+// zh or en, or a stray argument end with code 2 and the usage text. The version text is the application's
+// name and version, so the application object must exist.
 StartDecision parseStartOptions(const QStringList &arguments);
 
 #endif

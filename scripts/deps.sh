@@ -3,9 +3,9 @@
 # missing. Usage: scripts/deps.sh [build|test|run]
 set -euo pipefail
 
-build_pkgs=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools
-            libopencv-core-dev libcjson-dev zlib1g-dev libbenchmark-dev)
-test_pkgs=(clang libclang-rt-14-dev xvfb xauth)
+build_pkgs=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
+            libopencv-core-dev libcjson-dev zlib1g-dev libbenchmark-dev fonts-wqy-microhei)
+test_pkgs=(clang libclang-rt-14-dev xvfb xauth poppler-utils)
 run_pkgs=(xvfb xauth imagemagick fonts-wqy-microhei)
 
 want=("${build_pkgs[@]}")

@@ -18,6 +18,11 @@ void TestSdkBinding::missingLibraryIsNotFatal()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("camera SDK .* not found"));
     QVERIFY(!loadSdk("/nonexistent/folder/liblink.so"));
     QCOMPARE(missingSdkOperations().size(), 11);
+    const SdkInfo none = sdkInfo(); // what the about box shows
+    QCOMPARE(none.file, QStringLiteral("liblink.so"));
+    QVERIFY(none.path.isEmpty());
+    QVERIFY(!none.installed);
+    QCOMPARE(none.missing.size(), 11);
     CameraList list;
     std::memset(&list, 0, sizeof list);
     QVERIFY(sdk().IB_CC_Init() != 0);
@@ -35,6 +40,11 @@ void TestSdkBinding::libraryWithoutOperationsIsNotFatal()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("lacks IB_CC_Init"));
     QVERIFY(!loadSdk("libz.so.1"));
     QVERIFY(missingSdkOperations().contains("IB_CC_setCameraName (ordinal 12)"));
+    // Found on the system's library path: the file the system took, by its full path.
+    const SdkInfo other = sdkInfo();
+    QVERIFY2(QFileInfo(other.path).isAbsolute() && QFileInfo(other.path).fileName().startsWith("libz.so"),
+        qPrintable(other.path));
+    QCOMPARE(other.missing, missingSdkOperations());
     QVERIFY(sdk().IB_CC_StartCamera(nullptr) != 0);
 }
 
@@ -46,6 +56,11 @@ void TestSdkBinding::simulatedSdkResolves()
     QVERIFY(loadSdk(path));
     QVERIFY(missingSdkOperations().isEmpty());
     QCOMPARE(sdk().IB_CC_OpenCamera(nullptr) != 0, true); // a null record is refused, not a crash
+    QCOMPARE(sdkInfo().path, QFileInfo(path).absoluteFilePath());
+    QVERIFY(sdkInfo().missing.isEmpty());
+    installSdk(missingSdk());
+    QVERIFY(sdkInfo().installed);
+    QVERIFY(sdkInfo().path.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSdkBinding)

@@ -20,6 +20,7 @@ private slots:
 void TestStartOptions::parse_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("language"); // empty: not chosen on the command line
     QTest::addColumn<bool>("start");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("openRecord");
@@ -27,8 +28,8 @@ void TestStartOptions::parse_data()
     QTest::addColumn<QString>("messageHas"); // empty: no message at all
 
     const QString usage = QStringLiteral("Usage: ");
-    auto row = [](const char *name, const QStringList &args) {
-        return &(QTest::newRow(name) << (QStringList { "tavix" } + args));
+    auto row = [](const char *name, const QStringList &args, const QString &language = QString()) {
+        return &(QTest::newRow(name) << (QStringList { "tavix" } + args) << language);
     };
     *row("no options", {}) << true << 0 << -1 << false << QString();
     *row("open", { "--open", "1" }) << true << 0 << 1 << false << QString();
@@ -47,11 +48,18 @@ void TestStartOptions::parse_data()
     *row("open hex", { "--open", "0x1" }) << false << 2 << -1 << false << usage;
     *row("open too large", { "--open", "99999999999" }) << false << 2 << -1 << false << usage;
     *row("stray argument", { "camera0" }) << false << 2 << -1 << false << QStringLiteral("'camera0'");
+    *row("lang en", { "--lang", "en" }, "en") << true << 0 << -1 << false << QString();
+    *row("lang zh joined", { "--lang=zh", "--open", "0" }, "zh") << true << 0 << 0 << false << QString();
+    *row("lang unknown", { "--lang", "fr" }) << false << 2 << -1 << false << QStringLiteral("'fr'");
+    *row("lang upper case", { "--lang", "EN" }) << false << 2 << -1 << false << QStringLiteral("'EN'");
+    *row("lang without code", { "--lang" }) << false << 2 << -1 << false << QStringLiteral("--lang");
+    *row("help names lang", { "--help" }) << false << 0 << -1 << false << QStringLiteral("--lang <zh|en>");
 }
 
 void TestStartOptions::parse()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, language);
     QFETCH(bool, start);
     QFETCH(int, exitCode);
     QFETCH(int, openRecord);
@@ -63,6 +71,7 @@ void TestStartOptions::parse()
     QCOMPARE(decision.exitCode, exitCode);
     QCOMPARE(decision.options.openRecord, openRecord);
     QCOMPARE(decision.options.waitForFrames, waitForFrames);
+    QCOMPARE(decision.options.language, language);
     if (messageHas.isEmpty())
         QVERIFY2(decision.message.isEmpty(), qPrintable(decision.message));
     else
