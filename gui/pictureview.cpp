@@ -17,12 +17,6 @@
 
 namespace {
 
-// The operator's texts belong to the main window's translation context.
-QString trWindow(const char *text)
-{
-    return QCoreApplication::translate("MainWindow", text);
-}
-
 // Snapshots of one stamp beyond this many are refused rather than looked for.
 constexpr int MaxSnapshotsPerStamp = 10000;
 
@@ -80,10 +74,13 @@ void PictureView::slotGetOneFrame(const QImage &img)
     // Frames that arrive together are shown once, the newest of them.
     if (!showPending) {
         showPending = true;
-        QMetaObject::invokeMethod(this, [this] {
-            showPending = false;
-            showNewestFrame(OutsidePaint);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                showPending = false;
+                showNewestFrame(OutsidePaint);
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -154,12 +151,14 @@ Snapshot PictureView::saveOneImage()
     }
     shot.outcome = Snapshot::Failed;
     if (!QFileInfo(folder).isDir()) {
-        shot.failure = trWindow("图片未保存：无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
+        shot.failure = QCoreApplication::translate("MainWindow", "图片未保存：无法创建文件夹 %1")
+                           .arg(QDir::toNativeSeparators(folder));
         return shot;
     }
     if (shot.path.isEmpty()) {
-        shot.failure = trWindow("图片未保存：文件夹 %1 中以 %2 命名的文件已太多")
-                           .arg(QDir::toNativeSeparators(folder), stamp);
+        shot.failure
+            = QCoreApplication::translate("MainWindow", "图片未保存：文件夹 %1 中以 %2 命名的文件已太多")
+                  .arg(QDir::toNativeSeparators(folder), stamp);
         return shot;
     }
     // Written beside its name and renamed once complete: a full disk or a
@@ -172,8 +171,9 @@ Snapshot PictureView::saveOneImage()
         // refused the bytes, which commit() would forget as it closes the file.
         const bool flushed = file.flush();
         if (!encoded || !flushed || file.error() != QFileDevice::NoError) {
-            reason
-                = file.error() != QFileDevice::NoError ? file.errorString() : trWindow("无法写成 BMP 图像");
+            reason = file.error() != QFileDevice::NoError
+                ? file.errorString()
+                : QCoreApplication::translate("MainWindow", "无法写成 BMP 图像");
             file.cancelWriting();
         } else if (file.commit()) {
             shot.outcome = Snapshot::Saved;
@@ -184,6 +184,7 @@ Snapshot PictureView::saveOneImage()
     } else {
         reason = file.errorString();
     }
-    shot.failure = trWindow("图片未保存：%1（%2）").arg(QDir::toNativeSeparators(shot.path), reason);
+    shot.failure = QCoreApplication::translate("MainWindow", "图片未保存：%1（%2）")
+                       .arg(QDir::toNativeSeparators(shot.path), reason);
     return shot;
 }

@@ -1013,5 +1013,57 @@
         <source>Save file error! The file was not saved (%1); any file that was there is unchanged.</source>
         <translation>Save file error! The file was not saved (%1); any file that was there is unchanged.</translation>
     </message>
+    <message>
+        <source>图片未保存：无法创建文件夹 %1</source>
+        <translation>Picture not saved: cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>图片未保存：文件夹 %1 中以 %2 命名的文件已太多</source>
+        <translation>Picture not saved: the folder %1 holds too many files named %2</translation>
+    </message>
+    <message>
+        <source>无法写成 BMP 图像</source>
+        <translation>cannot be written as a BMP image</translation>
+    </message>
+    <message>
+        <source>图片未保存：%1（%2）</source>
+        <translation>Picture not saved: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>相机 %1 打开失败：IB_CC_OpenCamera 返回状态 %2</source>
+        <translation>Camera %1 could not be opened: IB_CC_OpenCamera returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 启动失败：IB_CC_StartCamera 返回状态 %2</source>
+        <translation>Camera %1 could not be started: IB_CC_StartCamera returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 暂停失败：IB_CC_StopCamera 返回状态 %2</source>
+        <translation>Camera %1 could not be paused: IB_CC_StopCamera returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 关闭失败：IB_CC_CloseCamera 返回状态 %2</source>
+        <translation>Camera %1 could not be closed: IB_CC_CloseCamera returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 切换到%2失败：IB_CC_modeCamera 返回状态 %3</source>
+        <translation>Camera %1 could not switch to %2: IB_CC_modeCamera returned status %3</translation>
+    </message>
+    <message>
+        <source>相机 %1 抓图失败：IB_CC_softCamera 返回状态 %2</source>
+        <translation>Camera %1 could not capture: IB_CC_softCamera returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 注册图像回调失败：IB_CC_RegisterImage 返回状态 %2</source>
+        <translation>Camera %1 could not register the frame callback: IB_CC_RegisterImage returned status %2</translation>
+    </message>
+    <message>
+        <source>相机 %1 的图像无法显示：每像素 %2 位，只支持 8 位和 24 位</source>
+        <translation>The frames of camera %1 cannot be shown: %2 bits per pixel, only 8 and 24 bits are supported</translation>
+    </message>
+    <message>
+        <source>相机 %1 的图像无法显示：%2 × %3 像素，每像素 %4 位</source>
+        <translation>The frames of camera %1 cannot be shown: %2 × %3 pixels, %4 bits per pixel</translation>
+    </message>
 </context>
 </TS>
