@@ -2,6 +2,7 @@
 
 #include "core/cameracode.h"
 #include "core/transfer.h"
+#include "sim/firmwarename.h"
 #include "sim/simcamera.h"
 #include "sim/simconfig.h"
 #include "sim/simsocket.h"
@@ -37,19 +38,6 @@ namespace {
             return fallback;
         }
         return value;
-    }
-
-    // A name that can only land inside the folder: no separator, no "." or "..",
-    // no control characters.
-    bool safeFileName(const QByteArray &name)
-    {
-        if (name.isEmpty() || name == "." || name == "..")
-            return false;
-        for (const char c : name) {
-            if (c == '/' || uchar(c) < 0x20)
-                return false;
-        }
-        return true;
     }
 
     SocketHandle openListener(quint32 ip, quint16 port)
@@ -163,7 +151,7 @@ void FirmwareReceiver::Session::handleFrame(const firmware::Frame &frame)
         dropFile();
         const auto info = parseHeaderPayload(frame.payload);
         if (!info || info->imageSize <= CrcSize || info->imageSize > MaxImageSize
-            || !safeFileName(info->name)) {
+            || !isSafeFirmwareName(info->name)) {
             reply(StatusFailed);
             return;
         }
