@@ -5,6 +5,7 @@
 #include "sim/firmwarename.h"
 #include "sim/simcamera.h"
 #include "sim/simconfig.h"
+#include "sim/simexport.h"
 #include "sim/simsocket.h"
 
 #include <QDir>
@@ -16,8 +17,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-
-#define LINKSIM_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace linksim {
 
