@@ -6,6 +6,7 @@
 #include "sim/simcamera.h"
 #include "sim/simconfig.h"
 #include "sim/simexport.h"
+#include "sim/simmodel.h"
 #include "sim/simsocket.h"
 
 #include <QDir>
@@ -386,10 +387,16 @@ namespace {
 
     // Receivers started through the C functions, by address.
     std::mutex registryMutex;
-    std::map<quint32, std::unique_ptr<FirmwareReceiver>> &registry()
+    using Registry = std::map<quint32, std::unique_ptr<FirmwareReceiver>>;
+    Registry &registry()
     {
-        static std::map<quint32, std::unique_ptr<FirmwareReceiver>> receivers;
+#ifdef Q_OS_WIN
+        static Registry *const receivers = new Registry; // never destroyed, as SimModel
+        return *receivers;
+#else
+        static Registry receivers;
         return receivers;
+#endif
     }
 
     // A dotted address in 127.0.0.0/8, host order; 0 when it is none.
@@ -422,6 +429,7 @@ LINKSIM_EXPORT int linksim_firmware_receiver_start(const char *ip, const char *f
     auto &receiver = linksim::registry()[address];
     if (!receiver)
         receiver = std::make_unique<FirmwareReceiver>();
+    linksim::keepLibraryWhileThreadsRun();
     const quint16 port = linksim::SimConfig::fromEnvironment().firmwarePort;
     return receiver->start(address, files, settings.rejectFiles, settings.restartMs, port) ? 0 : 9;
 }
