@@ -8,7 +8,11 @@
 #include <mutex>
 
 #ifdef Q_OS_WIN
+#include "core/peexports.h"
+
 #include <windows.h>
+// After windows.h.
+#include <psapi.h>
 #else
 #include <dlfcn.h>
 #endif
@@ -52,6 +56,40 @@ struct Library {
             error = QString::fromLocal8Bit(dlerror());
 #endif
         return handle != nullptr;
+    }
+
+    // Why the opened library cannot be the SDK although it resolves the
+    // operations (empty when nothing speaks against it).
+    QString foreignReason() const
+    {
+#ifdef Q_OS_WIN
+        // Lookups by ordinal succeed in any DLL with that many exports: its
+        // export table tells whether those ordinals have other names.
+        MODULEINFO module {};
+        if (!GetModuleInformation(GetCurrentProcess(), static_cast<HMODULE>(handle), &module, sizeof module))
+            return QString();
+        const std::optional<PeExports> exports
+            = readPeExports(static_cast<const unsigned char *>(module.lpBaseOfDll), module.SizeOfImage);
+        if (!exports)
+            return QStringLiteral("its export table cannot be read");
+        const QStringList foreign = foreignSdkOrdinals(*exports);
+        if (!foreign.isEmpty())
+            return QStringLiteral("it is %1: %2")
+                .arg(exports->dllName.isEmpty() ? QStringLiteral("another library")
+                                                : QString::fromLatin1(exports->dllName),
+                    foreign.join(QLatin1String(", ")));
+#endif
+        return QString();
+    }
+
+    void close()
+    {
+#ifdef Q_OS_WIN
+        FreeLibrary(static_cast<HMODULE>(handle));
+#else
+        dlclose(handle);
+#endif
+        handle = nullptr;
     }
 
     void *resolve(const char *name, int ordinal) const
@@ -134,6 +172,19 @@ bool loadSdk(const QString &path)
         qWarning().noquote() << "camera SDK" << LibraryFile << "not found (" + errors.join("; ")
                 + "): no camera can be used";
 #define TAVIX_SDK_ALL(name, ordinal, ret, args) g_missing << QStringLiteral(#name);
+        LINKSDK_OPERATIONS(TAVIX_SDK_ALL)
+#undef TAVIX_SDK_ALL
+        installSdk(SdkApi {});
+        return false;
+    }
+    const QString foreign = library.foreignReason();
+    if (!foreign.isEmpty()) {
+        // Calling its functions as the SDK's would crash the program.
+        qWarning().noquote() << "camera SDK" << opened
+                             << "is not the camera SDK (" + foreign + "): no camera can be used";
+        library.close();
+#define TAVIX_SDK_ALL(name, ordinal, ret, args)                                                              \
+    g_missing << QStringLiteral(#name " (ordinal %1)").arg(ordinal);
         LINKSDK_OPERATIONS(TAVIX_SDK_ALL)
 #undef TAVIX_SDK_ALL
         installSdk(SdkApi {});
