@@ -110,6 +110,10 @@ QStringList candidatePaths(const QString &path)
     if (!path.isEmpty())
         return { path };
     QStringList paths;
+    // A folder the operator names, e.g. the installed simulated SDK's.
+    const QString chosen = qEnvironmentVariable("TAVIX_SDK_DIR");
+    if (!chosen.isEmpty())
+        paths << QDir(chosen).filePath(QLatin1String(LibraryFile));
     QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
     if (dir.isEmpty()) {
         // No application object yet: the executable's folder from the system.

@@ -20,8 +20,9 @@ struct SdkApi {
 constexpr int SdkMissingStatus = -1;
 
 // The table in use. The first call loads the SDK from the default places:
-// the executable's folder first (link.dll on Windows, liblink.so elsewhere),
-// then the system's library path.
+// the folder TAVIX_SDK_DIR names, when it is set (the installed simulated SDK,
+// for instance); the executable's folder (link.dll on Windows, liblink.so
+// elsewhere); then the system's library path.
 const SdkApi &sdk();
 
 // Loads the SDK from `path` (or, when empty, from the default places) and makes
