@@ -56,6 +56,7 @@ excluded=(
 # restarted camera (Wine reports a refused TCP connection only as a time-out).
 
 scripts/deps.sh windows
+[ -z "$screenshot" ] || scripts/deps.sh run # Xvfb, ImageMagick's import, a CJK font
 
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/tavix-mingw"
 # A prefix, or a folder with the prefix's tarball (unpacked once into the cache).
@@ -101,12 +102,17 @@ cmake --build "$build" -j"$(nproc)"
 # One Wine prefix for this build's programs, made before the tests start.
 export WINEPREFIX="$root/$build/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Making the Wine prefix $WINEPREFIX"
     "$wine" wineboot --init >/dev/null 2>&1 || true
-    wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
     "$wineserver_bin" --wait || true
 fi
+# One server for all the programs: test programs starting at once would
+# otherwise race to start it, and one of them waits for a minute or two. It
+# and whatever runs under it end with this script.
+"$wineserver_bin" --persistent
+trap '"$wineserver_bin" --kill >/dev/null 2>&1 || true' EXIT
 
 pattern=""
 echo "Not run under Wine:"
@@ -120,12 +126,12 @@ if [ -n "$screenshot" ]; then
     # The window on a virtual screen, camera 0 streaming from the simulated SDK
     # beside it (TAVIX_SDK_DIR), a few seconds after start.
     xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
-        TAVIX_SDK_DIR="'"$root/$build"'" scripts/wine-run.sh "'"$prefix"'" "'"$build"'/tavix.exe" --open 0 &
+        TAVIX_SDK_DIR="'"$root/$build"'" scripts/wine-run.sh "'"$prefix"'" "'"$build"'/tavix.exe" --open 0 \
+            >"'"$build"'/screenshot.log" 2>&1 &
         app=$!
         sleep "${TAVIX_SCREENSHOT_DELAY:-15}"
         import -window root "'"$screenshot"'"
         kill $app 2>/dev/null || true
-        "'"${wineserver_bin:-/usr/lib/wine/wineserver64}"'" -k 2>/dev/null || true
         wait $app 2>/dev/null || true
     '
     echo "Screenshot saved: $screenshot"
@@ -135,8 +141,8 @@ if [ "$package" -eq 1 ]; then
     name=tavix-2.0-win64
     stage="$build/package/$name"
     rm -rf "$build/package" "$build/$name.zip"
-    cmake --install "$build" --prefix "$stage" >/dev/null
-    cmake --install "$build" --prefix "$stage" --component simulator >/dev/null
+    cmake --install "$build" --prefix "$stage" --strip >/dev/null
+    cmake --install "$build" --prefix "$stage" --component simulator --strip >/dev/null
     (cd "$build/package" && cmake -E tar cf "../$name.zip" --format=zip "$name")
     # What the folder must hold, and what must not sit beside tavix.exe.
     missing=()
@@ -150,18 +156,20 @@ if [ "$package" -eq 1 ]; then
     [ ! -e "$stage/link.dll" ] || { echo "the Windows package has link.dll beside tavix.exe" >&2; exit 1; }
     # The unpacked folder runs on its own DLLs: no WINEPATH, the simulated SDK
     # only through TAVIX_SDK_DIR.
-    unpacked="$build/package/unpacked"
+    unpacked="$root/$build/package/unpacked"
     mkdir -p "$unpacked"
-    (cd "$unpacked" && cmake -E tar xf "../../$name.zip")
+    (cd "$unpacked" && cmake -E tar xf "$root/$build/$name.zip")
     dir="$unpacked/$name"
-    listed=$(cd "$dir" && env -u WINEPATH LINKSIM_NETWORK=0 "$wine" tavixctl.exe list 2>&1 || true)
-    if grep -q SimCam <<<"$listed"; then
+    # Qt's warnings (the SDK not found) to stderr, as there is no console.
+    run_packaged() { (cd "$dir" && env -u WINEPATH LINKSIM_NETWORK=0 WINEQT_FORCE_STDERR_LOGGING=1 "$@" "$wine" tavixctl.exe list 2>&1) || true; }
+    listed=$(run_packaged)
+    if grep -q SimCam <<<"$listed" || ! grep -q "link.dll not found" <<<"$listed"; then
         echo "the packaged tavixctl.exe found the simulated SDK without being asked:" >&2
         echo "$listed" >&2
         exit 1
     fi
     simulator_dir="Z:${dir//\//\\}\\simulator"
-    listed=$(cd "$dir" && env -u WINEPATH LINKSIM_NETWORK=0 TAVIX_SDK_DIR="$simulator_dir" "$wine" tavixctl.exe list 2>&1 || true)
+    listed=$(run_packaged TAVIX_SDK_DIR="$simulator_dir")
     if ! grep -q SimCam-Mono <<<"$listed"; then
         echo "the packaged tavixctl.exe does not list the simulated cameras with TAVIX_SDK_DIR:" >&2
         echo "$listed" >&2
