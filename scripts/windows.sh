@@ -108,11 +108,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$wine" wineboot --init >/dev/null 2>&1 || true
     "$wineserver_bin" --wait || true
 fi
-# One server for all the programs: test programs starting at once would
-# otherwise race to start it, and one of them waits for a minute or two. It
-# and whatever runs under it end with this script.
+# One Wine session for all the programs, started here: the first program of a
+# session starts Wine's own services, which keep its output open, and ctest
+# would wait for that program's end until they stop. The session and
+# whatever runs in it end with this script.
 "$wineserver_bin" --persistent
 trap '"$wineserver_bin" --kill >/dev/null 2>&1 || true' EXIT
+"$wine" wineboot </dev/null >/dev/null 2>&1 || true
 
 pattern=""
 echo "Not run under Wine:"
