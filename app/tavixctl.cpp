@@ -9,10 +9,20 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 int main(int argc, char *argv[])
 {
     // Before anything opens a file or socket that could take a closed stream's place.
     const ctl::StandardStreams streams = ctl::guardStandardStreams();
+#ifdef Q_OS_WIN
+    // Lines end in "\n" as everywhere else, not "\r\n": scripts read the same bytes.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

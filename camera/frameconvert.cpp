@@ -7,12 +7,34 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
+// The vector paths need SSE2 at least, which every x86-64 processor has; the
+// SSSE3 ones are chosen at run time. GCC and Clang (MinGW included) compile
+// them per function; MSVC compiles any intrinsic without being asked.
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <immintrin.h>
 #define TAVIX_HAVE_SSSE3_PATH 1
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#define TAVIX_SSSE3_TARGET
+#else
+#define TAVIX_SSSE3_TARGET __attribute__((target("ssse3")))
+#endif
 #endif
 
 namespace {
+
+#ifdef TAVIX_HAVE_SSSE3_PATH
+bool cpuHasSsse3()
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    int registers[4];
+    __cpuid(registers, 1);
+    return (registers[2] & (1 << 9)) != 0; // ECX bit 9
+#else
+    return __builtin_cpu_supports("ssse3");
+#endif
+}
+#endif
 
 const QVector<QRgb> &greyTable()
 {
@@ -61,7 +83,7 @@ void swapRedBlueScalar(const uchar *src, uchar *dst, int pixels)
 
 #ifdef TAVIX_HAVE_SSSE3_PATH
 // Sixteen pixels (48 bytes) per step with byte shuffles.
-__attribute__((target("ssse3"))) void swapRedBlueSsse3(const uchar *src, uchar *dst, int pixels)
+TAVIX_SSSE3_TARGET void swapRedBlueSsse3(const uchar *src, uchar *dst, int pixels)
 {
     // Each 16-byte lane of the 48-byte block starts at a different phase of the
     // three-byte pixel; bytes whose partner lies in a neighbouring lane are
@@ -93,7 +115,7 @@ __attribute__((target("ssse3"))) void swapRedBlueSsse3(const uchar *src, uchar *
 void swapRedBlue(const uchar *src, uchar *dst, int pixels)
 {
 #ifdef TAVIX_HAVE_SSSE3_PATH
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    static const bool ssse3 = cpuHasSsse3();
     if (ssse3) {
         swapRedBlueSsse3(src, dst, pixels);
         return;
@@ -220,7 +242,7 @@ SpreadSteps spreadSteps(const UpPoints &across, int to)
 }
 
 // `source` must have 16 readable bytes from each step's start.
-__attribute__((target("ssse3"))) void spreadRowSsse3(const uchar *source, const SpreadSteps &steps, QRgb *out)
+TAVIX_SSSE3_TARGET void spreadRowSsse3(const uchar *source, const SpreadSteps &steps, QRgb *out)
 {
     const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
     const __m128i firstFour = _mm_setr_epi8(0, 0, 0, -1, 1, 1, 1, -1, 2, 2, 2, -1, 3, 3, 3, -1);
@@ -254,7 +276,7 @@ QImage scaleGreyUp(const QImage &frame, const QSize &size)
     std::vector<uchar> column(static_cast<std::size_t>(frame.width()) + 16);
     int done = 0;
 #ifdef TAVIX_HAVE_SSSE3_PATH
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    static const bool ssse3 = cpuHasSsse3();
     SpreadSteps steps;
     if (ssse3) {
         steps = spreadSteps(across, width);

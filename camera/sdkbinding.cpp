@@ -9,7 +9,11 @@
 #include <mutex>
 
 #ifdef Q_OS_WIN
+#include "core/peexports.h"
+
 #include <windows.h>
+// After windows.h.
+#include <psapi.h>
 #else
 #include <dlfcn.h>
 #include <link.h>
@@ -58,6 +62,40 @@ struct Library {
         return handle != nullptr;
     }
 
+    // Why the opened library cannot be the SDK although it resolves the
+    // operations (empty when nothing speaks against it).
+    QString foreignReason() const
+    {
+#ifdef Q_OS_WIN
+        // Lookups by ordinal succeed in any DLL with that many exports: its
+        // export table tells whether those ordinals have other names.
+        MODULEINFO module {};
+        if (!GetModuleInformation(GetCurrentProcess(), static_cast<HMODULE>(handle), &module, sizeof module))
+            return QString();
+        const std::optional<PeExports> exports
+            = readPeExports(static_cast<const unsigned char *>(module.lpBaseOfDll), module.SizeOfImage);
+        if (!exports)
+            return QStringLiteral("its export table cannot be read");
+        const QStringList foreign = foreignSdkOrdinals(*exports);
+        if (!foreign.isEmpty())
+            return QStringLiteral("it is %1: %2")
+                .arg(exports->dllName.isEmpty() ? QStringLiteral("another library")
+                                                : QString::fromLatin1(exports->dllName),
+                    foreign.join(QLatin1String(", ")));
+#endif
+        return QString();
+    }
+
+    void close()
+    {
+#ifdef Q_OS_WIN
+        FreeLibrary(static_cast<HMODULE>(handle));
+#else
+        dlclose(handle);
+#endif
+        handle = nullptr;
+    }
+
     void *resolve(const char *name, int ordinal) const
     {
 #ifdef Q_OS_WIN
@@ -93,6 +131,10 @@ QStringList candidatePaths(const QString &path)
     if (!path.isEmpty())
         return { path };
     QStringList paths;
+    // A folder the operator names, e.g. the installed simulated SDK's.
+    const QString chosen = qEnvironmentVariable("TAVIX_SDK_DIR");
+    if (!chosen.isEmpty())
+        paths << QDir(chosen).filePath(QLatin1String(LibraryFile));
     QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
     if (dir.isEmpty()) {
         // No application object yet: the executable's folder from the system.
@@ -161,6 +203,19 @@ bool loadSdk(const QString &path)
 #undef TAVIX_SDK_ALL
         installSdk(SdkApi {});
         g_fromLibrary = true;
+        return false;
+    }
+    const QString foreign = library.foreignReason();
+    if (!foreign.isEmpty()) {
+        // Calling its functions as the SDK's would crash the program.
+        qWarning().noquote() << "camera SDK" << opened
+                             << "is not the camera SDK (" + foreign + "): no camera can be used";
+        library.close();
+#define TAVIX_SDK_ALL(name, ordinal, ret, args)                                                              \
+    g_missing << QStringLiteral(#name " (ordinal %1)").arg(ordinal);
+        LINKSDK_OPERATIONS(TAVIX_SDK_ALL)
+#undef TAVIX_SDK_ALL
+        installSdk(SdkApi {});
         return false;
     }
     SdkApi api {};

@@ -20,14 +20,16 @@ struct SdkApi {
 constexpr int SdkMissingStatus = -1;
 
 // The table in use. The first call loads the SDK from the default places:
-// the executable's folder first (link.dll on Windows, liblink.so elsewhere),
-// then the system's library path.
+// the folder TAVIX_SDK_DIR names, when it is set (the installed simulated SDK,
+// for instance); the executable's folder (link.dll on Windows, liblink.so
+// elsewhere); then the system's library path.
 const SdkApi &sdk();
 
 // Loads the SDK from `path` (or, when empty, from the default places) and makes
 // it the table in use. Returns false, after one log line naming the file and
 // what is missing, when the library or any operation is missing; the
-// operations that were found stay usable.
+// operations that were found stay usable. A DLL whose export table gives the
+// SDK's ordinals other names is not the SDK: none of its functions is used.
 bool loadSdk(const QString &path = QString());
 
 // Makes `api` the table in use (a test double, for instance). Null members are

@@ -7,6 +7,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <functional>
+#include <windows.h>
 #endif
 
 namespace ctl {
@@ -22,6 +25,18 @@ namespace {
         // Async-signal-safe: one write, result ignored (a full pipe already says enough).
         [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
         errno = saved;
+    }
+#elif defined(Q_OS_WIN)
+    // Set once by install(): hands the event to the thread that installed it.
+    std::function<void()> g_deliver;
+
+    // Runs on a thread of its own that Windows starts for the console event.
+    BOOL WINAPI onConsoleEvent(DWORD event)
+    {
+        if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+            return FALSE; // closing the console or logging off: Windows ends the process
+        g_deliver();
+        return TRUE; // handled: the process goes on and ends by itself
     }
 #endif
 } // namespace
@@ -50,6 +65,19 @@ bool Interrupt::install()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    return true;
+#elif defined(Q_OS_WIN)
+    if (g_deliver)
+        return true;
+    // A queued call is the one thing the handler's thread may do with this object.
+    g_deliver = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { readPipe(); }, Qt::QueuedConnection);
+    };
+    if (!SetConsoleCtrlHandler(onConsoleEvent, TRUE)) {
+        g_deliver = nullptr;
+        return false;
+    }
     return true;
 #else
     return false;

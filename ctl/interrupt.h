@@ -1,6 +1,8 @@
 // Ctrl+C (SIGINT) and SIGTERM as an event of the event loop. The signal
 // handler only writes one byte into a pipe; a socket notifier on the other end
-// emits interrupted() on the thread that installed it.
+// emits interrupted() on the thread that installed it. On Windows, Ctrl+C and
+// Ctrl+Break in the console reach a handler (SetConsoleCtrlHandler) on a
+// thread of their own, which queues the same emission.
 #ifndef TAVIX_CTL_INTERRUPT_H
 #define TAVIX_CTL_INTERRUPT_H
 

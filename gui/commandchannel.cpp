@@ -99,16 +99,12 @@ void CommandChannel::initUdp()
     }
 
     udpSocket = std::make_unique<QUdpSocket>();
-#ifdef Q_OS_WIN
-    // Windows lets a shared port be taken over silently; its default mode makes
-    // a second program's bind fail instead, which the warning below reports.
-    const QUdpSocket::BindMode mode = QUdpSocket::DefaultForPlatform;
-#else
     // Shared, so that other programs on this host that serve or use the port
-    // (simulated cameras bind 127.x.y.z:3956) can coexist with this socket;
-    // Linux allows that only when every socket asks for it.
+    // (simulated cameras bind 127.x.y.z:3956, in this process too) can coexist
+    // with this socket; Linux allows that only when every socket asks for it,
+    // and Windows (SO_REUSEADDR, which ShareAddress alone does not set) when
+    // this one does. A second program on the port is told by the claim above.
     const QUdpSocket::BindMode mode = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
-#endif
     if (!udpSocket->bind(QHostAddress::AnyIPv4, commandPort, mode)) {
         qWarning().noquote() << QStringLiteral("command socket: cannot bind UDP port %1 (%2); commands are "
                                                "still sent, but replies to port %1 will not arrive")

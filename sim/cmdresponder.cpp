@@ -7,15 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace linksim {
 
@@ -61,13 +53,6 @@ namespace {
             return false;
         store.setValue(QString::fromLatin1(name), signedValue(id, *raw));
         return true;
-    }
-
-    void closeFd(int &fd)
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
     }
 
 } // namespace
@@ -135,36 +120,26 @@ bool CmdResponder::start()
         return true;
     const quint32 ip = m_address();
     const QByteArray ipText = ipv4Text(ip).toLatin1();
-    const in_addr inAddr { htonl(ip) };
 
     auto fail = [&](const char *what) {
         std::fprintf(stderr, "linksim: command responder at %s:%u: %s: %s\n", ipText.constData(),
-            unsigned(m_port), what, std::strerror(errno));
-        closeFd(m_socket);
-        closeFd(m_wakeRead);
-        closeFd(m_wakeWrite);
+            unsigned(m_port), what, socketErrorText());
+        closeSocket(m_socket);
+        m_wake.close();
         return false;
     };
 
-    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_socket < 0)
+    m_socket = openSocket(SOCK_DGRAM);
+    if (m_socket == kNoSocket)
         return fail("socket");
     // Tavix binds 0.0.0.0 at this port with address reuse; the camera's specific address
     // can share the port only when both sides allow it.
-    const int one = 1;
-    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in local {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(m_port);
-    local.sin_addr = inAddr;
-    if (::bind(m_socket, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
+    allowAddressReuse(m_socket);
+    if (!bindTo(m_socket, ip, m_port))
         return fail("bind");
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
-        return fail("pipe");
-    m_wakeRead = pipeFds[0];
-    m_wakeWrite = pipeFds[1];
-    m_thread = std::thread(&CmdResponder::run, this, m_socket, m_wakeRead);
+    if (!m_wake.open())
+        return fail("wake-up");
+    m_thread = std::thread(&CmdResponder::run, this, m_socket, m_wake.waitHandle());
     return true;
 }
 
@@ -172,13 +147,11 @@ void CmdResponder::stop()
 {
     std::lock_guard<std::mutex> lock(m_lifecycle);
     if (m_thread.joinable()) {
-        const char byte = 0;
-        while (::write(m_wakeWrite, &byte, 1) < 0 && errno == EINTR) { }
+        m_wake.wake();
         m_thread.join();
     }
-    closeFd(m_socket);
-    closeFd(m_wakeRead);
-    closeFd(m_wakeWrite);
+    closeSocket(m_socket);
+    m_wake.close();
 }
 
 void CmdResponder::addressChanged()
@@ -194,34 +167,32 @@ void CmdResponder::addressChanged()
     }
 }
 
-void CmdResponder::run(int socketFd, int wakeFd)
+void CmdResponder::run(SocketHandle socket, SocketHandle wake)
 {
     QByteArray buffer(65536, '\0');
-    pollfd fds[2] = { { socketFd, POLLIN, 0 }, { wakeFd, POLLIN, 0 } };
+    WaitEntry entries[2];
+    entries[0].socket = socket;
+    entries[1].socket = wake;
     for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
+        if (!waitForSockets(entries, 2, -1)) {
+            if (callMayBeRetried())
                 continue;
-            std::fprintf(stderr, "linksim: command responder: poll: %s\n", std::strerror(errno));
+            std::fprintf(stderr, "linksim: command responder: poll: %s\n", socketErrorText());
             return;
         }
-        if (fds[1].revents || (fds[0].revents & POLLNVAL))
+        if (entries[1].readable || entries[1].invalid || entries[0].invalid)
             return;
-        // A pending socket error (POLLERR) is taken by the read below; skipping it
-        // would make poll report it again at once.
-        if (!(fds[0].revents & (POLLIN | POLLERR)))
+        // A pending socket error is taken by the read below; skipping it
+        // would make the wait report it again at once.
+        if (!entries[0].readable)
             continue;
         sockaddr_in peer {};
-        socklen_t peerLen = sizeof peer;
-        const ssize_t n = ::recvfrom(socketFd, buffer.data(), size_t(buffer.size()), MSG_DONTWAIT,
-            reinterpret_cast<sockaddr *>(&peer), &peerLen);
+        const long long n = receiveDatagram(socket, buffer.data(), std::size_t(buffer.size()), peer);
         if (n < 0)
             continue;
         const QList<QByteArray> replies = respond(QByteArray(buffer.constData(), int(n)));
-        for (const QByteArray &reply : replies) {
-            ::sendto(socketFd, reply.constData(), size_t(reply.size()), 0,
-                reinterpret_cast<const sockaddr *>(&peer), peerLen);
-        }
+        for (const QByteArray &reply : replies)
+            sendDatagram(socket, reply.constData(), std::size_t(reply.size()), peer);
     }
 }
 

@@ -14,13 +14,15 @@
 //    under the same id with status 1 (0 when unknown or unusable).
 // Frames that are malformed or carry a wrong checksum are not answered.
 //
-// Runs its own thread (no Qt event loop): POSIX socket, poll with a wake-up pipe.
+// Runs its own thread (no Qt event loop): one socket (sim/simsocket.h), waited on
+// together with a wake-up.
 #ifndef TAVIX_SIM_CMDRESPONDER_H
 #define TAVIX_SIM_CMDRESPONDER_H
 
 #include "core/cmdframe.h"
 #include "sim/paramstore.h"
 #include "sim/simcamera.h"
+#include "sim/simsocket.h"
 #include "sim/simtransport.h"
 
 #include <QByteArray>
@@ -73,7 +75,7 @@ public:
     static const char *parameterName(quint16 id);
 
 private:
-    void run(int socketFd, int wakeFd);
+    void run(SocketHandle socket, SocketHandle wake);
     QByteArray report() const;
 
     AddressSource m_address;
@@ -83,9 +85,8 @@ private:
 
     std::mutex m_lifecycle; // serialises start/stop/addressChanged
     std::thread m_thread;
-    int m_socket = -1;
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
+    SocketHandle m_socket = kNoSocket;
+    Waker m_wake;
 };
 
 } // namespace linksim

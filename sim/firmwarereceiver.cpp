@@ -2,27 +2,22 @@
 
 #include "core/cameracode.h"
 #include "core/transfer.h"
+#include "sim/firmwarename.h"
 #include "sim/simcamera.h"
 #include "sim/simconfig.h"
+#include "sim/simexport.h"
+#include "sim/simmodel.h"
+#include "sim/simsocket.h"
 
 #include <QDir>
 #include <QSaveFile>
 #include <QtEndian>
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#define LINKSIM_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace linksim {
 
@@ -45,41 +40,14 @@ namespace {
         return value;
     }
 
-    // A name that can only land inside the folder: no separator, no "." or "..",
-    // no control characters.
-    bool safeFileName(const QByteArray &name)
+    SocketHandle openListener(quint32 ip, quint16 port)
     {
-        if (name.isEmpty() || name == "." || name == "..")
-            return false;
-        for (const char c : name) {
-            if (c == '/' || uchar(c) < 0x20)
-                return false;
-        }
-        return true;
-    }
-
-    void closeFd(int &fd)
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-
-    int openListener(quint32 ip, quint16 port)
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            return -1;
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(ip);
-        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
-            ::close(fd);
-            return -1;
-        }
+        SocketHandle fd = openSocket(SOCK_STREAM);
+        if (fd == kNoSocket)
+            return kNoSocket;
+        allowAddressReuse(fd);
+        if (!bindTo(fd, ip, port) || ::listen(fd, 4) != 0)
+            closeSocket(fd);
         return fd;
     }
 
@@ -104,17 +72,17 @@ QString FirmwareSettings::folderFor(quint32 ip) const
 // One connection: frames in control mode, raw image bytes in data mode.
 class FirmwareReceiver::Session {
 public:
-    Session(FirmwareReceiver &owner, int fd)
+    Session(FirmwareReceiver &owner, SocketHandle fd)
         : owner(owner)
         , fd(fd)
     {
     }
-    ~Session() { closeFd(fd); }
+    ~Session() { closeSocket(fd); }
 
     // Feeds received bytes; false when the connection is to be closed.
     bool feed(const char *data, qint64 size);
     bool restartRequested() const { return restart; }
-    int socket() const { return fd; }
+    SocketHandle socket() const { return fd; }
 
 private:
     void handleFrame(const firmware::Frame &frame);
@@ -124,7 +92,7 @@ private:
     void dropFile();
 
     FirmwareReceiver &owner;
-    int fd;
+    SocketHandle fd;
     bool open = true;
     bool restart = false;
 
@@ -183,7 +151,7 @@ void FirmwareReceiver::Session::handleFrame(const firmware::Frame &frame)
         dropFile();
         const auto info = parseHeaderPayload(frame.payload);
         if (!info || info->imageSize <= CrcSize || info->imageSize > MaxImageSize
-            || !safeFileName(info->name)) {
+            || !isSafeFirmwareName(info->name)) {
             reply(StatusFailed);
             return;
         }
@@ -274,7 +242,7 @@ void FirmwareReceiver::Session::dropFile()
 void FirmwareReceiver::Session::reply(quint8 status, quint8 progress)
 {
     const QByteArray frame = firmware::buildReplyFrame(status, progress);
-    if (::send(fd, frame.constData(), size_t(frame.size()), MSG_NOSIGNAL) != frame.size())
+    if (sendBytes(fd, frame.constData(), std::size_t(frame.size())) != frame.size())
         open = false;
 }
 
@@ -292,19 +260,16 @@ bool FirmwareReceiver::start(
         std::fprintf(stderr, "linksim: firmware: cannot make folder %s\n", qPrintable(files));
         return false;
     }
-    const int listener = openListener(address, listenPort);
-    if (listener < 0) {
+    SocketHandle listener = openListener(address, listenPort);
+    if (listener == kNoSocket) {
         std::fprintf(stderr, "linksim: firmware: cannot listen at %s:%u: %s\n", qPrintable(ipv4Text(address)),
-            unsigned(listenPort), std::strerror(errno));
+            unsigned(listenPort), socketErrorText());
         return false;
     }
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(listener);
+    if (!wake.open()) {
+        closeSocket(listener);
         return false;
     }
-    wakeRead = pipeFds[0];
-    wakeWrite = pipeFds[1];
     ip = address;
     port = listenPort;
     folder = files;
@@ -323,43 +288,43 @@ void FirmwareReceiver::stop()
     if (!running())
         return;
     stopping = true;
-    const char wake = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeWrite, &wake, 1);
+    wake.wake();
     thread.join();
-    closeFd(wakeRead);
-    closeFd(wakeWrite);
+    wake.close();
 }
 
-void FirmwareReceiver::run(int listener)
+void FirmwareReceiver::run(SocketHandle listener)
 {
     std::unique_ptr<Session> session;
     Clock::time_point reopenAt;
     std::vector<char> buffer(1 << 20);
 
     while (!stopping) {
-        if (listener < 0 && Clock::now() >= reopenAt) {
+        if (listener == kNoSocket && Clock::now() >= reopenAt) {
             listener = openListener(ip, port);
-            if (listener < 0)
+            if (listener == kNoSocket)
                 reopenAt = Clock::now() + std::chrono::milliseconds(100);
         }
-        pollfd fds[3] = { { wakeRead, POLLIN, 0 }, { listener, POLLIN, 0 }, { -1, POLLIN, 0 } };
+        WaitEntry fds[3];
+        fds[0].socket = wake.waitHandle();
+        fds[1].socket = listener;
         if (session)
-            fds[2].fd = session->socket();
+            fds[2].socket = session->socket();
         int timeout = -1;
-        if (listener < 0) {
+        if (listener == kNoSocket) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reopenAt - Clock::now());
             timeout = int(std::max<qint64>(1, left.count() + 1));
         }
-        if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
+        if (!waitForSockets(fds, 3, timeout) && !callMayBeRetried())
             break;
         if (stopping)
             break;
 
         // The current client's bytes before a new connection: a restart frame
         // sent just before connecting again must not be dropped with its session.
-        if (session && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::recv(session->socket(), buffer.data(), buffer.size(), 0);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        if (session && fds[2].readable) {
+            const long long n = receiveBytes(session->socket(), buffer.data(), buffer.size());
+            if (n < 0 && callMayBeRetried())
                 continue;
             const bool keepOpen = n > 0 && session->feed(buffer.data(), n);
             if (!keepOpen) {
@@ -368,28 +333,25 @@ void FirmwareReceiver::run(int listener)
                     // listener goes first, so no one gets in once the client
                     // has seen its connection close; connections waiting in
                     // its backlog are reset.
-                    ::close(listener);
-                    listener = -1;
+                    closeSocket(listener);
                     reopenAt = Clock::now() + std::chrono::milliseconds(restartMs);
                     ++restarts;
                 }
                 session.reset();
             }
         }
-        if (listener >= 0 && (fds[1].revents & POLLIN)) {
-            const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) {
+        if (listener != kNoSocket && fds[1].readable) {
+            const SocketHandle client = acceptClient(listener);
+            if (client != kNoSocket) {
                 // The newest connection wins, as the tool reconnects at will.
-                const timeval sendTimeout { 2, 0 };
-                ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+                setSendTimeout(client, 2000);
                 session = std::make_unique<Session>(*this, client);
                 continue;
             }
         }
     }
     session.reset();
-    if (listener >= 0)
-        ::close(listener);
+    closeSocket(listener);
 }
 
 namespace {
@@ -425,10 +387,16 @@ namespace {
 
     // Receivers started through the C functions, by address.
     std::mutex registryMutex;
-    std::map<quint32, std::unique_ptr<FirmwareReceiver>> &registry()
+    using Registry = std::map<quint32, std::unique_ptr<FirmwareReceiver>>;
+    Registry &registry()
     {
-        static std::map<quint32, std::unique_ptr<FirmwareReceiver>> receivers;
+#ifdef Q_OS_WIN
+        static Registry *const receivers = new Registry; // never destroyed, as SimModel
+        return *receivers;
+#else
+        static Registry receivers;
         return receivers;
+#endif
     }
 
     // A dotted address in 127.0.0.0/8, host order; 0 when it is none.
@@ -461,6 +429,7 @@ LINKSIM_EXPORT int linksim_firmware_receiver_start(const char *ip, const char *f
     auto &receiver = linksim::registry()[address];
     if (!receiver)
         receiver = std::make_unique<FirmwareReceiver>();
+    linksim::keepLibraryWhileThreadsRun();
     const quint16 port = linksim::SimConfig::fromEnvironment().firmwarePort;
     return receiver->start(address, files, settings.rejectFiles, settings.restartMs, port) ? 0 : 9;
 }

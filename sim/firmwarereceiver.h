@@ -11,8 +11,8 @@
 //                                refused for a while, like a rebooting camera
 //
 // One client at a time: a new connection replaces the old one. The server runs
-// on its own thread with POSIX sockets (no Qt event loop); stop() wakes it and
-// joins it.
+// on its own thread with plain sockets (sim/simsocket.h, no Qt event loop);
+// stop() wakes it and joins it.
 //
 // Settings (environment, read by start() through FirmwareSettings::fromEnvironment;
 // the port is LINKSIM_FIRMWARE_PORT of the simulated SDK's settings):
@@ -24,6 +24,7 @@
 #ifndef TAVIX_SIM_FIRMWARERECEIVER_H
 #define TAVIX_SIM_FIRMWARERECEIVER_H
 
+#include "sim/simsocket.h"
 #include "sim/simtransport.h"
 
 #include <QString>
@@ -71,11 +72,10 @@ public:
 
 private:
     class Session;
-    void run(int listener);
+    void run(SocketHandle listener);
 
     std::thread thread;
-    int wakeRead = -1;
-    int wakeWrite = -1;
+    Waker wake;
     std::atomic<bool> stopping { false };
     std::atomic<int> kept { 0 };
     std::atomic<int> rejected { 0 };

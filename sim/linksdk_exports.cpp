@@ -3,12 +3,11 @@
 #include "core/linksdk.h"
 #include "sim/framesource.h"
 #include "sim/linksim.h"
+#include "sim/simexport.h"
 #include "sim/simmodel.h"
 
 #include <cstring>
 #include <type_traits>
-
-#define LINKSIM_EXPORT extern "C" __attribute__((visibility("default")))
 
 using linksim::SimCamera;
 using linksim::SimModel;

@@ -7,14 +7,38 @@
 
 #include <cstring>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace linksim {
 
 SimModel &SimModel::instance()
 {
+#ifdef Q_OS_WIN
+    // Never destroyed: a DLL's static objects are destroyed under the loader
+    // lock, where joining a thread waits for ever (the thread's exit needs that
+    // lock). At process exit Windows has ended every thread already.
+    static SimModel *const model = new SimModel;
+    return *model;
+#else
     // Destroyed when the library is unloaded or at process exit; its
     // destructor joins every delivery thread.
     static SimModel model;
     return model;
+#endif
+}
+
+void keepLibraryWhileThreadsRun()
+{
+#ifdef Q_OS_WIN
+    // The cameras' threads run this library's code and are never joined on
+    // Windows (see SimModel::instance): once they exist, FreeLibrary must not
+    // unmap it. Pinned, it stays until the process ends.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+        reinterpret_cast<LPCWSTR>(&keepLibraryWhileThreadsRun), &self);
+#endif
 }
 
 SimModel::~SimModel()
@@ -39,6 +63,7 @@ void SimModel::init()
     std::lock_guard<std::mutex> lock(m_buildMutex);
     if (m_built.load(std::memory_order_relaxed))
         return;
+    keepLibraryWhileThreadsRun();
     const SimConfig config = SimConfig::fromEnvironment();
     for (const CameraSetup &setup : config.cameras()) {
         auto camera = std::make_unique<SimCamera>(setup);

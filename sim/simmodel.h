@@ -1,6 +1,7 @@
 // All simulated cameras of the process. One static instance owns them: it is
 // built by IB_CC_Init and torn down (every thread joined, every transport
-// stopped) when the library is unloaded or the process exits.
+// stopped) when the library is unloaded or the process exits. On Windows it
+// is never torn down, and the library stays loaded once IB_CC_Init has run.
 #ifndef TAVIX_SIM_SIMMODEL_H
 #define TAVIX_SIM_SIMMODEL_H
 
@@ -46,6 +47,10 @@ private:
     std::mutex m_addressMutex; // one address change at a time, so two cameras never get one address
     std::vector<std::unique_ptr<SimCamera>> m_cameras;
 };
+
+// On Windows, keeps this library loaded until the process ends (see
+// SimModel::instance); elsewhere nothing. Called before the first thread starts.
+void keepLibraryWhileThreadsRun();
 
 } // namespace linksim
 

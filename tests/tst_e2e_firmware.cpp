@@ -51,6 +51,8 @@ private slots:
     void threeFilesArriveIntact();
     void rejectedFileIsSentAgain();
     void restartAndReconnect();
+    void announcedNames_data();
+    void announcedNames();
 
 private:
     QStringList logLines() const;
@@ -221,6 +223,54 @@ void TestE2eFirmware::restartAndReconnect()
     press("LoadPushButton");
     QTRY_VERIFY_WITH_TIMEOUT(logLines().contains(QString::fromUtf8("所有文件传输完成!!!")), 30000);
     QVERIFY(readAll(QDir(cameraDir->path()).filePath("after-restart.bin")) == content);
+}
+
+// The camera keeps a file only under a name that stays inside its folder:
+// on Windows "\\", ":" and the device names count as well.
+void TestE2eFirmware::announcedNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("posixAccepts");
+    QTest::addColumn<bool>("windowsAccepts");
+    QTest::newRow("plain") << QByteArray("boot.bin") << true << true;
+    QTest::newRow("parent") << QByteArray("..") << false << false;
+    QTest::newRow("slash") << QByteArray("../boot.bin") << false << false;
+    QTest::newRow("control") << QByteArray("boot\nbin") << false << false;
+    QTest::newRow("backslash") << QByteArray("..\\boot.bin") << true << false;
+    QTest::newRow("drive") << QByteArray("C:boot.bin") << true << false;
+    QTest::newRow("stream") << QByteArray("boot.bin:extra") << true << false;
+    QTest::newRow("device") << QByteArray("NUL") << true << false;
+    QTest::newRow("device with extension") << QByteArray("com1.txt") << true << false;
+    QTest::newRow("not a device") << QByteArray("com10.txt") << true << true;
+    QTest::newRow("trailing dot") << QByteArray("boot.") << true << false;
+    QTest::newRow("wildcard") << QByteArray("boot*.bin") << true << false;
+}
+
+void TestE2eFirmware::announcedNames()
+{
+    QFETCH(QByteArray, name);
+#ifdef Q_OS_WIN
+    QFETCH(bool, windowsAccepts);
+    const bool accepted = windowsAccepts;
+#else
+    QFETCH(bool, posixAccepts);
+    const bool accepted = posixAccepts;
+#endif
+    startReceiver(0);
+    QTcpSocket camera;
+    camera.connectToHost(QLatin1String(CameraIp), firmwarePortWithTestOverride());
+    QVERIFY(camera.waitForConnected(5000));
+    const std::optional<QByteArray> header = buildHeaderFrame(1, 16, name);
+    QVERIFY(header);
+    camera.write(*header);
+    QByteArray replies;
+    std::optional<Reply> reply;
+    while (!reply && camera.waitForReadyRead(5000)) {
+        replies += camera.readAll();
+        reply = parseReply(replies);
+    }
+    QVERIFY(reply);
+    QCOMPARE(int(reply->status), int(accepted ? StatusSendStart : StatusFailed));
 }
 
 QTEST_MAIN(TestE2eFirmware)

@@ -6,13 +6,13 @@
 #include "tests/mainwindowprobe.h"
 
 #include <QAction>
+#include <QLibrary>
 #include <QListWidget>
 #include <QMutex>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
-#include <dlfcn.h>
 #include <memory>
 
 namespace {
@@ -58,10 +58,9 @@ void TestE2eParams::initTestCase()
     const QString sdkPath = QString::fromLocal8Bit(qgetenv("TAVIX_TEST_SDK"));
     QVERIFY2(!sdkPath.isEmpty(), "TAVIX_TEST_SDK names the simulated SDK");
     QVERIFY(loadSdk(sdkPath));
-    void *sdk = dlopen(QFile::encodeName(sdkPath).constData(), RTLD_NOW | RTLD_NOLOAD);
-    QVERIFY(sdk);
-    getParam = reinterpret_cast<decltype(getParam)>(dlsym(sdk, "linksim_get_param"));
-    QVERIFY(getParam);
+    QLibrary sdk(sdkPath); // the library loadSdk loaded
+    getParam = reinterpret_cast<decltype(getParam)>(sdk.resolve("linksim_get_param"));
+    QVERIFY2(getParam, qPrintable(sdk.errorString()));
     qInstallMessageHandler(captureLog);
     msgbox::setHandler([](const msgbox::Request &r) {
         qWarning().noquote() << "unexpected box:" << r.text;

@@ -12,6 +12,21 @@
 
 #include <memory>
 
+namespace {
+
+QStringList g_warnings;
+QtMessageHandler g_previousHandler = nullptr;
+
+void keepWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg)
+        g_warnings << text;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
+}
+
+} // namespace
+
 class TestE2eWindow : public QObject {
     Q_OBJECT
 
@@ -43,6 +58,7 @@ void TestE2eWindow::initTestCase()
     QVERIFY2(!sdkPath.isEmpty(), "TAVIX_TEST_SDK names the simulated SDK");
     QVERIFY(loadSdk(sdkPath));
     QApplication::setQuitOnLastWindowClosed(false);
+    g_previousHandler = qInstallMessageHandler(keepWarnings);
 }
 
 bool TestE2eWindow::waitTicks(MainWindow &w, int ticks)
@@ -67,6 +83,10 @@ void TestE2eWindow::greyCameraStreamsStopsAndResumes()
         qEnvironmentVariable("LINKSIM_BASE_IP", QStringLiteral("127.0.0.2")));
     QCOMPARE(MainWindowProbe::cameraCode(*w).Cam_mac.size(), 6);
     trigger(w.get(), "InitOpenAct");
+    // The command socket shares its port with the simulated cameras' sockets
+    // in this process (on Windows too, where they are bound first).
+    QVERIFY2(g_warnings.filter(QStringLiteral("cannot bind UDP port")).isEmpty(),
+        qPrintable(g_warnings.join('\n')));
 
     QTRY_VERIFY_WITH_TIMEOUT(MainWindowProbe::frameTotal(*w) >= 10, 10000);
     const QImage frame = MainWindowProbe::frameImage(*w);

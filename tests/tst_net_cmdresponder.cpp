@@ -4,6 +4,7 @@
 // which exports neither; their sources are compiled into this test instead.
 #include "sim/cmdresponder.cpp"
 #include "sim/paramstore.cpp"
+#include "sim/simsocket.cpp"
 
 #include "core/cameracode.h"
 #include "core/cmdframe.h"

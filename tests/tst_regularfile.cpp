@@ -30,11 +30,12 @@ void TestRegularFile::open_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("opens");
     QTest::newRow("regular file") << "file" << int(Kind::Regular) << true;
-    QTest::newRow("symbolic link to a regular file") << "link" << int(Kind::Regular) << true;
     QTest::newRow("empty regular file") << "empty" << int(Kind::Regular) << true;
     QTest::newRow("missing") << "missing" << int(Kind::Missing) << false;
     QTest::newRow("directory") << "dir" << int(Kind::Directory) << false;
 #ifdef Q_OS_UNIX
+    // QFile::link makes a shortcut file on Windows, not a symbolic link.
+    QTest::newRow("symbolic link to a regular file") << "link" << int(Kind::Regular) << true;
     QTest::newRow("FIFO") << "fifo" << int(Kind::Fifo) << false;
     QTest::newRow("symbolic link to a FIFO") << "fifolink" << int(Kind::Fifo) << false;
     QTest::newRow("character device") << "/dev/null" << int(Kind::Device) << false;
@@ -55,9 +56,9 @@ void TestRegularFile::open()
     made.close();
     QFile(dir.filePath(QStringLiteral("empty"))).open(QIODevice::WriteOnly);
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("dir")));
-    QVERIFY(QFile::link(dir.filePath(QStringLiteral("file")), dir.filePath(QStringLiteral("link"))));
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
 #ifdef Q_OS_UNIX
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("file")), dir.filePath(QStringLiteral("link"))));
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVERIFY(QFile::link(fifo, dir.filePath(QStringLiteral("fifolink"))));
 #endif
