@@ -5,7 +5,6 @@
 // Needs the simulated SDK library: TAVIX_TEST_SDK, or liblink.so in the build
 // folder above this program. Binds UDP port 3956: run under the port lock.
 #include "camera/sdkbinding.h"
-#include "camera/workthread.h"
 #include "core/testports.h"
 #include "ctl/cameras.h"
 #include "ctl/cmdchannel.h"
@@ -26,8 +25,7 @@ void BM_GetRoundTrip(benchmark::State &state)
         state.SkipWithError("simulated SDK not found");
         return;
     }
-    WorkThread worker;
-    const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras(worker);
+    const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras();
     const ctl::Resolution resolution = ctl::resolveCamera(cameras, QStringLiteral("127.0.0.2"));
     ctl::CommandChannel channel(commandPortWithTestOverride());
     QString error;

@@ -1,6 +1,6 @@
 #include "ctl/commands.h"
 
-#include "camera/workthread.h"
+#include "camera/camerasdk.h"
 #include "core/paramfile.h"
 #include "ctl/cmdchannel.h"
 #include "ctl/firmwarecmd.h"
@@ -28,8 +28,8 @@ namespace {
 
     // One Set of a catalogue row, as the property table's Set button does it,
     // then the camera's acknowledgement.
-    WriteOutcome writeRow(WorkThread &worker, CommandChannel *channel, const Target &target, int row,
-        const QString &value, int timeoutMs)
+    WriteOutcome writeRow(
+        CommandChannel *channel, const Target &target, int row, const QString &value, int timeoutMs)
     {
         const paramcat::RowEncoding encoding = paramcat::encodeRow(row, value);
         for (const QString &line : encoding.logLines)
@@ -48,11 +48,10 @@ namespace {
         case Kind::SetCameraName: {
             if (target.index < 0)
                 return { ExitBadInput, QStringLiteral("the camera SDK does not list %1").arg(target.ip) };
-            if (encoding.kind == Kind::SetCameraIp)
-                worker.setCameraIp(target.index, encoding.text);
-            else
-                worker.setCameraName(target.index, encoding.text);
-            const int status = worker.lastResult.load();
+            char textBuffer[64];
+            const int status = encoding.kind == Kind::SetCameraIp
+                ? camerasdk::setCameraIp(target.index, encoding.text, textBuffer)
+                : camerasdk::setCameraName(target.index, encoding.text, textBuffer);
             if (status != 0)
                 return { ExitFailed, QStringLiteral("the camera SDK refused it (status %1)").arg(status) };
             return { ExitOk, QStringLiteral("set success") };
@@ -96,7 +95,7 @@ namespace {
 
         int run()
         {
-            cameras = enumerateCameras(worker);
+            cameras = enumerateCameras();
             switch (inv.command) {
             case Command::List:
                 out << (inv.json ? cameraListJson(cameras) : cameraListText(cameras));
@@ -173,8 +172,8 @@ namespace {
             const bool needsChannel = inv.row != paramcat::kRowIp && inv.row != paramcat::kRowName;
             if (needsChannel && !openChannel())
                 return ExitBadInput;
-            const WriteOutcome outcome = writeRow(
-                worker, needsChannel ? &channel : nullptr, *camera, inv.row, inv.value, inv.timeoutMs);
+            const WriteOutcome outcome
+                = writeRow(needsChannel ? &channel : nullptr, *camera, inv.row, inv.value, inv.timeoutMs);
             const QString line = QStringLiteral("%1 = %2: %3").arg(rowName(inv.row), inv.value, outcome.text);
             if (outcome.exitCode == ExitOk)
                 out << line << '\n';
@@ -222,8 +221,7 @@ namespace {
                 const QString value = loaded.values.value(key.row);
                 QString outcome = QStringLiteral("skipped (empty)");
                 if (!value.isEmpty()) {
-                    const WriteOutcome written
-                        = writeRow(worker, &channel, *camera, key.row, value, inv.timeoutMs);
+                    const WriteOutcome written = writeRow(&channel, *camera, key.row, value, inv.timeoutMs);
                     outcome = written.text;
                     if (written.exitCode == ExitInterrupted) {
                         out.flush();
@@ -266,7 +264,6 @@ namespace {
         const Invocation &inv;
         QTextStream &out;
         QTextStream &err;
-        WorkThread worker;
         QVector<CameraEntry> cameras;
         CommandChannel channel { inv.commandPort };
     };

@@ -8,7 +8,9 @@
 #      sim     core, sim                  app     everything but tests
 #      tests, fuzz, bench: everything
 #    A generated form header (ui_*.h) belongs to the folders that may use gui;
-#    moc files go with the file that includes them.
+#    moc files go with the file that includes them. Of camera/, ctl/ includes
+#    only the SDK layer (sdkbinding.h, camerasdk.h): the tool links neither Qt
+#    Gui nor OpenCV.
 #  - core/ includes no QtWidgets or QtNetwork header and no socket header of the OS.
 #  - A parameter id (the ids core/paramcatalogue.h names) is written as a literal
 #    only in the catalogue's own files (comments aside) within core, camera, gui,
@@ -36,6 +38,8 @@ ALLOWED = {
     "fuzz": ALL,
     "bench": ALL,
 }
+# Folders that may include only these headers of a folder they depend on.
+ONLY = {("ctl", "camera"): {"camera/sdkbinding.h", "camera/camerasdk.h"}}
 SOURCE = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 OS_SOCKETS = re.compile(
@@ -145,6 +149,9 @@ for folder in sorted(ALL):
                         offend(path, number, f"includes the generated form header {header}, which belongs to gui")
                 elif first in ALL and first not in ALLOWED[folder]:
                     offend(path, number, f"{folder}/ may not include {header} ({first}/)")
+                elif (folder, first) in ONLY and target not in ONLY[(folder, first)]:
+                    allowed = ", ".join(sorted(ONLY[(folder, first)]))
+                    offend(path, number, f"{folder}/ may include of {first}/ only {allowed}, not {header}")
                 if folder == "core" and quote == "<":
                     if forbidden_qt(header):
                         offend(path, number, f"core/ includes the QtWidgets or QtNetwork header <{header}>")
