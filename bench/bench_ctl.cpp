@@ -7,7 +7,7 @@
 #include "camera/sdkbinding.h"
 #include "core/testports.h"
 #include "ctl/cameras.h"
-#include "ctl/cmdchannel.h"
+#include "ctl/commandclient.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,7 +27,7 @@ void BM_GetRoundTrip(benchmark::State &state)
     }
     const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras();
     const ctl::Resolution resolution = ctl::resolveCamera(cameras, QStringLiteral("127.0.0.2"));
-    ctl::CommandChannel channel(commandPortWithTestOverride());
+    ctl::CommandClient channel(commandPortWithTestOverride());
     QString error;
     QString warning;
     if (!resolution.target || !channel.open(&error, &warning)) {
@@ -36,7 +36,7 @@ void BM_GetRoundTrip(benchmark::State &state)
     }
     for (auto _ : state) {
         const auto answer = channel.request(*resolution.target, paramcat::parameterQuery(), 2000);
-        if (answer.kind != ctl::CommandChannel::Answer::Kind::Reply) {
+        if (answer.kind != ctl::CommandClient::Answer::Kind::Reply) {
             state.SkipWithError("no report");
             return;
         }

@@ -2,7 +2,7 @@
 
 #include "camera/camerasdk.h"
 #include "core/paramfile.h"
-#include "ctl/cmdchannel.h"
+#include "ctl/commandclient.h"
 #include "ctl/firmwarecmd.h"
 #include "ctl/output.h"
 #include "ctl/paramnames.h"
@@ -29,7 +29,7 @@ namespace {
     // One Set of a catalogue row, as the property table's Set button does it,
     // then the camera's acknowledgement.
     WriteOutcome writeRow(
-        CommandChannel *channel, const Target &target, int row, const QString &value, int timeoutMs)
+        CommandClient *channel, const Target &target, int row, const QString &value, int timeoutMs)
     {
         const paramcat::RowEncoding encoding = paramcat::encodeRow(row, value);
         for (const QString &line : encoding.logLines)
@@ -66,16 +66,16 @@ namespace {
                     .arg(target.ip) };
         if (!channel)
             return { ExitBadInput, QStringLiteral("no command socket") };
-        const CommandChannel::Answer answer = channel->request(target, command, timeoutMs);
+        const CommandClient::Answer answer = channel->request(target, command, timeoutMs);
         switch (answer.kind) {
-        case CommandChannel::Answer::Kind::NotSent:
+        case CommandClient::Answer::Kind::NotSent:
             return { ExitFailed, QStringLiteral("the command could not be sent") };
-        case CommandChannel::Answer::Kind::Interrupted:
+        case CommandClient::Answer::Kind::Interrupted:
             return { ExitInterrupted, QStringLiteral("interrupted") };
-        case CommandChannel::Answer::Kind::Timeout:
+        case CommandClient::Answer::Kind::Timeout:
             return { ExitFailed,
                 QStringLiteral("no acknowledgement from %1 within %2 ms").arg(target.ip).arg(timeoutMs) };
-        case CommandChannel::Answer::Kind::Reply:
+        case CommandClient::Answer::Kind::Reply:
             break;
         }
         const bool accepted = !answer.frame.data.isEmpty() && answer.frame.data.at(0) != 0;
@@ -145,11 +145,11 @@ namespace {
                 return ExitBadInput;
             if (!openChannel())
                 return ExitBadInput;
-            const CommandChannel::Answer answer
+            const CommandClient::Answer answer
                 = channel.request(*camera, paramcat::parameterQuery(), inv.timeoutMs);
-            if (answer.kind == CommandChannel::Answer::Kind::Interrupted)
+            if (answer.kind == CommandClient::Answer::Kind::Interrupted)
                 return ExitInterrupted;
-            if (answer.kind != CommandChannel::Answer::Kind::Reply) {
+            if (answer.kind != CommandClient::Answer::Kind::Reply) {
                 err << "tavixctl: no parameter report from " << camera->label() << " within " << inv.timeoutMs
                     << " ms\n";
                 return ExitNoReply;
@@ -265,7 +265,7 @@ namespace {
         QTextStream &out;
         QTextStream &err;
         QVector<CameraEntry> cameras;
-        CommandChannel channel { inv.commandPort };
+        CommandClient channel { inv.commandPort };
     };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "gui/commandchannel.h"
 
-#include "core/portclaim.h"
 #include "core/testports.h"
+#include "net/commandsocket.h"
 
 #include <QDebug>
 #include <QHostAddress>
@@ -37,19 +37,6 @@ const char *dropReasonText(cmdproto::DropReason why)
     return "malformed";
 }
 
-// "Another Tavix (process 1234)", or the program the claim names.
-QString holderText(const PortClaim &claim)
-{
-    const QString pid
-        = claim.holderPid() > 0 ? QString::number(claim.holderPid()) : QStringLiteral("unknown");
-    const QString app = claim.holderApp();
-    if (app.compare(QLatin1String("tavix"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("Another Tavix (process %1)").arg(pid);
-    if (app.isEmpty())
-        return QStringLiteral("Another program (process %1)").arg(pid);
-    return QStringLiteral("Another program, %1 (process %2),").arg(app, pid);
-}
-
 } // namespace
 
 CommandChannel::CommandChannel(const CameraCodeRecord &target, QObject *parent)
@@ -69,44 +56,24 @@ void CommandChannel::initUdp()
         qDebug() << "command socket reused, local port" << udpSocket->localPort();
         return;
     }
-    // A shared port hands each reply to one of the sockets bound there: claim
-    // it, so that a second Tavix on this machine knows why replies go missing.
-    portClaim = std::make_unique<PortClaim>(PortClaim::udpName(commandPort));
-    switch (portClaim->claim()) {
-    case PortClaim::Outcome::Claimed:
-        break;
-    case PortClaim::Outcome::HeldElsewhere: {
-        const QString text
-            = QStringLiteral("%1 already uses the command port %2: camera replies may go to it.")
-                  .arg(holderText(*portClaim))
-                  .arg(commandPort);
-        qWarning().noquote() << text;
-        emit portShared(text);
-        break;
+    // The port is claimed first, so that a second Tavix on this machine
+    // knows why replies go missing; the socket is bound and used all the same.
+    commandSocket = std::make_unique<CommandSocket>(commandPort);
+    const CommandSocket::Opened opened = commandSocket->open();
+    udpSocket = commandSocket->socket();
+    if (!opened.sharedWarning.isEmpty()) {
+        qWarning().noquote() << opened.sharedWarning;
+        emit portShared(opened.sharedWarning);
     }
-    case PortClaim::Outcome::Failed:
-        qDebug().noquote() << "command port not claimed:" << portClaim->errorText();
-        break;
-    }
-
-    udpSocket = std::make_unique<QUdpSocket>();
-#ifdef Q_OS_WIN
-    // Windows lets a shared port be taken over silently; its default mode makes
-    // a second program's bind fail instead, which the warning below reports.
-    const QUdpSocket::BindMode mode = QUdpSocket::DefaultForPlatform;
-#else
-    // Shared, so that other programs on this host that serve or use the port
-    // (simulated cameras bind 127.x.y.z:3956) can coexist with this socket;
-    // Linux allows that only when every socket asks for it.
-    const QUdpSocket::BindMode mode = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
-#endif
-    if (!udpSocket->bind(QHostAddress::AnyIPv4, commandPort, mode)) {
+    if (!opened.claimError.isEmpty())
+        qDebug().noquote() << "command port not claimed:" << opened.claimError;
+    if (!opened.bound) {
         qWarning().noquote() << QStringLiteral("command socket: cannot bind UDP port %1 (%2); commands are "
                                                "still sent, but replies to port %1 will not arrive")
                                     .arg(commandPort)
-                                    .arg(udpSocket->errorString());
+                                    .arg(opened.bindError);
     }
-    connect(udpSocket.get(), &QUdpSocket::readyRead, this, &CommandChannel::read_data);
+    connect(udpSocket, &QUdpSocket::readyRead, this, &CommandChannel::read_data);
 }
 
 void CommandChannel::pack(std::uint8_t cmd, std::uint16_t id, QByteArray buff)

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-class PortClaim;
+class CommandSocket;
 class QHostAddress;
 class QUdpSocket;
 
@@ -58,10 +58,10 @@ private:
 
     const CameraCodeRecord &CameraCode;
     const quint16 commandPort;
-    std::unique_ptr<PortClaim> portClaim; // held from initUdp on
+    std::unique_ptr<CommandSocket> commandSocket; // the port's claim and socket, from initUdp on
     ::CmdFrame CmdFrame;
-    // Created by initUdp, without a Qt parent.
-    std::unique_ptr<QUdpSocket> udpSocket;
+    // Created by initUdp, without a Qt parent; owned by commandSocket.
+    QUdpSocket *udpSocket = nullptr;
 };
 
 #endif
