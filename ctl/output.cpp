@@ -19,10 +19,40 @@ namespace {
         void operator()(char *text) const { cJSON_free(text); }
     };
 
+    using Json = std::unique_ptr<cJSON, JsonDeleter>;
+
     QByteArray printed(const cJSON *item)
     {
         const std::unique_ptr<char, TextDeleter> text(cJSON_PrintUnformatted(item));
         return text ? QByteArray(text.get()) : QByteArrayLiteral("null");
+    }
+
+    // One line of JSON: the item unformatted (members in the order added).
+    QString line(const Json &item)
+    {
+        return QString::fromUtf8(printed(item.get())) + QLatin1Char('\n');
+    }
+
+    cJSON *string(const QString &text)
+    {
+        return cJSON_CreateString(text.toUtf8().constData());
+    }
+
+    // JSON text that stands as it is: a number as the report sent it.
+    cJSON *raw(const QString &json)
+    {
+        return cJSON_CreateRaw(json.toUtf8().constData());
+    }
+
+    QByteArray jsonString(const QString &text)
+    {
+        const Json item(string(text));
+        return printed(item.get());
+    }
+
+    void add(cJSON *object, const QString &key, cJSON *value)
+    {
+        cJSON_AddItemToObject(object, key.toUtf8().constData(), value);
     }
 
     QString padded(const QString &text, int width)
@@ -30,60 +60,35 @@ namespace {
         return text.leftJustified(width, QLatin1Char(' '));
     }
 
-    // A known value as text or as JSON.
-    QString knownText(const Report::Known &known, bool json)
+    // A known value as text.
+    QString knownText(const Report::Known &known)
     {
         switch (known.state) {
         case Report::Known::State::Number:
             return known.number;
         case Report::Known::State::OutOfRange:
-            return json ? jsonString(QLatin1String(kOutOfRange)) : QLatin1String(kOutOfRange);
+            return QLatin1String(kOutOfRange);
         case Report::Known::State::Missing:
             break;
         }
-        return json ? QStringLiteral("null") : QStringLiteral("-");
+        return QStringLiteral("-");
+    }
+
+    // A known value as JSON: the number as sent, "out of range", or null.
+    cJSON *knownJson(const Report::Known &known)
+    {
+        switch (known.state) {
+        case Report::Known::State::Number:
+            return raw(known.number);
+        case Report::Known::State::OutOfRange:
+            return string(QLatin1String(kOutOfRange));
+        case Report::Known::State::Missing:
+            break;
+        }
+        return cJSON_CreateNull();
     }
 
 } // namespace
-
-QString jsonString(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            out += QLatin1String("\\\"");
-            break;
-        case '\\':
-            out += QLatin1String("\\\\");
-            break;
-        case '\b':
-            out += QLatin1String("\\b");
-            break;
-        case '\f':
-            out += QLatin1String("\\f");
-            break;
-        case '\n':
-            out += QLatin1String("\\n");
-            break;
-        case '\r':
-            out += QLatin1String("\\r");
-            break;
-        case '\t':
-            out += QLatin1String("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    out += QLatin1Char('"');
-    return out;
-}
 
 std::optional<Report> parseReport(const QByteArray &payload)
 {
@@ -118,8 +123,7 @@ std::optional<Report> parseReport(const QByteArray &payload)
             continue;
         // cJSON prints a number beyond a double as null, which the report did not say.
         const bool outOfRange = cJSON_IsNumber(member) && !cmdproto::reportNumberText(member->valuedouble);
-        const QByteArray json
-            = outOfRange ? jsonString(QLatin1String(kOutOfRange)).toUtf8() : printed(member);
+        const QByteArray json = outOfRange ? jsonString(QLatin1String(kOutOfRange)) : printed(member);
         const QString text = cJSON_IsString(member) ? QString::fromUtf8(member->valuestring)
             : outOfRange                            ? QLatin1String(kOutOfRange)
                                                     : QString::fromUtf8(json);
@@ -143,11 +147,15 @@ QString cameraListText(const QVector<CameraEntry> &cameras)
 
 QString cameraListJson(const QVector<CameraEntry> &cameras)
 {
-    QStringList items;
-    for (const CameraEntry &camera : cameras)
-        items << QStringLiteral("{\"name\":%1,\"ip\":%2,\"mac\":%3}")
-                     .arg(jsonString(camera.name), jsonString(camera.ip), jsonString(camera.mac));
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QStringLiteral("]\n");
+    const Json list(cJSON_CreateArray());
+    for (const CameraEntry &camera : cameras) {
+        cJSON *item = cJSON_CreateObject();
+        add(item, QStringLiteral("name"), string(camera.name));
+        add(item, QStringLiteral("ip"), string(camera.ip));
+        add(item, QStringLiteral("mac"), string(camera.mac));
+        cJSON_AddItemToArray(list.get(), item);
+    }
+    return line(list);
 }
 
 QString reportText(const Report &report)
@@ -159,7 +167,7 @@ QString reportText(const Report &report)
         width = qMax(width, member.key.size());
     QString out;
     for (const Report::Known &known : report.known)
-        out += padded(known.name, width) + QStringLiteral("  ") + knownText(known, false) + QLatin1Char('\n');
+        out += padded(known.name, width) + QStringLiteral("  ") + knownText(known) + QLatin1Char('\n');
     for (const Report::Member &member : report.others)
         out += padded(member.key, width) + QStringLiteral("  ") + member.text + QLatin1Char('\n');
     return out;
@@ -167,15 +175,18 @@ QString reportText(const Report &report)
 
 QString reportJson(const Target &target, const Report &report)
 {
-    QStringList known;
-    for (const Report::Known &k : report.known)
-        known << jsonString(k.name) + QLatin1Char(':') + knownText(k, true);
-    QStringList others;
-    for (const Report::Member &m : report.others)
-        others << jsonString(m.key) + QLatin1Char(':') + QString::fromUtf8(m.json);
-    return QStringLiteral("{\"camera\":%1,\"name\":%2,\"parameters\":{%3},\"other\":{%4}}\n")
-        .arg(jsonString(target.ip), target.name.isEmpty() ? QStringLiteral("null") : jsonString(target.name),
-            known.join(QLatin1Char(',')), others.join(QLatin1Char(',')));
+    const Json root(cJSON_CreateObject());
+    add(root.get(), QStringLiteral("camera"), string(target.ip));
+    add(root.get(), QStringLiteral("name"), target.name.isEmpty() ? cJSON_CreateNull() : string(target.name));
+    cJSON *parameters = cJSON_CreateObject();
+    for (const Report::Known &known : report.known)
+        add(parameters, known.name, knownJson(known));
+    add(root.get(), QStringLiteral("parameters"), parameters);
+    cJSON *others = cJSON_CreateObject();
+    for (const Report::Member &member : report.others)
+        add(others, member.key, raw(QString::fromUtf8(member.json)));
+    add(root.get(), QStringLiteral("other"), others);
+    return line(root);
 }
 
 } // namespace ctl

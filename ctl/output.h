@@ -1,5 +1,7 @@
 // What tavixctl prints: the camera list, the parameter report, and JSON with a
-// fixed member order (README "Command line" lists the layouts).
+// fixed member order (README "Command line" lists the layouts), built with
+// cJSON, which keeps members in the order they are added and writes strings
+// with \" \\ \b \f \n \r \t and \u00xx for the other control characters.
 #ifndef TAVIX_CTL_OUTPUT_H
 #define TAVIX_CTL_OUTPUT_H
 
@@ -12,10 +14,6 @@
 #include <optional>
 
 namespace ctl {
-
-// `text` as a JSON string: quoted, with \" \\ \b \f \n \r \t and \u00XX for the
-// other control characters; everything else as it is (UTF-8 on output).
-QString jsonString(const QString &text);
 
 // The camera's parameter report (the JSON object answering the parameter query).
 struct Report {

@@ -40,6 +40,10 @@ void TestCtlOutput::report_data()
         "ExposureTime         out of range",
         R"("parameters":{"FrameRate":null,"ExposureTime":"out of range","SharpeningThreshold":null,)"
         R"("SharpenAmount":null},"other":{"temperature":"out of range","gain":0.5}})");
+    row("escapes in keys and strings", R"({"a\"b\u0001":"x\ty\\","k\u00e9":"\u00e9"})",
+        "ExposureTime         -",
+        R"("parameters":{"FrameRate":null,"ExposureTime":null,"SharpeningThreshold":null,)"
+        R"("SharpenAmount":null},"other":{"a\"b\u0001":"x\ty\\","ké":"é"}})");
     row("a string under a known key is another member", R"({"A002_baoguang_time":"fast"})",
         "ExposureTime         -",
         R"("parameters":{"FrameRate":null,"ExposureTime":null,"SharpeningThreshold":null,)"
