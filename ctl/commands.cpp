@@ -7,6 +7,7 @@
 #include "ctl/output.h"
 #include "ctl/paramnames.h"
 #include "ctl/restart.h"
+#include "ctl/streamcmd.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -112,6 +113,8 @@ namespace {
                 return restart();
             case Command::Firmware:
                 return runFirmware(inv, cameras, out, err);
+            case Command::Stream:
+                return runStream(inv, cameras, out, err);
             }
             return ExitBadInput;
         }

@@ -23,6 +23,7 @@ namespace {
                              "  apply CAMERA FILE.json                write a parameter file's values\n"
                              "  firmware --camera CAMERA ... FILE...  download files to cameras in parallel\n"
                              "  restart CAMERA                        restart a camera\n"
+                             "  stream CAMERA                         count frames, check the frame rate\n"
                              "\n"
                              "CAMERA is an IPv4 address (dotted decimal, no leading zeros) or a camera\n"
                              "name from the list.\n"
@@ -40,6 +41,9 @@ namespace {
         OptType = 1u << 4,
         OptRestart = 1u << 5,
         OptWait = 1u << 6,
+        OptSeconds = 1u << 7,
+        OptExpectFps = 1u << 8,
+        OptCsv = 1u << 9,
     };
 
     struct OptionInfo {
@@ -57,6 +61,11 @@ namespace {
         { OptType, "type", "File type: boot (0x11, default), library (0x21) or config (0x31).", "TYPE" },
         { OptRestart, "restart", "Restarts each camera after its files, and waits for it.", "" },
         { OptWait, "wait", "Waits until the camera accepts connections again.", "" },
+        { OptSeconds, "seconds", "How long to measure, in seconds from the first frame (default 10).", "N" },
+        { OptExpectFps, "expect-fps",
+            "The frame rate the camera should keep: the mean within 5 %, no second below 90 %.", "F" },
+        { OptCsv, "csv", "Writes one row per second to FILE (second,delivered,dropped,longest_gap_ms).",
+            "FILE" },
     };
 
     // A positional argument: CAMERA, NAME, VALUE or FILE.
@@ -113,6 +122,12 @@ namespace {
             "Sends the restart frame over the camera's firmware port (7766).", OptTimeout | OptWait,
             kDefaultConnectTimeoutMs, "How long to wait for each connection, in ms (default %1).",
             { kCamera }, false },
+        { "stream", Command::Stream, "CAMERA",
+            "Opens the camera through the SDK and counts its frames for N seconds: frames\n"
+            "delivered and dropped, frames per second, the longest gap. Passes with no\n"
+            "drop and no second without a frame (with --expect-fps also at the rate).\n"
+            "Exit code 0 on pass, 3 on fail, 1 when the camera cannot be opened.",
+            OptJson | OptSeconds | OptExpectFps | OptCsv, 0, nullptr, { kCamera }, false },
     };
 
     const CommandInfo *infoFor(const QString &name)
@@ -192,6 +207,26 @@ namespace {
                 out << item;
         }
         return out;
+    }
+
+    // Whole seconds from 1 to a day.
+    std::optional<int> parseSeconds(const QString &text)
+    {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
+        const int value = digits.match(text).hasMatch() ? text.toInt() : 0;
+        if (value < 1 || value > kMaxStreamSeconds)
+            return std::nullopt;
+        return value;
+    }
+
+    // Frames per second above 0, up to 1000, with at most three decimals (29.97).
+    std::optional<double> parseFps(const QString &text)
+    {
+        static const QRegularExpression number(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{1,3})?$"));
+        const double value = number.match(text).hasMatch() ? text.toDouble() : 0;
+        if (!(value > 0) || value > kMaxExpectedFps)
+            return std::nullopt;
+        return value;
     }
 
     std::optional<quint8> typeCode(const QString &type)
@@ -386,6 +421,30 @@ ParseResult parseArguments(const QStringList &arguments)
             return failure(
                 QStringLiteral("%1: --type is boot, library or config, not \"%2\"").arg(command, type));
         inv.typeCode = *code;
+    }
+    if (p.takes(OptSeconds) && p.isSet("seconds")) {
+        const std::optional<int> seconds = parseSeconds(p.value("seconds"));
+        if (!seconds)
+            return failure(QStringLiteral("%1: --seconds takes whole seconds from 1 to %2, not \"%3\"")
+                               .arg(command)
+                               .arg(kMaxStreamSeconds)
+                               .arg(p.value("seconds")));
+        inv.seconds = *seconds;
+    }
+    if (p.takes(OptExpectFps) && p.isSet("expect-fps")) {
+        const std::optional<double> fps = parseFps(p.value("expect-fps"));
+        if (!fps)
+            return failure(QStringLiteral(
+                "%1: --expect-fps takes frames per second above 0, up to %2 (30, 29.97), not \"%3\"")
+                               .arg(command)
+                               .arg(kMaxExpectedFps)
+                               .arg(p.value("expect-fps")));
+        inv.expectFps = *fps;
+    }
+    if (p.takes(OptCsv) && p.isSet("csv")) {
+        inv.csv = p.value("csv");
+        if (inv.csv.isEmpty())
+            return failure(QStringLiteral("%1: --csv takes a file name").arg(command));
     }
     inv.restart = p.takes(OptRestart) && p.isSet("restart");
     inv.wait = p.takes(OptWait) && p.isSet("wait");

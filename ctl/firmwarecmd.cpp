@@ -6,6 +6,7 @@
 #include "ctl/interrupt.h"
 #include "ctl/restart.h"
 #include "ctl/sharedimages.h"
+#include "ctl/stdstreams.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -15,13 +16,8 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace ctl {
 
@@ -29,15 +25,6 @@ namespace {
 
     constexpr int kBarWidth = 24;
     constexpr int kRedrawMs = 100;
-
-    bool stdoutIsTerminal()
-    {
-#ifdef Q_OS_UNIX
-        return ::isatty(STDOUT_FILENO) == 1;
-#else
-        return false;
-#endif
-    }
 
     QString seconds(qint64 ms)
     {

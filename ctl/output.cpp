@@ -6,6 +6,8 @@
 
 #include <cjson/cJSON.h>
 
+#include <cmath>
+
 #include <memory>
 
 namespace ctl {
@@ -20,6 +22,11 @@ namespace {
     };
 
     using Json = std::unique_ptr<cJSON, JsonDeleter>;
+
+    QString padded(const QString &text, int width)
+    {
+        return text.leftJustified(width, QLatin1Char(' '));
+    }
 
     QByteArray printed(const cJSON *item)
     {
@@ -55,9 +62,35 @@ namespace {
         cJSON_AddItemToObject(object, key.toUtf8().constData(), value);
     }
 
-    QString padded(const QString &text, int width)
+    // "camera" and "name", as every command's JSON begins.
+    Json cameraObject(const Target &target)
     {
-        return text.leftJustified(width, QLatin1Char(' '));
+        Json root(cJSON_CreateObject());
+        add(root.get(), QStringLiteral("camera"), string(target.ip));
+        add(root.get(), QStringLiteral("name"),
+            target.name.isEmpty() ? cJSON_CreateNull() : string(target.name));
+        return root;
+    }
+
+    QString table(const QVector<QStringList> &rows)
+    {
+        QVector<int> widths;
+        for (const QStringList &row : rows) {
+            for (int i = 0; i < row.size(); ++i) {
+                if (widths.size() <= i)
+                    widths << 0;
+                widths[i] = qMax(widths.at(i), row.at(i).size());
+            }
+        }
+        QString out;
+        for (const QStringList &row : rows) {
+            QString line;
+            for (int i = 0; i < row.size(); ++i)
+                line += i + 1 < row.size() ? padded(row.at(i), widths.at(i)) + QStringLiteral("  ")
+                                           : row.at(i);
+            out += line + QLatin1Char('\n');
+        }
+        return out;
     }
 
     // A known value as text.
@@ -175,9 +208,7 @@ QString reportText(const Report &report)
 
 QString reportJson(const Target &target, const Report &report)
 {
-    const Json root(cJSON_CreateObject());
-    add(root.get(), QStringLiteral("camera"), string(target.ip));
-    add(root.get(), QStringLiteral("name"), target.name.isEmpty() ? cJSON_CreateNull() : string(target.name));
+    const Json root = cameraObject(target);
     cJSON *parameters = cJSON_CreateObject();
     for (const Report::Known &known : report.known)
         add(parameters, known.name, knownJson(known));
@@ -186,6 +217,44 @@ QString reportJson(const Target &target, const Report &report)
     for (const Report::Member &member : report.others)
         add(others, member.key, raw(QString::fromUtf8(member.json)));
     add(root.get(), QStringLiteral("other"), others);
+    return line(root);
+}
+
+QString streamText(const Target &target, const streamstats::Summary &summary)
+{
+    QVector<QStringList> rows {
+        { QStringLiteral("camera"), target.label() },
+        { QStringLiteral("seconds"), QString::number(summary.seconds) },
+        { QStringLiteral("delivered"), QString::number(summary.delivered) },
+        { QStringLiteral("dropped"), QString::number(summary.dropped) },
+        { QStringLiteral("frames per second"),
+            QStringLiteral("min %1, mean %2, max %3")
+                .arg(summary.fpsMin)
+                .arg(summary.fpsMean, 0, 'f', 2)
+                .arg(summary.fpsMax) },
+        { QStringLiteral("longest gap"),
+            QStringLiteral("%1 ms").arg(streamstats::gapMs(summary.longestGapNs), 0, 'f', 1) },
+        { QStringLiteral("result"), summary.pass ? QStringLiteral("pass") : QStringLiteral("fail") },
+    };
+    for (const QString &fault : summary.faults)
+        rows << QStringList { QString(), fault };
+    return table(rows);
+}
+
+QString streamJson(const Target &target, const streamstats::Summary &summary)
+{
+    const Json root = cameraObject(target);
+    add(root.get(), QStringLiteral("seconds"), cJSON_CreateNumber(summary.seconds));
+    add(root.get(), QStringLiteral("delivered"), cJSON_CreateNumber(double(summary.delivered)));
+    add(root.get(), QStringLiteral("dropped"), cJSON_CreateNumber(double(summary.dropped)));
+    cJSON *fps = cJSON_CreateObject();
+    add(fps, QStringLiteral("min"), cJSON_CreateNumber(summary.fpsMin));
+    add(fps, QStringLiteral("mean"), cJSON_CreateNumber(std::round(summary.fpsMean * 100) / 100));
+    add(fps, QStringLiteral("max"), cJSON_CreateNumber(summary.fpsMax));
+    add(root.get(), QStringLiteral("fps"), fps);
+    add(root.get(), QStringLiteral("longest_gap_ms"),
+        cJSON_CreateNumber(streamstats::gapMs(summary.longestGapNs)));
+    add(root.get(), QStringLiteral("pass"), cJSON_CreateBool(summary.pass));
     return line(root);
 }
 

@@ -5,6 +5,7 @@
 #ifndef TAVIX_CTL_OUTPUT_H
 #define TAVIX_CTL_OUTPUT_H
 
+#include "core/streamstats.h"
 #include "ctl/cameras.h"
 
 #include <QByteArray>
@@ -52,6 +53,14 @@ QString reportText(const Report &report);
 // report lacks it, or the string "out of range" for a number beyond a double;
 // a number member of "other" beyond a double is that string too.
 QString reportJson(const Target &target, const Report &report);
+
+// The end of a stream check: frames delivered and dropped, frames per second,
+// the longest gap, and pass or the faults, one per line.
+QString streamText(const Target &target, const streamstats::Summary &summary);
+// {"camera":..,"name":..,"seconds":N,"delivered":N,"dropped":N,"fps":{"min":..,
+// "mean":..,"max":..},"longest_gap_ms":..,"pass":true} on one line; the mean
+// with two decimals, the gap in milliseconds with one.
+QString streamJson(const Target &target, const streamstats::Summary &summary);
 
 // What a script reads in place of a number beyond a double.
 constexpr const char *kOutOfRange = "out of range";

@@ -90,4 +90,13 @@ int finishOutput(int exitCode, QTextStream &out, QTextStream &err, const Standar
     return exitCode;
 }
 
+bool stdoutIsTerminal()
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO) == 1;
+#else
+    return false;
+#endif
+}
+
 } // namespace ctl

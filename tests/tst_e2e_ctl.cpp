@@ -72,6 +72,8 @@ private slots:
     void commands();
     void firmware_data();
     void firmware();
+    void stream_data();
+    void stream();
     void lostOutput_data();
     void lostOutput();
     void interruptPrintsSummary_data();
@@ -247,6 +249,8 @@ void TestE2eCtl::commands_data()
     row("apply a file with a refused value", L { "apply", "SimCam-Mono", "%DIR%/refused.json" }, 3,
         "refused.json: Brightness = 40000: The Value only is a decimal number from -32768 to 32767!\n"
         "tavixctl: %DIR%/refused.json: nothing written to SimCam-Mono");
+    row("stream: the SDK does not list the address", L { "stream", "%NOCAM%" }, 1,
+        "the camera SDK does not list %NOCAM%");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
         "SimCam-Color (%CAM1%): back after");
     row("get: leading zero refused", L { "get", "%CAM0Z%" }, 1,
@@ -353,6 +357,67 @@ void TestE2eCtl::firmware()
         const QString name = file.section(QLatin1Char('/'), 1);
         QCOMPARE(received(ip, name), name == QLatin1String("a.bin") ? small : twoPieces);
     }
+}
+
+void TestE2eCtl::stream_data()
+{
+    QTest::addColumn<Env>("env");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("json"); // pattern of the one line on stdout
+    QTest::addColumn<QString>("fault"); // on stderr
+
+    // Small frames: the runs measure the hand-off, not the picture.
+    const Env small { { "LINKSIM_WIDTH", "64" }, { "LINKSIM_HEIGHT", "64" } };
+    using L = QStringList;
+    QTest::newRow("pass, with the seconds in a CSV file")
+        << small << L { "stream", "SimCam-Mono", "--seconds", "2", "--json", "--csv", "%DIR%/stream.csv" }
+        << 0
+        << R"(^\{"camera":"%CAM0%","name":"SimCam-Mono","seconds":2,"delivered":[0-9]+,"dropped":0,)"
+           R"("fps":\{"min":[0-9]+,"mean":[0-9.]+,"max":[0-9]+\},"longest_gap_ms":[0-9.]+,"pass":true\}$)"
+        << QString();
+    QTest::newRow("fail: a camera at 30 frames/s is not at 60")
+        << small << L { "stream", "%CAM1%", "--seconds", "2", "--json", "--expect-fps", "60" } << 3
+        << R"(^\{"camera":"%CAM1%","name":"SimCam-Color","seconds":2,.*"pass":false\}$)"
+        << "frames/s is not within 5 % of 60";
+    // A camera that hands over 8 frames at once is faster than the tool's
+    // consumer can empty two buffers: frames are dropped.
+    QTest::newRow("fail: frames dropped")
+        << Env { { "LINKSIM_WIDTH", "16" }, { "LINKSIM_HEIGHT", "16" }, { "LINKSIM_FPS", "240" },
+               { "LINKSIM_BURST", "8" } }
+        << L { "stream", "SimCam-Mono", "--seconds", "2", "--json" } << 3
+        << R"(^\{"camera":"%CAM0%",.*"dropped":[1-9][0-9]*,.*"pass":false\}$)"
+        << "frames dropped";
+}
+
+void TestE2eCtl::stream()
+{
+    QFETCH(Env, env);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, json);
+    QFETCH(QString, fault);
+
+    const Run run = tavixctl(args, env);
+    QCOMPARE(run.exitCode, exitCode);
+    const QRegularExpression pattern(expandPlaceholders(json, dir.path(), true));
+    QVERIFY2(pattern.match(run.out.trimmed()).hasMatch(), qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(fault), qPrintable(run.err));
+    if (fault.isEmpty())
+        QCOMPARE(run.err, QString());
+    if (args.contains(QStringLiteral("--csv"))) {
+        QFile csv(dir.filePath(QStringLiteral("stream.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // the header, two seconds, the final line feed
+        QCOMPARE(lines.at(0), QByteArray("second,delivered,dropped,longest_gap_ms"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^2,[0-9]+,0,[0-9]+\\.[0-9]$"))
+                     .match(QString::fromLatin1(lines.at(2)))
+                     .hasMatch(),
+            lines.at(2).constData());
+    }
+    // Two seconds from the first frame, and start-up.
+    QVERIFY2(run.ms < 6000, qPrintable(QString::number(run.ms)));
 }
 
 void TestE2eCtl::lostOutput_data()
