@@ -5,6 +5,7 @@
 #include "ctl/commandclient.h"
 #include "ctl/firmwarecmd.h"
 #include "ctl/output.h"
+#include "ctl/paramdiff.h"
 #include "ctl/paramnames.h"
 #include "ctl/restart.h"
 #include "ctl/streamcmd.h"
@@ -115,6 +116,8 @@ namespace {
                 return runFirmware(inv, cameras, out, err);
             case Command::Stream:
                 return runStream(inv, cameras, out, err);
+            case Command::Diff:
+                return diff();
             }
             return ExitBadInput;
         }
@@ -141,30 +144,84 @@ namespace {
             return opened;
         }
 
+        // The parameter file, read as the window's Open reads it; an error is said on `err`.
+        paramfile::LoadResult loadFile(const QString &path)
+        {
+            const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
+                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
+            return loaded;
+        }
+
+        // The camera's answer to the parameter query, or nothing with the exit
+        // code in `exitCode` after a line on `err`.
+        std::optional<QByteArray> queryReport(const Target &camera, int *exitCode)
+        {
+            *exitCode = ExitBadInput;
+            if (!openChannel())
+                return std::nullopt;
+            const CommandClient::Answer answer
+                = channel.request(camera, paramcat::parameterQuery(), inv.timeoutMs);
+            if (answer.kind == CommandClient::Answer::Kind::Interrupted) {
+                *exitCode = ExitInterrupted;
+                return std::nullopt;
+            }
+            if (answer.kind != CommandClient::Answer::Kind::Reply) {
+                err << "tavixctl: no parameter report from " << camera.label() << " within " << inv.timeoutMs
+                    << " ms\n";
+                *exitCode = ExitNoReply;
+                return std::nullopt;
+            }
+            *exitCode = ExitOk;
+            return answer.frame.data;
+        }
+
+        int notAnObject(const Target &camera, const QByteArray &payload)
+        {
+            err << "tavixctl: the parameter report of " << camera.label()
+                << " is not a JSON object: " << QString::fromUtf8(payload.left(80)) << '\n';
+            return ExitFailed;
+        }
+
         int get()
         {
             const std::optional<Target> camera = target();
             if (!camera)
                 return ExitBadInput;
-            if (!openChannel())
-                return ExitBadInput;
-            const CommandClient::Answer answer
-                = channel.request(*camera, paramcat::parameterQuery(), inv.timeoutMs);
-            if (answer.kind == CommandClient::Answer::Kind::Interrupted)
-                return ExitInterrupted;
-            if (answer.kind != CommandClient::Answer::Kind::Reply) {
-                err << "tavixctl: no parameter report from " << camera->label() << " within " << inv.timeoutMs
-                    << " ms\n";
-                return ExitNoReply;
-            }
-            const std::optional<Report> report = parseReport(answer.frame.data);
-            if (!report) {
-                err << "tavixctl: the parameter report of " << camera->label()
-                    << " is not a JSON object: " << QString::fromUtf8(answer.frame.data.left(80)) << '\n';
-                return ExitFailed;
-            }
+            int exitCode = ExitOk;
+            const std::optional<QByteArray> payload = queryReport(*camera, &exitCode);
+            if (!payload)
+                return exitCode;
+            const std::optional<Report> report = parseReport(*payload);
+            if (!report)
+                return notAnObject(*camera, *payload);
             out << (inv.json ? reportJson(*camera, *report) : reportText(*report));
             return ExitOk;
+        }
+
+        int diff()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            const QString path = inv.files.value(0);
+            const paramfile::LoadResult loaded = loadFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
+                return ExitBadInput;
+            int exitCode = ExitOk;
+            const std::optional<QByteArray> payload = queryReport(*camera, &exitCode);
+            if (!payload)
+                return exitCode;
+            const std::optional<ParamDiff> diff = diffParameters(loaded.values, *payload);
+            if (!diff)
+                return notAnObject(*camera, *payload);
+            out << (inv.json ? diffJson(*camera, path, *diff) : diffText(*diff));
+            if (diff->compared.isEmpty()) {
+                err << "tavixctl: " << path << ": nothing compared: the report of " << camera->label()
+                    << " carries none of the file's non-empty members\n";
+                return ExitFailed;
+            }
+            return diff->allEqual() ? ExitOk : ExitFailed;
         }
 
         int set()
@@ -191,11 +248,9 @@ namespace {
             if (!camera)
                 return ExitBadInput;
             const QString path = inv.files.value(0);
-            const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
-            if (loaded.error != paramfile::LoadResult::Error::None) {
-                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
+            const paramfile::LoadResult loaded = loadFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
                 return ExitBadInput;
-            }
             // Every value is checked before the first write, so that a file with
             // a value the table refuses leaves the camera as it was.
             QStringList refused;

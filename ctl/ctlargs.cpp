@@ -24,12 +24,13 @@ namespace {
                              "  firmware --camera CAMERA ... FILE...  download files to cameras in parallel\n"
                              "  restart CAMERA                        restart a camera\n"
                              "  stream CAMERA                         count frames, check the frame rate\n"
+                             "  diff CAMERA FILE.json                 the camera against a parameter file\n"
                              "\n"
                              "CAMERA is an IPv4 address (dotted decimal, no leading zeros) or a camera\n"
                              "name from the list.\n"
                              "'tavixctl COMMAND --help' describes a command.\n"
-                             "Exit codes: 0 success, 1 bad input or lost output, 2 no reply (get),\n"
-                             "3 refused or failed, 130 interrupted.\n";
+                             "Exit codes: 0 success, 1 bad input or lost output, 2 no reply (get, diff),\n"
+                             "3 refused, failed or different, 130 interrupted.\n";
 
     // The options a command may take besides --help and --verbose, in the
     // order its help lists them.
@@ -128,6 +129,13 @@ namespace {
             "drop and no second without a frame (with --expect-fps also at the rate).\n"
             "Exit code 0 on pass, 3 on fail, 1 when the camera cannot be opened.",
             OptJson | OptSeconds | OptExpectFps | OptCsv, 0, nullptr, { kCamera }, false },
+        { "diff", Command::Diff, "CAMERA FILE.json",
+            "Compares the camera's parameter report with a parameter file: each non-empty\n"
+            "member the report carries is equal or differs (numbers as numbers); the others\n"
+            "are not checked. Exit code 0 when all are equal, 3 when one differs or none\n"
+            "could be compared, 2 without a report.",
+            OptJson | OptTimeout, kDefaultReplyTimeoutMs, kReplyTimeout,
+            { kCamera, { "FILE", "Parameter file (JSON)." } }, false },
     };
 
     const CommandInfo *infoFor(const QString &name)

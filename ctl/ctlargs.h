@@ -20,15 +20,15 @@ enum ExitCode {
     ExitOk = 0,
     ExitBadInput = 1, // usage, unknown camera or parameter, unreadable file, port not bindable
     ExitOutputLost = 1, // what was written to stdout did not get there (full disk, closed stdout)
-    ExitNoReply = 2, // get: the camera did not answer in time
+    ExitNoReply = 2, // get, diff: the camera did not answer in time
     ExitFailed = 3, // refused or unanswered writes, failed downloads, unreachable camera, a stream
-                    // that failed
+                    // that failed, a parameter that differs
     ExitInterrupted = 130, // Ctrl+C
 };
 
-enum class Command { List, Get, Set, Apply, Firmware, Restart, Stream };
+enum class Command { List, Get, Set, Apply, Firmware, Restart, Stream, Diff };
 
-constexpr int kDefaultReplyTimeoutMs = 2000; // get, set, apply
+constexpr int kDefaultReplyTimeoutMs = 2000; // get, set, apply, diff
 constexpr int kDefaultConnectTimeoutMs = 5000; // restart: as long as the firmware dialog waits
 constexpr int kDefaultFirmwareTimeoutMs = 10000; // firmware: longest silence of a camera
 constexpr int kMaxTimeoutMs = 3600000;
@@ -43,16 +43,16 @@ constexpr quint8 kTypeConfig = 0x31;
 
 struct Invocation {
     Command command = Command::List;
-    bool json = false; // list, get, stream
+    bool json = false; // list, get, stream, diff
     bool verbose = false; // every command: show the protocol's debug log on stderr
     int timeoutMs = kDefaultReplyTimeoutMs;
-    QString camera; // get, set, apply, restart, stream: address or name as given
+    QString camera; // get, set, apply, restart, stream, diff: address or name as given
     QStringList cameras; // firmware: each --camera once, in order
     QByteArray mac; // --mac as 6 bytes; empty when not given
     QString name; // set: the parameter name as given
     int row = -1; // set: the catalogue row it names
     QString value; // set
-    QStringList files; // apply: one; firmware: each path once, in order
+    QStringList files; // apply, diff: one; firmware: each path once, in order
     quint8 typeCode = kTypeBoot; // firmware
     bool restart = false; // firmware: restart each camera after its files
     bool wait = false; // restart: wait until the camera accepts connections again

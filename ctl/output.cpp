@@ -258,4 +258,49 @@ QString streamJson(const Target &target, const streamstats::Summary &summary)
     return line(root);
 }
 
+QString diffText(const ParamDiff &diff)
+{
+    QVector<QStringList> rows { { QStringLiteral("PARAMETER"), QStringLiteral("FILE"),
+        QStringLiteral("CAMERA"), QStringLiteral("RESULT") } };
+    int differ = 0;
+    for (const ParamDiff::Row &row : diff.compared) {
+        rows << QStringList { row.key, row.fileValue, row.cameraValue,
+            row.equal ? QStringLiteral("equal") : QStringLiteral("differs") };
+        differ += row.equal ? 0 : 1;
+    }
+    for (const ParamDiff::Row &row : diff.notChecked)
+        rows << QStringList { row.key, row.fileValue, QStringLiteral("-"),
+            QStringLiteral("not checked: not in the report") };
+    return table(rows)
+        + QStringLiteral("%1 compared: %2 equal, %3 different; %4 not checked\n")
+              .arg(diff.compared.size())
+              .arg(diff.compared.size() - differ)
+              .arg(differ)
+              .arg(diff.notChecked.size());
+}
+
+QString diffJson(const Target &target, const QString &file, const ParamDiff &diff)
+{
+    const Json root = cameraObject(target);
+    add(root.get(), QStringLiteral("file"), string(file));
+    cJSON *parameters = cJSON_CreateArray();
+    for (const ParamDiff::Row &row : diff.compared) {
+        cJSON *item = cJSON_CreateObject();
+        add(item, QStringLiteral("name"), string(row.key));
+        add(item, QStringLiteral("file"), string(row.fileValue));
+        const bool asJson
+            = row.cameraKind == ParamDiff::Row::Kind::Number || row.cameraKind == ParamDiff::Row::Kind::Other;
+        add(item, QStringLiteral("camera"), asJson ? raw(row.cameraValue) : string(row.cameraValue));
+        add(item, QStringLiteral("equal"), cJSON_CreateBool(row.equal));
+        cJSON_AddItemToArray(parameters, item);
+    }
+    add(root.get(), QStringLiteral("parameters"), parameters);
+    cJSON *notChecked = cJSON_CreateArray();
+    for (const ParamDiff::Row &row : diff.notChecked)
+        cJSON_AddItemToArray(notChecked, string(row.key));
+    add(root.get(), QStringLiteral("not_checked"), notChecked);
+    add(root.get(), QStringLiteral("equal"), cJSON_CreateBool(diff.allEqual()));
+    return line(root);
+}
+
 } // namespace ctl

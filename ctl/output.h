@@ -7,6 +7,7 @@
 
 #include "core/streamstats.h"
 #include "ctl/cameras.h"
+#include "ctl/paramdiff.h"
 
 #include <QByteArray>
 #include <QString>
@@ -61,6 +62,15 @@ QString streamText(const Target &target, const streamstats::Summary &summary);
 // "mean":..,"max":..},"longest_gap_ms":..,"pass":true} on one line; the mean
 // with two decimals, the gap in milliseconds with one.
 QString streamJson(const Target &target, const streamstats::Summary &summary);
+
+// One line per compared parameter (file value, camera value, equal or
+// differs), then those not checked, then a count.
+QString diffText(const ParamDiff &diff);
+// {"camera":..,"name":..,"file":..,"parameters":[{"name":..,"file":"0010",
+// "camera":10,"equal":true},..],"not_checked":[..],"equal":true} on one line;
+// the camera's value as the report holds it (a number as sent, a string,
+// "out of range" for a number beyond a double).
+QString diffJson(const Target &target, const QString &file, const ParamDiff &diff);
 
 // What a script reads in place of a number beyond a double.
 constexpr const char *kOutOfRange = "out of range";

@@ -49,6 +49,11 @@ QString describe(const Invocation &inv)
             .arg(inv.expectFps)
             .arg(inv.csv)
             .arg(inv.json);
+    case Command::Diff:
+        return QStringLiteral("diff cam=%1 file=%2 json=%3 timeout=%4")
+            .arg(inv.camera, inv.files.join(QLatin1Char(',')))
+            .arg(inv.json)
+            .arg(inv.timeoutMs);
     }
     return QString();
 }
@@ -147,10 +152,13 @@ void TestCtlArgs::parse_data()
     row("stream fps zero", L { "stream", "cam", "--expect-fps", "0" }, 1, "above 0, up to 1000");
     row("stream fps too high", L { "stream", "cam", "--expect-fps", "1000.5" }, 1, "--expect-fps");
     row("stream takes no timeout", L { "stream", "cam", "--timeout", "5" }, 1, "Unknown option 'timeout'");
+    row("diff", L { "diff", "cam", "line4.json", "--json", "--timeout", "300" }, -1,
+        "diff cam=cam file=line4.json json=1 timeout=300");
+    row("diff without file", L { "diff", "cam" }, 1, "diff takes CAMERA FILE.json, got 1");
     row("help of stream", L { "stream", "--help" }, 0, "--expect-fps <F>");
     row("no command", L {}, 1, "no command given");
     row("unknown command", L { "flash" }, 1,
-        "unknown command \"flash\" (list, get, set, apply, firmware, restart, stream;");
+        "unknown command \"flash\" (list, get, set, apply, firmware, restart, stream, diff;");
     row("option before command", L { "-v", "list" }, 1, "unknown command \"-v\"");
     row("help", L { "--help" }, 0, "Exit codes: 0 success");
     row("help of get", L { "get", "--help" }, 0, "Usage: tavixctl get [options] CAMERA");

@@ -165,6 +165,9 @@ void TestE2eCtl::initTestCase()
     writeFile(
         QStringLiteral("kinds.json"), R"([{"ExposureTime": 20000, "Brightness": false, "SoberMat": [3]}])");
     writeFile(QStringLiteral("refused.json"), "[{\"ExposureTime\": \"20000\", \"Brightness\": \"40000\"}]");
+    // The simulated cameras' own values, written as a file may hold them.
+    writeFile(QStringLiteral("recipe.json"),
+        R"([{"ExposureTime": "010000", "SharpenAmount": 0, "Brightness": "-5", "Red-Gain": ""}])");
 }
 
 void TestE2eCtl::commands_data()
@@ -249,6 +252,19 @@ void TestE2eCtl::commands_data()
     row("apply a file with a refused value", L { "apply", "SimCam-Mono", "%DIR%/refused.json" }, 3,
         "refused.json: Brightness = 40000: The Value only is a decimal number from -32768 to 32767!\n"
         "tavixctl: %DIR%/refused.json: nothing written to SimCam-Mono");
+    row("diff: equal, and a member the report lacks",
+        L { "diff", "SimCam-Mono", "%DIR%/recipe.json", "--json" }, 0,
+        R"("parameters":[{"name":"SharpenAmount","file":"0","camera":0,"equal":true},)"
+        R"({"name":"ExposureTime","file":"010000","camera":10000,"equal":true}],"not_checked":["Brightness"],)"
+        R"("equal":true})");
+    row("diff: differs", L { "diff", "%CAM1%", "%DIR%/line4.json" }, 3,
+        "1 compared: 0 equal, 1 different; 2 not checked");
+    row("diff: no report", L { "diff", "%NOCAM%", "%DIR%/recipe.json", "--timeout", "300" }, 2,
+        "no parameter report from %NOCAM% within 300 ms");
+    row("diff: a file with other kinds of values", L { "diff", "%CAM0%", "%DIR%/kinds.json" }, 1,
+        "kinds.json: Json is error! These members hold neither a text nor a number: Brightness, SoberMat");
+    row("diff: a FIFO", L { "diff", "%CAM0%", "%DIR%/pipe.json" }, 1,
+        "pipe.json: Open file error! This is a FIFO (named pipe), not a regular file.");
     row("stream: the SDK does not list the address", L { "stream", "%NOCAM%" }, 1,
         "the camera SDK does not list %NOCAM%");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
@@ -280,8 +296,10 @@ void TestE2eCtl::commands()
         QVERIFY2(
             received(QStringLiteral("%CAM0%"), QStringLiteral("a.bin")).isEmpty(), "a camera was touched");
     expected = expandPlaceholders(expected, dir.path());
-    // Results (the firmware summary too) on stdout, refusals and errors on stderr.
-    const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
+    // Results (the firmware summary and a diff that differs too) on stdout,
+    // refusals and errors on stderr.
+    const bool summary = (args.first() == QLatin1String("firmware") || args.first() == QLatin1String("diff"))
+        && exitCode == 3;
     const QString &text = exitCode == 0 || summary ? run.out : run.err;
     QVERIFY2(text.contains(expected), qPrintable(run.out + run.err));
     // A refused write or parameter file writes nothing, so no "set success" either.
