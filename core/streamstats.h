@@ -36,6 +36,8 @@ public:
     bool done(qint64 ns) const { return m_started && secondsDone(ns) >= m_seconds.size(); }
     // The whole seconds measured by `ns`, first to last.
     QVector<Second> seconds(qint64 ns) const;
+    // Second `index` (0 on) of the measurement, finished or not.
+    Second at(int index) const { return m_seconds.value(index); }
     // The time from the last frame to `ns` (or to the measurement's end, when
     // that is earlier): a gap that no frame has ended yet. 0 before the first frame.
     qint64 openGapNs(qint64 ns) const;

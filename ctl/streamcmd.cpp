@@ -102,18 +102,23 @@ int runStream(const Invocation &inv, const QVector<CameraEntry> &cameras, QTextS
         int shown = -1;
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
             const qint64 now = nowNs();
-            std::lock_guard<std::mutex> lock(meterMutex);
-            if (meter.done(now) || (!meter.started() && now - startNs >= kFirstFrameWaitMs * 1000000LL)) {
-                loop.quit();
-                return;
+            int done = 0;
+            streamstats::Second last;
+            {
+                // Briefly: the frame callback waits for this lock.
+                std::lock_guard<std::mutex> lock(meterMutex);
+                if (meter.done(now) || (!meter.started() && now - startNs >= kFirstFrameWaitMs * 1000000LL)) {
+                    loop.quit();
+                    return;
+                }
+                done = meter.secondsDone(now);
+                last = meter.at(done - 1);
             }
-            const int done = meter.secondsDone(now);
-            if (terminal && done != shown && meter.started()) {
+            if (terminal && done != shown) {
                 shown = done;
-                const QVector<streamstats::Second> rows = meter.seconds(now);
                 out << "\r\x1b[2K" << camera.label() << ": second " << done << " of " << inv.seconds;
-                if (!rows.isEmpty())
-                    out << ": " << rows.last().delivered << " frames, " << rows.last().dropped << " dropped";
+                if (done > 0)
+                    out << ": " << last.delivered << " frames, " << last.dropped << " dropped";
                 out.flush();
             }
         });
