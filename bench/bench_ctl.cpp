@@ -5,10 +5,9 @@
 // Needs the simulated SDK library: TAVIX_TEST_SDK, or liblink.so in the build
 // folder above this program. Binds UDP port 3956: run under the port lock.
 #include "camera/sdkbinding.h"
-#include "camera/workthread.h"
 #include "core/testports.h"
 #include "ctl/cameras.h"
-#include "ctl/cmdchannel.h"
+#include "ctl/commandclient.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,10 +25,9 @@ void BM_GetRoundTrip(benchmark::State &state)
         state.SkipWithError("simulated SDK not found");
         return;
     }
-    WorkThread worker;
-    const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras(worker);
+    const QVector<ctl::CameraEntry> cameras = ctl::enumerateCameras();
     const ctl::Resolution resolution = ctl::resolveCamera(cameras, QStringLiteral("127.0.0.2"));
-    ctl::CommandChannel channel(commandPortWithTestOverride());
+    ctl::CommandClient channel(commandPortWithTestOverride());
     QString error;
     QString warning;
     if (!resolution.target || !channel.open(&error, &warning)) {
@@ -38,7 +36,7 @@ void BM_GetRoundTrip(benchmark::State &state)
     }
     for (auto _ : state) {
         const auto answer = channel.request(*resolution.target, paramcat::parameterQuery(), 2000);
-        if (answer.kind != ctl::CommandChannel::Answer::Kind::Reply) {
+        if (answer.kind != ctl::CommandClient::Answer::Kind::Reply) {
             state.SkipWithError("no report");
             return;
         }

@@ -1,8 +1,8 @@
 #include "camera/workthread.h"
 
+#include "camera/camerasdk.h"
 #include "camera/frameconvert.h"
 #include "camera/sdkbinding.h"
-#include "core/cameracode.h"
 
 #include <QDebug>
 
@@ -12,7 +12,6 @@
 #include <mutex>
 #include <opencv2/core/mat.hpp>
 
-CameraList cameraList;
 std::atomic<int> cameraOpened { 0 };
 unsigned char frameBuffers[FrameSlotCount][2][FrameBufferBytes];
 FrameInfo frameInfos[FrameSlotCount][2];
@@ -23,12 +22,7 @@ namespace {
 
 CameraRecord *record(int index)
 {
-    // A camera index outside the list would address memory that is not a record.
-    if (index < 0 || index >= 32) {
-        qWarning() << "camera index out of range:" << index;
-        return nullptr;
-    }
-    return &cameraList.records[index];
+    return camerasdk::record(index);
 }
 
 constexpr std::uint8_t fullBit(int buffer)
@@ -207,8 +201,7 @@ void WorkThread::checkStatus(int index, CameraFault::Kind kind, int status, int 
 
 void WorkThread::init()
 {
-    sdk().IB_CC_Init();
-    cameraList.count = 0;
+    camerasdk::startSdk();
     cameraOpened.store(0);
     // A refusal left from before the start-up belongs to no camera of this
     // one. Only a loop that does not run can be told so: a running one may be
@@ -221,7 +214,7 @@ void WorkThread::init()
 
 void WorkThread::EnumCamras()
 {
-    sdk().IB_CC_EnumCamera(&cameraList);
+    camerasdk::enumerate();
 }
 
 void WorkThread::RegisterImage(int index)
@@ -413,53 +406,25 @@ void WorkThread::softoneimg(int index)
 
 QString WorkThread::getCamName(int index)
 {
-    const CameraRecord *cam = record(index);
-    QString name;
-    if (cam)
-        name = QString::fromUtf8(cam->name, int(qstrnlen(cam->name, sizeof cam->name)));
-    qDebug().noquote() << "camname is:---->" << name;
-    return name;
+    return camerasdk::cameraName(index);
 }
 
 QString WorkThread::getCamIp(int index)
 {
-    const CameraRecord *cam = record(index);
-    QString ip;
-    if (cam)
-        ip = ipv4Text(cam->ip);
-    qDebug().noquote() << "return number:" << ip;
-    return ip;
+    return camerasdk::cameraIp(index);
 }
 
 QString WorkThread::getCamMac(int index)
 {
-    const CameraRecord *cam = record(index);
-    QString mac;
-    if (cam)
-        mac = macText(cam->mac);
-    qDebug().noquote() << "Mac:" << mac;
-    return mac;
+    return camerasdk::cameraMac(index);
 }
 
 void WorkThread::setCameraIp(int index, QString newip)
 {
-    const QByteArray bytes = newip.toUtf8();
-    std::memset(textBuffer, 0, sizeof textBuffer);
-    std::memcpy(textBuffer, bytes.constData(), std::min<std::size_t>(bytes.size(), sizeof textBuffer - 1));
-    CameraRecord *cam = record(index);
-    lastResult = cam ? sdk().IB_CC_setCameraip(cam, textBuffer) : SdkMissingStatus;
-    if (lastResult != 0)
-        qDebug() << "IB_CC_setCameraip is fail!";
+    lastResult = camerasdk::setCameraIp(index, newip, textBuffer);
 }
 
 void WorkThread::setCameraName(int index, QString newname)
 {
-    qDebug().noquote() << "debug1>>>" << newname;
-    const QByteArray bytes = newname.toLatin1();
-    std::memset(textBuffer, 0, sizeof textBuffer);
-    std::memcpy(textBuffer, bytes.constData(), std::min<std::size_t>(bytes.size(), sizeof textBuffer - 1));
-    CameraRecord *cam = record(index);
-    lastResult = cam ? sdk().IB_CC_setCameraName(cam, textBuffer) : SdkMissingStatus;
-    if (lastResult != 0)
-        qDebug() << "IB_CC_setCameraName is fail!";
+    lastResult = camerasdk::setCameraName(index, newname, textBuffer);
 }

@@ -1,6 +1,6 @@
 #include "ctl/cameras.h"
 
-#include "camera/workthread.h"
+#include "camera/camerasdk.h"
 #include "core/cameracode.h"
 
 #include <QRegularExpression>
@@ -9,9 +9,6 @@
 namespace ctl {
 
 namespace {
-
-    // The SDK's camera list holds at most this many records.
-    constexpr int kRecords = 32;
 
     // A text of four dot-separated runs of digits is meant as an address, and
     // is read as one or refused; anything else may be a camera name.
@@ -76,16 +73,16 @@ namespace {
 
 } // namespace
 
-QVector<CameraEntry> enumerateCameras(WorkThread &worker)
+QVector<CameraEntry> enumerateCameras()
 {
-    worker.init();
-    worker.EnumCamras();
+    camerasdk::startSdk();
+    camerasdk::enumerate();
     QVector<CameraEntry> cameras;
-    for (int i = 0; i < kRecords; ++i) {
-        const QString name = worker.getCamName(i);
+    for (int i = 0; i < camerasdk::kRecordCount; ++i) {
+        const QString name = camerasdk::cameraName(i);
         if (name.isEmpty())
             continue;
-        cameras.append({ i, name, worker.getCamIp(i), worker.getCamMac(i) });
+        cameras.append({ i, name, camerasdk::cameraIp(i), camerasdk::cameraMac(i) });
     }
     return cameras;
 }

@@ -10,8 +10,6 @@
 
 #include <optional>
 
-class WorkThread;
-
 namespace ctl {
 
 // One enumerated camera, with the texts the camera information panel shows.
@@ -22,9 +20,9 @@ struct CameraEntry {
     QString mac; // "0-e0-4c-68-1-2"
 };
 
-// Starts the SDK through the worker and reads every record with a name (the SDK
-// list has room for 32).
-QVector<CameraEntry> enumerateCameras(WorkThread &worker);
+// Starts the SDK, enumerates and reads every record with a name (the SDK list
+// has room for 32).
+QVector<CameraEntry> enumerateCameras();
 
 // The camera a command goes to.
 struct Target {

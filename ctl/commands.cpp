@@ -1,12 +1,14 @@
 #include "ctl/commands.h"
 
-#include "camera/workthread.h"
+#include "camera/camerasdk.h"
 #include "core/paramfile.h"
-#include "ctl/cmdchannel.h"
+#include "ctl/commandclient.h"
 #include "ctl/firmwarecmd.h"
 #include "ctl/output.h"
+#include "ctl/paramdiff.h"
 #include "ctl/paramnames.h"
 #include "ctl/restart.h"
+#include "ctl/streamcmd.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -28,8 +30,8 @@ namespace {
 
     // One Set of a catalogue row, as the property table's Set button does it,
     // then the camera's acknowledgement.
-    WriteOutcome writeRow(WorkThread &worker, CommandChannel *channel, const Target &target, int row,
-        const QString &value, int timeoutMs)
+    WriteOutcome writeRow(
+        CommandClient *channel, const Target &target, int row, const QString &value, int timeoutMs)
     {
         const paramcat::RowEncoding encoding = paramcat::encodeRow(row, value);
         for (const QString &line : encoding.logLines)
@@ -48,11 +50,10 @@ namespace {
         case Kind::SetCameraName: {
             if (target.index < 0)
                 return { ExitBadInput, QStringLiteral("the camera SDK does not list %1").arg(target.ip) };
-            if (encoding.kind == Kind::SetCameraIp)
-                worker.setCameraIp(target.index, encoding.text);
-            else
-                worker.setCameraName(target.index, encoding.text);
-            const int status = worker.lastResult.load();
+            char textBuffer[64];
+            const int status = encoding.kind == Kind::SetCameraIp
+                ? camerasdk::setCameraIp(target.index, encoding.text, textBuffer)
+                : camerasdk::setCameraName(target.index, encoding.text, textBuffer);
             if (status != 0)
                 return { ExitFailed, QStringLiteral("the camera SDK refused it (status %1)").arg(status) };
             return { ExitOk, QStringLiteral("set success") };
@@ -67,16 +68,16 @@ namespace {
                     .arg(target.ip) };
         if (!channel)
             return { ExitBadInput, QStringLiteral("no command socket") };
-        const CommandChannel::Answer answer = channel->request(target, command, timeoutMs);
+        const CommandClient::Answer answer = channel->request(target, command, timeoutMs);
         switch (answer.kind) {
-        case CommandChannel::Answer::Kind::NotSent:
+        case CommandClient::Answer::Kind::NotSent:
             return { ExitFailed, QStringLiteral("the command could not be sent") };
-        case CommandChannel::Answer::Kind::Interrupted:
+        case CommandClient::Answer::Kind::Interrupted:
             return { ExitInterrupted, QStringLiteral("interrupted") };
-        case CommandChannel::Answer::Kind::Timeout:
+        case CommandClient::Answer::Kind::Timeout:
             return { ExitFailed,
                 QStringLiteral("no acknowledgement from %1 within %2 ms").arg(target.ip).arg(timeoutMs) };
-        case CommandChannel::Answer::Kind::Reply:
+        case CommandClient::Answer::Kind::Reply:
             break;
         }
         const bool accepted = !answer.frame.data.isEmpty() && answer.frame.data.at(0) != 0;
@@ -96,7 +97,7 @@ namespace {
 
         int run()
         {
-            cameras = enumerateCameras(worker);
+            cameras = enumerateCameras();
             switch (inv.command) {
             case Command::List:
                 out << (inv.json ? cameraListJson(cameras) : cameraListText(cameras));
@@ -113,6 +114,10 @@ namespace {
                 return restart();
             case Command::Firmware:
                 return runFirmware(inv, cameras, out, err);
+            case Command::Stream:
+                return runStream(inv, cameras, out, err);
+            case Command::Diff:
+                return diff();
             }
             return ExitBadInput;
         }
@@ -139,30 +144,84 @@ namespace {
             return opened;
         }
 
+        // The parameter file, read as the window's Open reads it; an error is said on `err`.
+        paramfile::LoadResult loadFile(const QString &path)
+        {
+            const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
+                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
+            return loaded;
+        }
+
+        // The camera's answer to the parameter query, or nothing with the exit
+        // code in `exitCode` after a line on `err`.
+        std::optional<QByteArray> queryReport(const Target &camera, int *exitCode)
+        {
+            *exitCode = ExitBadInput;
+            if (!openChannel())
+                return std::nullopt;
+            const CommandClient::Answer answer
+                = channel.request(camera, paramcat::parameterQuery(), inv.timeoutMs);
+            if (answer.kind == CommandClient::Answer::Kind::Interrupted) {
+                *exitCode = ExitInterrupted;
+                return std::nullopt;
+            }
+            if (answer.kind != CommandClient::Answer::Kind::Reply) {
+                err << "tavixctl: no parameter report from " << camera.label() << " within " << inv.timeoutMs
+                    << " ms\n";
+                *exitCode = ExitNoReply;
+                return std::nullopt;
+            }
+            *exitCode = ExitOk;
+            return answer.frame.data;
+        }
+
+        int notAnObject(const Target &camera, const QByteArray &payload)
+        {
+            err << "tavixctl: the parameter report of " << camera.label()
+                << " is not a JSON object: " << QString::fromUtf8(payload.left(80)) << '\n';
+            return ExitFailed;
+        }
+
         int get()
         {
             const std::optional<Target> camera = target();
             if (!camera)
                 return ExitBadInput;
-            if (!openChannel())
-                return ExitBadInput;
-            const CommandChannel::Answer answer
-                = channel.request(*camera, paramcat::parameterQuery(), inv.timeoutMs);
-            if (answer.kind == CommandChannel::Answer::Kind::Interrupted)
-                return ExitInterrupted;
-            if (answer.kind != CommandChannel::Answer::Kind::Reply) {
-                err << "tavixctl: no parameter report from " << camera->label() << " within " << inv.timeoutMs
-                    << " ms\n";
-                return ExitNoReply;
-            }
-            const std::optional<Report> report = parseReport(answer.frame.data);
-            if (!report) {
-                err << "tavixctl: the parameter report of " << camera->label()
-                    << " is not a JSON object: " << QString::fromUtf8(answer.frame.data.left(80)) << '\n';
-                return ExitFailed;
-            }
+            int exitCode = ExitOk;
+            const std::optional<QByteArray> payload = queryReport(*camera, &exitCode);
+            if (!payload)
+                return exitCode;
+            const std::optional<Report> report = parseReport(*payload);
+            if (!report)
+                return notAnObject(*camera, *payload);
             out << (inv.json ? reportJson(*camera, *report) : reportText(*report));
             return ExitOk;
+        }
+
+        int diff()
+        {
+            const std::optional<Target> camera = target();
+            if (!camera)
+                return ExitBadInput;
+            const QString path = inv.files.value(0);
+            const paramfile::LoadResult loaded = loadFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
+                return ExitBadInput;
+            int exitCode = ExitOk;
+            const std::optional<QByteArray> payload = queryReport(*camera, &exitCode);
+            if (!payload)
+                return exitCode;
+            const std::optional<ParamDiff> diff = diffParameters(loaded.values, *payload);
+            if (!diff)
+                return notAnObject(*camera, *payload);
+            out << (inv.json ? diffJson(*camera, path, *diff) : diffText(*diff));
+            if (diff->compared.isEmpty()) {
+                err << "tavixctl: " << path << ": nothing compared: the report of " << camera->label()
+                    << " carries none of the file's non-empty members\n";
+                return ExitFailed;
+            }
+            return diff->allEqual() ? ExitOk : ExitFailed;
         }
 
         int set()
@@ -173,8 +232,8 @@ namespace {
             const bool needsChannel = inv.row != paramcat::kRowIp && inv.row != paramcat::kRowName;
             if (needsChannel && !openChannel())
                 return ExitBadInput;
-            const WriteOutcome outcome = writeRow(
-                worker, needsChannel ? &channel : nullptr, *camera, inv.row, inv.value, inv.timeoutMs);
+            const WriteOutcome outcome
+                = writeRow(needsChannel ? &channel : nullptr, *camera, inv.row, inv.value, inv.timeoutMs);
             const QString line = QStringLiteral("%1 = %2: %3").arg(rowName(inv.row), inv.value, outcome.text);
             if (outcome.exitCode == ExitOk)
                 out << line << '\n';
@@ -189,11 +248,9 @@ namespace {
             if (!camera)
                 return ExitBadInput;
             const QString path = inv.files.value(0);
-            const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
-            if (loaded.error != paramfile::LoadResult::Error::None) {
-                err << "tavixctl: " << path << ": " << paramfile::loadErrorText(loaded) << '\n';
+            const paramfile::LoadResult loaded = loadFile(path);
+            if (loaded.error != paramfile::LoadResult::Error::None)
                 return ExitBadInput;
-            }
             // Every value is checked before the first write, so that a file with
             // a value the table refuses leaves the camera as it was.
             QStringList refused;
@@ -222,8 +279,7 @@ namespace {
                 const QString value = loaded.values.value(key.row);
                 QString outcome = QStringLiteral("skipped (empty)");
                 if (!value.isEmpty()) {
-                    const WriteOutcome written
-                        = writeRow(worker, &channel, *camera, key.row, value, inv.timeoutMs);
+                    const WriteOutcome written = writeRow(&channel, *camera, key.row, value, inv.timeoutMs);
                     outcome = written.text;
                     if (written.exitCode == ExitInterrupted) {
                         out.flush();
@@ -266,9 +322,8 @@ namespace {
         const Invocation &inv;
         QTextStream &out;
         QTextStream &err;
-        WorkThread worker;
         QVector<CameraEntry> cameras;
-        CommandChannel channel { inv.commandPort };
+        CommandClient channel { inv.commandPort };
     };
 
 } // namespace

@@ -23,37 +23,119 @@ namespace {
                              "  apply CAMERA FILE.json                write a parameter file's values\n"
                              "  firmware --camera CAMERA ... FILE...  download files to cameras in parallel\n"
                              "  restart CAMERA                        restart a camera\n"
+                             "  stream CAMERA                         count frames, check the frame rate\n"
+                             "  diff CAMERA FILE.json                 the camera against a parameter file\n"
                              "\n"
                              "CAMERA is an IPv4 address (dotted decimal, no leading zeros) or a camera\n"
                              "name from the list.\n"
                              "'tavixctl COMMAND --help' describes a command.\n"
-                             "Exit codes: 0 success, 1 bad input or lost output, 2 no reply (get),\n"
-                             "3 refused or failed, 130 interrupted.\n";
+                             "Exit codes: 0 success, 1 bad input or lost output, 2 no reply (get, diff),\n"
+                             "3 refused, failed or different, 130 interrupted.\n";
 
+    // The options a command may take besides --help and --verbose, in the
+    // order its help lists them.
+    enum Option : unsigned {
+        OptJson = 1u << 0,
+        OptTimeout = 1u << 1,
+        OptMac = 1u << 2,
+        OptCamera = 1u << 3,
+        OptType = 1u << 4,
+        OptRestart = 1u << 5,
+        OptWait = 1u << 6,
+        OptSeconds = 1u << 7,
+        OptExpectFps = 1u << 8,
+        OptCsv = 1u << 9,
+    };
+
+    struct OptionInfo {
+        Option flag;
+        const char *name;
+        const char *description; // for --timeout: %1 is the command's default
+        const char *valueName; // empty: a switch
+    };
+    constexpr OptionInfo kOptions[] = {
+        { OptJson, "json", "Prints JSON (see README).", "" },
+        { OptTimeout, "timeout", nullptr, "MS" }, // described by the command
+        { OptMac, "mac",
+            "The camera's MAC (0-e0-4c-68-1-2 or 00:e0:4c:68:01:02), when the SDK does not list it.", "MAC" },
+        { OptCamera, "camera", "A camera to download to (repeat for more).", "CAMERA" },
+        { OptType, "type", "File type: boot (0x11, default), library (0x21) or config (0x31).", "TYPE" },
+        { OptRestart, "restart", "Restarts each camera after its files, and waits for it.", "" },
+        { OptWait, "wait", "Waits until the camera accepts connections again.", "" },
+        { OptSeconds, "seconds", "How long to measure, in seconds from the first frame (default 10).", "N" },
+        { OptExpectFps, "expect-fps",
+            "The frame rate the camera should keep: the mean within 5 %, no second below 90 %.", "F" },
+        { OptCsv, "csv", "Writes one row per second to FILE (second,delivered,dropped,longest_gap_ms).",
+            "FILE" },
+    };
+
+    // A positional argument: CAMERA, NAME, VALUE or FILE.
+    struct Positional {
+        const char *name = nullptr;
+        const char *description = nullptr;
+    };
+
+    const char kReplyTimeout[] = "How long to wait for the camera's reply, in ms (default %1).";
+
+    // One command: its name and Command value, the help texts, its options and
+    // positional arguments, and the default of its --timeout.
     struct CommandInfo {
         const char *name;
+        Command command;
         const char *syntax; // positional syntax for the usage line
         const char *description;
+        unsigned options;
+        int timeoutMs; // the default --timeout
+        const char *timeoutText; // its help, %1 the default
+        Positional positionals[3];
+        bool repeatsLast; // the last positional takes any number of arguments
     };
-    constexpr CommandInfo kCommands[] = {
-        { "list", "", "Lists the cameras the camera SDK enumerates: name, IPv4 address, MAC." },
-        { "get", "CAMERA",
+    const Positional kCamera { "CAMERA", "IPv4 address or camera name." };
+    const CommandInfo kCommands[] = {
+        { "list", Command::List, "", "Lists the cameras the camera SDK enumerates: name, IPv4 address, MAC.",
+            OptJson, 0, nullptr, {}, false },
+        { "get", Command::Get, "CAMERA",
             "Asks the camera for its parameter report and prints frame rate, exposure time,\n"
-            "sharpening threshold and sharpening strength, then the report's other members." },
-        { "set", "CAMERA NAME VALUE",
+            "sharpening threshold and sharpening strength, then the report's other members.",
+            OptJson | OptTimeout, kDefaultReplyTimeoutMs, kReplyTimeout, { kCamera }, false },
+        { "set", Command::Set, "CAMERA NAME VALUE",
             "Writes one parameter and waits for the camera's acknowledgement.\n"
             "NAME is a parameter file key (ExposureTime, Red-Gain, ...) or one of FrameRate,\n"
             "PrintRegister, SetRegister, StreamVdma, CaptureVdma, SensorSwitch, BlackLevelB,\n"
             "FilterThreshold, CameraIp, CameraName (any letter case), or a row label.\n"
-            "Exit code 0 when the camera acknowledged, 3 when refused or unanswered." },
-        { "apply", "CAMERA FILE.json",
+            "Exit code 0 when the camera acknowledged, 3 when refused or unanswered.",
+            OptTimeout | OptMac, kDefaultReplyTimeoutMs, kReplyTimeout,
+            { kCamera, { "NAME", "Parameter name." }, { "VALUE", "Value, as typed into the table." } },
+            false },
+        { "apply", Command::Apply, "CAMERA FILE.json",
             "Writes every non-empty value of a parameter file, one acknowledged write per\n"
-            "key, and prints each key's outcome. Exit code 3 when any write failed." },
-        { "firmware", "--camera CAMERA [--camera CAMERA ...] FILE...",
+            "key, and prints each key's outcome. Exit code 3 when any write failed.",
+            OptTimeout | OptMac, kDefaultReplyTimeoutMs, kReplyTimeout,
+            { kCamera, { "FILE", "Parameter file (JSON)." } }, false },
+        { "firmware", Command::Firmware, "--camera CAMERA [--camera CAMERA ...] FILE...",
             "Downloads the files, in order, to every named camera; all cameras at once,\n"
             "each over its own connection to port 7766. Ends with a summary table.\n"
-            "Exit code 0 only when every file reached every camera." },
-        { "restart", "CAMERA", "Sends the restart frame over the camera's firmware port (7766)." },
+            "Exit code 0 only when every file reached every camera.",
+            OptTimeout | OptCamera | OptType | OptRestart, kDefaultFirmwareTimeoutMs,
+            "Longest silence of a camera, in ms (default %1).",
+            { { "FILE", "Files to download, in order." } }, true },
+        { "restart", Command::Restart, "CAMERA",
+            "Sends the restart frame over the camera's firmware port (7766).", OptTimeout | OptWait,
+            kDefaultConnectTimeoutMs, "How long to wait for each connection, in ms (default %1).",
+            { kCamera }, false },
+        { "stream", Command::Stream, "CAMERA",
+            "Opens the camera through the SDK and counts its frames for N seconds: frames\n"
+            "delivered and dropped, frames per second, the longest gap. Passes with no\n"
+            "drop and no second without a frame (with --expect-fps also at the rate).\n"
+            "Exit code 0 on pass, 3 on fail, 1 when the camera cannot be opened.",
+            OptJson | OptSeconds | OptExpectFps | OptCsv, 0, nullptr, { kCamera }, false },
+        { "diff", Command::Diff, "CAMERA FILE.json",
+            "Compares the camera's parameter report with a parameter file: each non-empty\n"
+            "member the report carries is equal or differs (numbers as numbers); the others\n"
+            "are not checked. Exit code 0 when all are equal, 3 when one differs or none\n"
+            "could be compared, 2 without a report.",
+            OptJson | OptTimeout, kDefaultReplyTimeoutMs, kReplyTimeout,
+            { kCamera, { "FILE", "Parameter file (JSON)." } }, false },
     };
 
     const CommandInfo *infoFor(const QString &name)
@@ -63,6 +145,14 @@ namespace {
                 return &info;
         }
         return nullptr;
+    }
+
+    QString commandNames()
+    {
+        QStringList names;
+        for (const CommandInfo &info : kCommands)
+            names << QLatin1String(info.name);
+        return names.join(QStringLiteral(", "));
     }
 
     ParseResult failure(const QString &text)
@@ -127,6 +217,97 @@ namespace {
         return out;
     }
 
+    // Whole seconds from 1 to a day.
+    std::optional<int> parseSeconds(const QString &text)
+    {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
+        const int value = digits.match(text).hasMatch() ? text.toInt() : 0;
+        if (value < 1 || value > kMaxStreamSeconds)
+            return std::nullopt;
+        return value;
+    }
+
+    // Frames per second above 0, up to 1000, with at most three decimals (29.97).
+    std::optional<double> parseFps(const QString &text)
+    {
+        static const QRegularExpression number(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{1,3})?$"));
+        const double value = number.match(text).hasMatch() ? text.toDouble() : 0;
+        if (!(value > 0) || value > kMaxExpectedFps)
+            return std::nullopt;
+        return value;
+    }
+
+    std::optional<quint8> typeCode(const QString &type)
+    {
+        if (type == QLatin1String("boot"))
+            return kTypeBoot;
+        if (type == QLatin1String("library"))
+            return kTypeLibrary;
+        if (type == QLatin1String("config"))
+            return kTypeConfig;
+        return std::nullopt;
+    }
+
+    // The parser for one command, built from its table entry.
+    struct CommandParser {
+        explicit CommandParser(const CommandInfo &info)
+            : info(info)
+        {
+            add(QCommandLineOption(
+                { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Shows this help.")));
+            add(QCommandLineOption({ QStringLiteral("v"), QStringLiteral("verbose") },
+                QStringLiteral("Shows the protocol's debug log on stderr.")));
+            for (const OptionInfo &option : kOptions) {
+                if (!(info.options & option.flag))
+                    continue;
+                const QString description = option.flag == OptTimeout
+                    ? QString::fromUtf8(info.timeoutText).arg(info.timeoutMs)
+                    : QString::fromUtf8(option.description);
+                add(QCommandLineOption(
+                    QLatin1String(option.name), description, QLatin1String(option.valueName)));
+            }
+            for (const Positional &positional : info.positionals) {
+                if (!positional.name)
+                    break;
+                const QString name = QLatin1String(positional.name);
+                const QString description = QLatin1String(positional.description);
+                parser.addPositionalArgument(name, description);
+                positionals << qMakePair(name, description);
+            }
+        }
+
+        void add(const QCommandLineOption &option)
+        {
+            parser.addOption(option);
+            options << option;
+        }
+
+        bool takes(Option option) const { return info.options & option; }
+        bool takes(const char *positional) const
+        {
+            for (const Positional &p : info.positionals) {
+                if (p.name && qstrcmp(p.name, positional) == 0)
+                    return true;
+            }
+            return false;
+        }
+        bool isSet(const char *name) const { return parser.isSet(QLatin1String(name)); }
+        QString value(const char *name) const { return parser.value(QLatin1String(name)); }
+
+        int positionalCount() const
+        {
+            int n = 0;
+            while (n < 3 && info.positionals[n].name)
+                ++n;
+            return n;
+        }
+
+        const CommandInfo &info;
+        QCommandLineParser parser;
+        QList<QCommandLineOption> options;
+        QList<QPair<QString, QString>> positionals;
+    };
+
 } // namespace
 
 std::optional<QByteArray> parseMac(const QString &text)
@@ -148,92 +329,19 @@ ParseResult parseArguments(const QStringList &arguments)
     const QStringList args = arguments.mid(1);
     if (args.isEmpty())
         return failure(QStringLiteral("no command given\n\n") + QLatin1String(kOverview));
-    const QString commandName = args.first();
-    if (commandName == QLatin1String("--help") || commandName == QLatin1String("-h")
-        || commandName == QLatin1String("help")) {
+    const QString command = args.first();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")
+        || command == QLatin1String("help")) {
         ParseResult out;
         out.output = QLatin1String(kOverview);
         return out;
     }
-    const CommandInfo *info = infoFor(commandName);
+    const CommandInfo *info = infoFor(command);
     if (!info)
-        return failure(QStringLiteral("unknown command \"%1\" (list, get, set, apply, firmware, restart; "
-                                      "--help for more)")
-                           .arg(commandName));
+        return failure(
+            QStringLiteral("unknown command \"%1\" (%2; --help for more)").arg(command, commandNames()));
 
-    const QString command = commandName;
-    const bool takesCamera = command != QLatin1String("list") && command != QLatin1String("firmware");
-
-    QCommandLineParser parser;
-    QList<QCommandLineOption> options;
-    QList<QPair<QString, QString>> positionals;
-    const auto addOption = [&](const QCommandLineOption &option) {
-        parser.addOption(option);
-        options << option;
-    };
-    const auto addPositional
-        = [&](const QString &name, const QString &description, const QString &syntax = {}) {
-              parser.addPositionalArgument(name, description, syntax);
-              positionals << qMakePair(name, description);
-          };
-    const QCommandLineOption helpOption(
-        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Shows this help."));
-    const QCommandLineOption verboseOption({ QStringLiteral("v"), QStringLiteral("verbose") },
-        QStringLiteral("Shows the protocol's debug log on stderr."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Prints JSON (see README)."));
-    const QCommandLineOption macOption(QStringLiteral("mac"),
-        QStringLiteral("The camera's MAC (0-e0-4c-68-1-2 or 00:e0:4c:68:01:02), when the SDK does not "
-                       "list it."),
-        QStringLiteral("MAC"));
-    const QCommandLineOption cameraOption(QStringLiteral("camera"),
-        QStringLiteral("A camera to download to (repeat for more)."), QStringLiteral("CAMERA"));
-    const QCommandLineOption typeOption(QStringLiteral("type"),
-        QStringLiteral("File type: boot (0x11, default), library (0x21) or config (0x31)."),
-        QStringLiteral("TYPE"));
-    const QCommandLineOption restartOption(
-        QStringLiteral("restart"), QStringLiteral("Restarts each camera after its files, and waits for it."));
-    const QCommandLineOption waitOption(
-        QStringLiteral("wait"), QStringLiteral("Waits until the camera accepts connections again."));
-
-    int defaultTimeout = kDefaultReplyTimeoutMs;
-    QString timeoutText = QStringLiteral("How long to wait for the camera's reply, in ms (default %1).");
-    if (command == QLatin1String("firmware")) {
-        defaultTimeout = kDefaultFirmwareTimeoutMs;
-        timeoutText = QStringLiteral("Longest silence of a camera, in ms (default %1).");
-    } else if (command == QLatin1String("restart")) {
-        defaultTimeout = kDefaultConnectTimeoutMs;
-        timeoutText = QStringLiteral("How long to wait for each connection, in ms (default %1).");
-    }
-    const QCommandLineOption timeoutOption(
-        QStringLiteral("timeout"), timeoutText.arg(defaultTimeout), QStringLiteral("MS"));
-
-    addOption(helpOption);
-    addOption(verboseOption);
-    if (command == QLatin1String("list") || command == QLatin1String("get"))
-        addOption(jsonOption);
-    if (command != QLatin1String("list"))
-        addOption(timeoutOption);
-    if (command == QLatin1String("set") || command == QLatin1String("apply"))
-        addOption(macOption);
-    if (command == QLatin1String("firmware")) {
-        addOption(cameraOption);
-        addOption(typeOption);
-        addOption(restartOption);
-    }
-    if (command == QLatin1String("restart"))
-        addOption(waitOption);
-    if (takesCamera)
-        addPositional(QStringLiteral("CAMERA"), QStringLiteral("IPv4 address or camera name."));
-    if (command == QLatin1String("set")) {
-        addPositional(QStringLiteral("NAME"), QStringLiteral("Parameter name."));
-        addPositional(QStringLiteral("VALUE"), QStringLiteral("Value, as typed into the table."));
-    } else if (command == QLatin1String("apply")) {
-        addPositional(QStringLiteral("FILE"), QStringLiteral("Parameter file (JSON)."));
-    } else if (command == QLatin1String("firmware")) {
-        addPositional(QStringLiteral("FILE"), QStringLiteral("Files to download, in order."),
-            QStringLiteral("FILE..."));
-    }
-
+    CommandParser p(*info);
     QStringList marked { QStringLiteral("tavixctl") };
     static const QRegularExpression negative(QStringLiteral("^-[0-9]+$"));
     bool optionsEnded = false;
@@ -241,114 +349,114 @@ ParseResult parseArguments(const QStringList &arguments)
         optionsEnded = optionsEnded || arg == QLatin1String("--");
         marked << (!optionsEnded && negative.match(arg).hasMatch() ? kNegativeMark + arg : arg);
     }
-    if (!parser.parse(marked))
-        return failure(QStringLiteral("%1: %2").arg(command, parser.errorText()));
+    if (!p.parser.parse(marked))
+        return failure(QStringLiteral("%1: %2").arg(command, p.parser.errorText()));
 
-    if (parser.isSet(helpOption)) {
+    if (p.isSet("help")) {
         ParseResult out;
-        out.output = helpText(*info, options, positionals);
+        out.output = helpText(*info, p.options, p.positionals);
         return out;
     }
 
     QStringList positional;
-    for (QString arg : parser.positionalArguments()) {
+    for (QString arg : p.parser.positionalArguments()) {
         if (arg.startsWith(kNegativeMark))
             arg.remove(0, 1);
         positional << arg;
     }
 
     Invocation inv;
-    inv.verbose = parser.isSet(verboseOption);
-    inv.json = command == QLatin1String("list") || command == QLatin1String("get") ? parser.isSet(jsonOption)
-                                                                                   : false;
-    inv.timeoutMs = defaultTimeout;
-    if (command != QLatin1String("list") && parser.isSet(timeoutOption)) {
-        const std::optional<int> timeout = parseTimeout(parser.value(timeoutOption));
+    inv.command = info->command;
+    inv.verbose = p.isSet("verbose");
+    inv.json = p.takes(OptJson) && p.isSet("json");
+    inv.timeoutMs = info->timeoutMs ? info->timeoutMs : kDefaultReplyTimeoutMs;
+    if (p.takes(OptTimeout) && p.isSet("timeout")) {
+        const std::optional<int> timeout = parseTimeout(p.value("timeout"));
         if (!timeout)
             return failure(QStringLiteral("%1: --timeout takes milliseconds from 1 to %2, not \"%3\"")
                                .arg(command)
                                .arg(kMaxTimeoutMs)
-                               .arg(parser.value(timeoutOption)));
+                               .arg(p.value("timeout")));
         inv.timeoutMs = *timeout;
     }
-    if ((command == QLatin1String("set") || command == QLatin1String("apply")) && parser.isSet(macOption)) {
-        const std::optional<QByteArray> mac = parseMac(parser.value(macOption));
+    if (p.takes(OptMac) && p.isSet("mac")) {
+        const std::optional<QByteArray> mac = parseMac(p.value("mac"));
         if (!mac)
-            return failure(
-                QStringLiteral("%1: --mac \"%2\" is not a MAC address (six hexadecimal bytes joined "
-                               "by - or :)")
-                    .arg(command, parser.value(macOption)));
+            return failure(QStringLiteral(
+                "%1: --mac \"%2\" is not a MAC address (six hexadecimal bytes joined by - or :)")
+                               .arg(command, p.value("mac")));
         inv.mac = *mac;
     }
 
-    int expected = 0; // positional arguments; -1: one or more
-    if (command == QLatin1String("list")) {
-        inv.command = Command::List;
-    } else if (command == QLatin1String("get")) {
-        inv.command = Command::Get;
-        expected = 1;
-    } else if (command == QLatin1String("set")) {
-        inv.command = Command::Set;
-        expected = 3;
-    } else if (command == QLatin1String("apply")) {
-        inv.command = Command::Apply;
-        expected = 2;
-    } else if (command == QLatin1String("restart")) {
-        inv.command = Command::Restart;
-        inv.wait = parser.isSet(waitOption);
-        expected = 1;
-    } else {
-        inv.command = Command::Firmware;
-        expected = -1;
-    }
-    if (expected >= 0 && positional.size() != expected) {
+    const int expected = p.positionalCount();
+    if (!info->repeatsLast && positional.size() != expected) {
         return failure(
             QStringLiteral("%1 takes %2, got %3 argument(s) (--help for more)")
                 .arg(command, expected == 0 ? QStringLiteral("no arguments") : QLatin1String(info->syntax))
                 .arg(positional.size()));
     }
+    for (int i = 0; i < expected && i < positional.size(); ++i) {
+        const QLatin1String name(info->positionals[i].name);
+        const QStringList values
+            = info->repeatsLast && i == expected - 1 ? positional.mid(i) : positional.mid(i, 1);
+        if (name == QLatin1String("CAMERA"))
+            inv.camera = values.first();
+        else if (name == QLatin1String("NAME"))
+            inv.name = values.first();
+        else if (name == QLatin1String("VALUE"))
+            inv.value = values.first();
+        else if (name == QLatin1String("FILE"))
+            inv.files = withoutDuplicates(values);
+    }
 
-    switch (inv.command) {
-    case Command::List:
-        break;
-    case Command::Get:
-    case Command::Restart:
-        inv.camera = positional.at(0);
-        break;
-    case Command::Set:
-        inv.camera = positional.at(0);
-        inv.name = positional.at(1);
-        inv.value = positional.at(2);
+    if (p.takes("NAME")) {
         inv.row = rowForName(inv.name);
         if (inv.row < 0)
-            return failure(QStringLiteral("set: unknown parameter \"%1\"; names: %2")
-                               .arg(inv.name, rowNames().join(QStringLiteral(", "))));
-        break;
-    case Command::Apply:
-        inv.camera = positional.at(0);
-        inv.files = QStringList { positional.at(1) };
-        break;
-    case Command::Firmware: {
-        inv.cameras = withoutDuplicates(parser.values(cameraOption));
-        inv.files = withoutDuplicates(positional);
-        inv.restart = parser.isSet(restartOption);
+            return failure(QStringLiteral("%1: unknown parameter \"%2\"; names: %3")
+                               .arg(command, inv.name, rowNames().join(QStringLiteral(", "))));
+    }
+    if (p.takes(OptCamera)) {
+        inv.cameras = withoutDuplicates(p.parser.values(QStringLiteral("camera")));
         if (inv.cameras.isEmpty())
-            return failure(QStringLiteral("firmware: name at least one camera with --camera"));
-        if (inv.files.isEmpty())
-            return failure(QStringLiteral("firmware: name at least one file"));
-        const QString type = parser.isSet(typeOption) ? parser.value(typeOption) : QStringLiteral("boot");
-        if (type == QLatin1String("boot"))
-            inv.typeCode = kTypeBoot;
-        else if (type == QLatin1String("library"))
-            inv.typeCode = kTypeLibrary;
-        else if (type == QLatin1String("config"))
-            inv.typeCode = kTypeConfig;
-        else
+            return failure(QStringLiteral("%1: name at least one camera with --camera").arg(command));
+    }
+    if (info->repeatsLast && inv.files.isEmpty())
+        return failure(QStringLiteral("%1: name at least one file").arg(command));
+    if (p.takes(OptType)) {
+        const QString type = p.isSet("type") ? p.value("type") : QStringLiteral("boot");
+        const std::optional<quint8> code = typeCode(type);
+        if (!code)
             return failure(
-                QStringLiteral("firmware: --type is boot, library or config, not \"%1\"").arg(type));
-        break;
+                QStringLiteral("%1: --type is boot, library or config, not \"%2\"").arg(command, type));
+        inv.typeCode = *code;
     }
+    if (p.takes(OptSeconds) && p.isSet("seconds")) {
+        const std::optional<int> seconds = parseSeconds(p.value("seconds"));
+        if (!seconds)
+            return failure(QStringLiteral("%1: --seconds takes whole seconds from 1 to %2, not \"%3\"")
+                               .arg(command)
+                               .arg(kMaxStreamSeconds)
+                               .arg(p.value("seconds")));
+        inv.seconds = *seconds;
     }
+    if (p.takes(OptExpectFps) && p.isSet("expect-fps")) {
+        const std::optional<double> fps = parseFps(p.value("expect-fps"));
+        if (!fps)
+            return failure(QStringLiteral(
+                "%1: --expect-fps takes frames per second above 0, up to %2 (30, 29.97), not \"%3\"")
+                               .arg(command)
+                               .arg(kMaxExpectedFps)
+                               .arg(p.value("expect-fps")));
+        inv.expectFps = *fps;
+    }
+    if (p.takes(OptCsv) && p.isSet("csv")) {
+        inv.csv = p.value("csv");
+        if (inv.csv.isEmpty())
+            return failure(QStringLiteral("%1: --csv takes a file name").arg(command));
+    }
+    inv.restart = p.takes(OptRestart) && p.isSet("restart");
+    inv.wait = p.takes(OptWait) && p.isSet("wait");
+
     ParseResult out;
     out.invocation = inv;
     return out;

@@ -6,6 +6,7 @@
 #include "ctl/interrupt.h"
 #include "ctl/restart.h"
 #include "ctl/sharedimages.h"
+#include "ctl/stdstreams.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -15,15 +16,8 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <windows.h>
-#endif
 
 namespace ctl {
 
@@ -31,24 +25,6 @@ namespace {
 
     constexpr int kBarWidth = 24;
     constexpr int kRedrawMs = 100;
-
-    bool stdoutIsTerminal()
-    {
-#ifdef Q_OS_UNIX
-        return ::isatty(STDOUT_FILENO) == 1;
-#elif defined(Q_OS_WIN)
-        // A console that takes the bars' escape sequences (Windows 10 on); a
-        // redirected output or an older console gets the plain lines.
-        const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-        DWORD mode = 0;
-        if (out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode))
-            return false;
-        constexpr DWORD kVirtualTerminal = 0x0004; // ENABLE_VIRTUAL_TERMINAL_PROCESSING
-        return (mode & kVirtualTerminal) || SetConsoleMode(out, mode | kVirtualTerminal);
-#else
-        return false;
-#endif
-    }
 
     QString seconds(qint64 ms)
     {
@@ -164,141 +140,124 @@ namespace {
         out.flush();
     }
 
-} // namespace
-
-int runFirmware(
-    const Invocation &inv, const QVector<CameraEntry> &cameras, QTextStream &out, QTextStream &err)
-{
-    // Everything that can be checked is checked before any camera is touched.
-    QVector<Target> targets;
-    for (const QString &text : inv.cameras) {
-        const Resolution resolution = resolveCamera(cameras, text);
-        if (!resolution.target) {
-            err << "tavixctl: " << resolution.error << '\n';
-            return ExitBadInput;
-        }
-        bool twice = false;
-        for (const Target &t : targets)
-            twice = twice || t.ip == resolution.target->ip;
-        if (!twice)
-            targets.append(*resolution.target);
-    }
-    // A file is looked at, never opened, here: a FIFO would block the open.
-    // Its name must reach the camera as it is.
-    for (const QString &file : inv.files) {
-        const regularfile::Kind kind = regularfile::kindOf(file);
-        if (kind == regularfile::Kind::Missing) {
-            err << "tavixctl: cannot read " << shownPath(file) << ": no such file\n";
-            return ExitBadInput;
-        }
-        if (kind != regularfile::Kind::Regular) {
-            err << "tavixctl: cannot read " << shownPath(file) << ": " << regularfile::kindText(kind)
-                << (kind == regularfile::Kind::Other ? "" : ", not a regular file") << '\n';
-            return ExitBadInput;
-        }
-        if (!QFileInfo(file).isReadable()) {
-            err << "tavixctl: cannot read " << shownPath(file) << '\n';
-            return ExitBadInput;
-        }
-        const QString name = file.mid(file.lastIndexOf(QLatin1Char('/')) + 1);
-        if (const std::optional<firmware::NameRefusal> refusal = firmware::headerNameRefusal(name)) {
-            err << "tavixctl: cannot send " << shownPath(file) << ": " << firmware::nameRefusalText(*refusal)
-                << '\n';
-            return ExitBadInput;
-        }
-    }
-
-    CameraJob::Options options;
-    options.files = inv.files;
-    options.typeCode = inv.typeCode;
-    options.timeoutMs = inv.timeoutMs;
-    options.port = inv.firmwarePort;
-    // Each file is read and checksummed once, not once per camera: the cameras'
-    // pacing timers would otherwise wait behind every other camera's read.
-    SharedImages images;
-    options.imageSource
-        = [&images](const QString &path, firmware::ImageError *error) { return images.image(path, error); };
-    std::vector<std::unique_ptr<CameraJob>> jobs;
-    for (const Target &target : targets)
-        jobs.push_back(std::make_unique<CameraJob>(target, options));
-    // A file every camera is done with leaves memory.
-    const auto releaseFinishedFiles = [&] {
-        for (const QString &file : inv.files) {
-            bool needed = false;
-            for (const auto &job : jobs) {
-                bool past = job->isDone();
-                for (const CameraJob::Row &row : job->rows())
-                    past = past || row.file == file;
-                needed = needed || !past;
+    // Everything that can be checked is checked before any camera is touched:
+    // the cameras, and the files, which are looked at, never opened here (a
+    // FIFO would block the open), and whose names must reach the camera as
+    // they are. The cameras to serve, each once, or nothing after a line on `err`.
+    std::optional<QVector<Target>> validate(
+        const Invocation &inv, const QVector<CameraEntry> &cameras, QTextStream &err)
+    {
+        QVector<Target> targets;
+        for (const QString &text : inv.cameras) {
+            const Resolution resolution = resolveCamera(cameras, text);
+            if (!resolution.target) {
+                err << "tavixctl: " << resolution.error << '\n';
+                return std::nullopt;
             }
-            if (!needed)
-                images.release(file);
+            bool twice = false;
+            for (const Target &t : targets)
+                twice = twice || t.ip == resolution.target->ip;
+            if (!twice)
+                targets.append(*resolution.target);
         }
-    };
-    for (const auto &job : jobs) {
-        QObject::connect(job.get(), &CameraJob::fileDone, job.get(), releaseFinishedFiles);
-        QObject::connect(job.get(), &CameraJob::finished, job.get(), releaseFinishedFiles);
+        for (const QString &file : inv.files) {
+            const regularfile::Kind kind = regularfile::kindOf(file);
+            const QString shown = shownPath(file);
+            QString problem;
+            if (kind == regularfile::Kind::Missing)
+                problem = QStringLiteral("cannot read ") + shown + QStringLiteral(": no such file");
+            else if (kind != regularfile::Kind::Regular)
+                problem = QStringLiteral("cannot read ") + shown + QStringLiteral(": ")
+                    + regularfile::kindText(kind)
+                    + (kind == regularfile::Kind::Other ? "" : ", not a regular file");
+            else if (!QFileInfo(file).isReadable())
+                problem = QStringLiteral("cannot read ") + shown;
+            else if (const auto refusal
+                = firmware::headerNameRefusal(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1)))
+                problem = QStringLiteral("cannot send ") + shown + QStringLiteral(": ")
+                    + firmware::nameRefusalText(*refusal);
+            if (!problem.isEmpty()) {
+                err << "tavixctl: " << problem << '\n';
+                return std::nullopt;
+            }
+        }
+        return targets;
     }
 
-    const bool terminal = stdoutIsTerminal();
-    ProgressView view(jobs, out, terminal);
-    QElapsedTimer total;
-    total.start();
-
-    QEventLoop loop;
-    bool interrupted = Interrupt::instance().raised();
-    const auto allDone = [&jobs] {
+    // The downloads, all cameras at once, until each is done or Ctrl+C. True
+    // when interrupted.
+    bool download(const std::vector<std::unique_ptr<CameraJob>> &jobs, const QStringList &files,
+        SharedImages &images, QTextStream &out, QTextStream &err)
+    {
+        // A file every camera is done with leaves memory.
+        const auto releaseFinishedFiles = [&] {
+            for (const QString &file : files) {
+                bool needed = false;
+                for (const auto &job : jobs) {
+                    bool past = job->isDone();
+                    for (const CameraJob::Row &row : job->rows())
+                        past = past || row.file == file;
+                    needed = needed || !past;
+                }
+                if (!needed)
+                    images.release(file);
+            }
+        };
         for (const auto &job : jobs) {
-            if (!job->isDone())
-                return false;
+            QObject::connect(job.get(), &CameraJob::fileDone, job.get(), releaseFinishedFiles);
+            QObject::connect(job.get(), &CameraJob::finished, job.get(), releaseFinishedFiles);
         }
-        return true;
-    };
-    for (const auto &job : jobs)
-        QObject::connect(job.get(), &CameraJob::finished, &loop, [&] {
-            if (allDone())
-                loop.quit();
-        });
-    QObject::connect(&Interrupt::instance(), &Interrupt::interrupted, &loop, [&] {
-        interrupted = true;
-        for (const auto &job : jobs)
-            job->interrupt();
-        loop.quit();
-    });
-    if (!interrupted) {
-        for (const auto &job : jobs)
-            job->start();
-        view.draw();
-        if (!allDone())
-            loop.exec();
-    } else {
-        for (const auto &job : jobs)
-            job->interrupt();
-    }
-    view.draw();
-    if (interrupted) {
-        // Let the connections close cleanly before the summary.
-        QEventLoop closing;
-        QTimer::singleShot(1100, &closing, &QEventLoop::quit);
-        closing.exec();
-        err << "tavixctl: interrupted; the summary so far:\n";
-        err.flush();
-    }
 
-    QVector<SummaryRow> rows;
-    bool allSent = true;
-    for (const auto &job : jobs) {
-        for (const CameraJob::Row &row : job->rows()) {
-            rows.append({ job->target().label(), QFileInfo(row.file).fileName(), row.outcome,
-                QString::number(row.resends), seconds(row.ms) });
-            allSent = allSent && row.ok;
+        ProgressView view(jobs, out, stdoutIsTerminal());
+        QEventLoop loop;
+        bool interrupted = Interrupt::instance().raised();
+        const auto allDone = [&jobs] {
+            for (const auto &job : jobs) {
+                if (!job->isDone())
+                    return false;
+            }
+            return true;
+        };
+        for (const auto &job : jobs)
+            QObject::connect(job.get(), &CameraJob::finished, &loop, [&] {
+                if (allDone())
+                    loop.quit();
+            });
+        QObject::connect(&Interrupt::instance(), &Interrupt::interrupted, &loop, [&] {
+            interrupted = true;
+            for (const auto &job : jobs)
+                job->interrupt();
+            loop.quit();
+        });
+        if (!interrupted) {
+            for (const auto &job : jobs)
+                job->start();
+            view.draw();
+            if (!allDone())
+                loop.exec();
+        } else {
+            for (const auto &job : jobs)
+                job->interrupt();
         }
+        view.draw();
+        if (interrupted) {
+            // Let the connections close cleanly before the summary.
+            QEventLoop closing;
+            QTimer::singleShot(1100, &closing, &QEventLoop::quit);
+            closing.exec();
+            err << "tavixctl: interrupted; the summary so far:\n";
+            err.flush();
+        }
+        return interrupted;
     }
 
     // The restarts come after every download, so no camera goes down while
     // another still receives; all restart first, then each is waited for.
-    bool restartsOk = true;
-    if (inv.restart && !interrupted) {
+    // One summary row per camera; true when every camera came back.
+    bool restartCameras(
+        const Invocation &inv, const std::vector<std::unique_ptr<CameraJob>> &jobs, QVector<SummaryRow> &rows)
+    {
+        bool allBack = true;
         QHash<QString, QString> failure;
         QElapsedTimer clock;
         clock.start();
@@ -325,11 +284,50 @@ int runFirmware(
                                   .arg(error);
                 }
             }
-            restartsOk = restartsOk && elapsed >= 0;
+            allBack = allBack && elapsed >= 0;
             rows.append({ job->target().label(), QStringLiteral("(restart)"), outcome, QStringLiteral("-"),
                 seconds(elapsed) });
         }
+        return allBack;
     }
+
+} // namespace
+
+int runFirmware(
+    const Invocation &inv, const QVector<CameraEntry> &cameras, QTextStream &out, QTextStream &err)
+{
+    const std::optional<QVector<Target>> targets = validate(inv, cameras, err);
+    if (!targets)
+        return ExitBadInput;
+
+    CameraJob::Options options;
+    options.files = inv.files;
+    options.typeCode = inv.typeCode;
+    options.timeoutMs = inv.timeoutMs;
+    options.port = inv.firmwarePort;
+    // Each file is read and checksummed once, not once per camera: the cameras'
+    // pacing timers would otherwise wait behind every other camera's read.
+    SharedImages images;
+    options.imageSource
+        = [&images](const QString &path, firmware::ImageError *error) { return images.image(path, error); };
+    std::vector<std::unique_ptr<CameraJob>> jobs;
+    for (const Target &target : *targets)
+        jobs.push_back(std::make_unique<CameraJob>(target, options));
+
+    QElapsedTimer total;
+    total.start();
+    const bool interrupted = download(jobs, inv.files, images, out, err);
+
+    QVector<SummaryRow> rows;
+    bool allSent = true;
+    for (const auto &job : jobs) {
+        for (const CameraJob::Row &row : job->rows()) {
+            rows.append({ job->target().label(), QFileInfo(row.file).fileName(), row.outcome,
+                QString::number(row.resends), seconds(row.ms) });
+            allSent = allSent && row.ok;
+        }
+    }
+    const bool restartsOk = !inv.restart || interrupted || restartCameras(inv, jobs, rows);
 
     printSummary(rows, out);
     out << "total " << seconds(total.elapsed()) << '\n';

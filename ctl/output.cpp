@@ -6,6 +6,8 @@
 
 #include <cjson/cJSON.h>
 
+#include <cmath>
+
 #include <memory>
 
 namespace ctl {
@@ -19,71 +21,107 @@ namespace {
         void operator()(char *text) const { cJSON_free(text); }
     };
 
-    QByteArray printed(const cJSON *item)
-    {
-        const std::unique_ptr<char, TextDeleter> text(cJSON_PrintUnformatted(item));
-        return text ? QByteArray(text.get()) : QByteArrayLiteral("null");
-    }
+    using Json = std::unique_ptr<cJSON, JsonDeleter>;
 
     QString padded(const QString &text, int width)
     {
         return text.leftJustified(width, QLatin1Char(' '));
     }
 
-    // A known value as text or as JSON.
-    QString knownText(const Report::Known &known, bool json)
+    QByteArray printed(const cJSON *item)
+    {
+        const std::unique_ptr<char, TextDeleter> text(cJSON_PrintUnformatted(item));
+        return text ? QByteArray(text.get()) : QByteArrayLiteral("null");
+    }
+
+    // One line of JSON: the item unformatted (members in the order added).
+    QString line(const Json &item)
+    {
+        return QString::fromUtf8(printed(item.get())) + QLatin1Char('\n');
+    }
+
+    cJSON *string(const QString &text)
+    {
+        return cJSON_CreateString(text.toUtf8().constData());
+    }
+
+    // JSON text that stands as it is: a number as the report sent it.
+    cJSON *raw(const QString &json)
+    {
+        return cJSON_CreateRaw(json.toUtf8().constData());
+    }
+
+    QByteArray jsonString(const QString &text)
+    {
+        const Json item(string(text));
+        return printed(item.get());
+    }
+
+    void add(cJSON *object, const QString &key, cJSON *value)
+    {
+        cJSON_AddItemToObject(object, key.toUtf8().constData(), value);
+    }
+
+    // "camera" and "name", as every command's JSON begins.
+    Json cameraObject(const Target &target)
+    {
+        Json root(cJSON_CreateObject());
+        add(root.get(), QStringLiteral("camera"), string(target.ip));
+        add(root.get(), QStringLiteral("name"),
+            target.name.isEmpty() ? cJSON_CreateNull() : string(target.name));
+        return root;
+    }
+
+    QString table(const QVector<QStringList> &rows)
+    {
+        QVector<int> widths;
+        for (const QStringList &row : rows) {
+            for (int i = 0; i < row.size(); ++i) {
+                if (widths.size() <= i)
+                    widths << 0;
+                widths[i] = qMax(widths.at(i), row.at(i).size());
+            }
+        }
+        QString out;
+        for (const QStringList &row : rows) {
+            QString line;
+            for (int i = 0; i < row.size(); ++i)
+                line += i + 1 < row.size() ? padded(row.at(i), widths.at(i)) + QStringLiteral("  ")
+                                           : row.at(i);
+            out += line + QLatin1Char('\n');
+        }
+        return out;
+    }
+
+    // A known value as text.
+    QString knownText(const Report::Known &known)
     {
         switch (known.state) {
         case Report::Known::State::Number:
             return known.number;
         case Report::Known::State::OutOfRange:
-            return json ? jsonString(QLatin1String(kOutOfRange)) : QLatin1String(kOutOfRange);
+            return QLatin1String(kOutOfRange);
         case Report::Known::State::Missing:
             break;
         }
-        return json ? QStringLiteral("null") : QStringLiteral("-");
+        return QStringLiteral("-");
+    }
+
+    // A known value as JSON: the number as sent, "out of range", or null.
+    cJSON *knownJson(const Report::Known &known)
+    {
+        switch (known.state) {
+        case Report::Known::State::Number:
+            return raw(known.number);
+        case Report::Known::State::OutOfRange:
+            return string(QLatin1String(kOutOfRange));
+        case Report::Known::State::Missing:
+            break;
+        }
+        return cJSON_CreateNull();
     }
 
 } // namespace
-
-QString jsonString(const QString &text)
-{
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            out += QLatin1String("\\\"");
-            break;
-        case '\\':
-            out += QLatin1String("\\\\");
-            break;
-        case '\b':
-            out += QLatin1String("\\b");
-            break;
-        case '\f':
-            out += QLatin1String("\\f");
-            break;
-        case '\n':
-            out += QLatin1String("\\n");
-            break;
-        case '\r':
-            out += QLatin1String("\\r");
-            break;
-        case '\t':
-            out += QLatin1String("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    out += QLatin1Char('"');
-    return out;
-}
 
 std::optional<Report> parseReport(const QByteArray &payload)
 {
@@ -118,8 +156,7 @@ std::optional<Report> parseReport(const QByteArray &payload)
             continue;
         // cJSON prints a number beyond a double as null, which the report did not say.
         const bool outOfRange = cJSON_IsNumber(member) && !cmdproto::reportNumberText(member->valuedouble);
-        const QByteArray json
-            = outOfRange ? jsonString(QLatin1String(kOutOfRange)).toUtf8() : printed(member);
+        const QByteArray json = outOfRange ? jsonString(QLatin1String(kOutOfRange)) : printed(member);
         const QString text = cJSON_IsString(member) ? QString::fromUtf8(member->valuestring)
             : outOfRange                            ? QLatin1String(kOutOfRange)
                                                     : QString::fromUtf8(json);
@@ -143,11 +180,15 @@ QString cameraListText(const QVector<CameraEntry> &cameras)
 
 QString cameraListJson(const QVector<CameraEntry> &cameras)
 {
-    QStringList items;
-    for (const CameraEntry &camera : cameras)
-        items << QStringLiteral("{\"name\":%1,\"ip\":%2,\"mac\":%3}")
-                     .arg(jsonString(camera.name), jsonString(camera.ip), jsonString(camera.mac));
-    return QLatin1Char('[') + items.join(QLatin1Char(',')) + QStringLiteral("]\n");
+    const Json list(cJSON_CreateArray());
+    for (const CameraEntry &camera : cameras) {
+        cJSON *item = cJSON_CreateObject();
+        add(item, QStringLiteral("name"), string(camera.name));
+        add(item, QStringLiteral("ip"), string(camera.ip));
+        add(item, QStringLiteral("mac"), string(camera.mac));
+        cJSON_AddItemToArray(list.get(), item);
+    }
+    return line(list);
 }
 
 QString reportText(const Report &report)
@@ -159,7 +200,7 @@ QString reportText(const Report &report)
         width = qMax(width, member.key.size());
     QString out;
     for (const Report::Known &known : report.known)
-        out += padded(known.name, width) + QStringLiteral("  ") + knownText(known, false) + QLatin1Char('\n');
+        out += padded(known.name, width) + QStringLiteral("  ") + knownText(known) + QLatin1Char('\n');
     for (const Report::Member &member : report.others)
         out += padded(member.key, width) + QStringLiteral("  ") + member.text + QLatin1Char('\n');
     return out;
@@ -167,15 +208,99 @@ QString reportText(const Report &report)
 
 QString reportJson(const Target &target, const Report &report)
 {
-    QStringList known;
-    for (const Report::Known &k : report.known)
-        known << jsonString(k.name) + QLatin1Char(':') + knownText(k, true);
-    QStringList others;
-    for (const Report::Member &m : report.others)
-        others << jsonString(m.key) + QLatin1Char(':') + QString::fromUtf8(m.json);
-    return QStringLiteral("{\"camera\":%1,\"name\":%2,\"parameters\":{%3},\"other\":{%4}}\n")
-        .arg(jsonString(target.ip), target.name.isEmpty() ? QStringLiteral("null") : jsonString(target.name),
-            known.join(QLatin1Char(',')), others.join(QLatin1Char(',')));
+    const Json root = cameraObject(target);
+    cJSON *parameters = cJSON_CreateObject();
+    for (const Report::Known &known : report.known)
+        add(parameters, known.name, knownJson(known));
+    add(root.get(), QStringLiteral("parameters"), parameters);
+    cJSON *others = cJSON_CreateObject();
+    for (const Report::Member &member : report.others)
+        add(others, member.key, raw(QString::fromUtf8(member.json)));
+    add(root.get(), QStringLiteral("other"), others);
+    return line(root);
+}
+
+QString streamText(const Target &target, const streamstats::Summary &summary)
+{
+    QVector<QStringList> rows {
+        { QStringLiteral("camera"), target.label() },
+        { QStringLiteral("seconds"), QString::number(summary.seconds) },
+        { QStringLiteral("delivered"), QString::number(summary.delivered) },
+        { QStringLiteral("dropped"), QString::number(summary.dropped) },
+        { QStringLiteral("frames per second"),
+            QStringLiteral("min %1, mean %2, max %3")
+                .arg(summary.fpsMin)
+                .arg(summary.fpsMean, 0, 'f', 2)
+                .arg(summary.fpsMax) },
+        { QStringLiteral("longest gap"),
+            QStringLiteral("%1 ms").arg(streamstats::gapMs(summary.longestGapNs), 0, 'f', 1) },
+        { QStringLiteral("result"), summary.pass ? QStringLiteral("pass") : QStringLiteral("fail") },
+    };
+    for (const QString &fault : summary.faults)
+        rows << QStringList { QString(), fault };
+    return table(rows);
+}
+
+QString streamJson(const Target &target, const streamstats::Summary &summary)
+{
+    const Json root = cameraObject(target);
+    add(root.get(), QStringLiteral("seconds"), cJSON_CreateNumber(summary.seconds));
+    add(root.get(), QStringLiteral("delivered"), cJSON_CreateNumber(double(summary.delivered)));
+    add(root.get(), QStringLiteral("dropped"), cJSON_CreateNumber(double(summary.dropped)));
+    cJSON *fps = cJSON_CreateObject();
+    add(fps, QStringLiteral("min"), cJSON_CreateNumber(summary.fpsMin));
+    add(fps, QStringLiteral("mean"), cJSON_CreateNumber(std::round(summary.fpsMean * 100) / 100));
+    add(fps, QStringLiteral("max"), cJSON_CreateNumber(summary.fpsMax));
+    add(root.get(), QStringLiteral("fps"), fps);
+    add(root.get(), QStringLiteral("longest_gap_ms"),
+        cJSON_CreateNumber(streamstats::gapMs(summary.longestGapNs)));
+    add(root.get(), QStringLiteral("pass"), cJSON_CreateBool(summary.pass));
+    return line(root);
+}
+
+QString diffText(const ParamDiff &diff)
+{
+    QVector<QStringList> rows { { QStringLiteral("PARAMETER"), QStringLiteral("FILE"),
+        QStringLiteral("CAMERA"), QStringLiteral("RESULT") } };
+    int differ = 0;
+    for (const ParamDiff::Row &row : diff.compared) {
+        rows << QStringList { row.key, row.fileValue, row.cameraValue,
+            row.equal ? QStringLiteral("equal") : QStringLiteral("differs") };
+        differ += row.equal ? 0 : 1;
+    }
+    for (const ParamDiff::Row &row : diff.notChecked)
+        rows << QStringList { row.key, row.fileValue, QStringLiteral("-"),
+            QStringLiteral("not checked: not in the report") };
+    return table(rows)
+        + QStringLiteral("%1 compared: %2 equal, %3 different; %4 not checked\n")
+              .arg(diff.compared.size())
+              .arg(diff.compared.size() - differ)
+              .arg(differ)
+              .arg(diff.notChecked.size());
+}
+
+QString diffJson(const Target &target, const QString &file, const ParamDiff &diff)
+{
+    const Json root = cameraObject(target);
+    add(root.get(), QStringLiteral("file"), string(file));
+    cJSON *parameters = cJSON_CreateArray();
+    for (const ParamDiff::Row &row : diff.compared) {
+        cJSON *item = cJSON_CreateObject();
+        add(item, QStringLiteral("name"), string(row.key));
+        add(item, QStringLiteral("file"), string(row.fileValue));
+        const bool asJson
+            = row.cameraKind == ParamDiff::Row::Kind::Number || row.cameraKind == ParamDiff::Row::Kind::Other;
+        add(item, QStringLiteral("camera"), asJson ? raw(row.cameraValue) : string(row.cameraValue));
+        add(item, QStringLiteral("equal"), cJSON_CreateBool(row.equal));
+        cJSON_AddItemToArray(parameters, item);
+    }
+    add(root.get(), QStringLiteral("parameters"), parameters);
+    cJSON *notChecked = cJSON_CreateArray();
+    for (const ParamDiff::Row &row : diff.notChecked)
+        cJSON_AddItemToArray(notChecked, string(row.key));
+    add(root.get(), QStringLiteral("not_checked"), notChecked);
+    add(root.get(), QStringLiteral("equal"), cJSON_CreateBool(diff.allEqual()));
+    return line(root);
 }
 
 } // namespace ctl

@@ -1,9 +1,13 @@
 // What tavixctl prints: the camera list, the parameter report, and JSON with a
-// fixed member order (README "Command line" lists the layouts).
+// fixed member order (README "Command line" lists the layouts), built with
+// cJSON, which keeps members in the order they are added and writes strings
+// with \" \\ \b \f \n \r \t and \u00xx for the other control characters.
 #ifndef TAVIX_CTL_OUTPUT_H
 #define TAVIX_CTL_OUTPUT_H
 
+#include "core/streamstats.h"
 #include "ctl/cameras.h"
+#include "ctl/paramdiff.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,10 +16,6 @@
 #include <optional>
 
 namespace ctl {
-
-// `text` as a JSON string: quoted, with \" \\ \b \f \n \r \t and \u00XX for the
-// other control characters; everything else as it is (UTF-8 on output).
-QString jsonString(const QString &text);
 
 // The camera's parameter report (the JSON object answering the parameter query).
 struct Report {
@@ -54,6 +54,23 @@ QString reportText(const Report &report);
 // report lacks it, or the string "out of range" for a number beyond a double;
 // a number member of "other" beyond a double is that string too.
 QString reportJson(const Target &target, const Report &report);
+
+// The end of a stream check: frames delivered and dropped, frames per second,
+// the longest gap, and pass or the faults, one per line.
+QString streamText(const Target &target, const streamstats::Summary &summary);
+// {"camera":..,"name":..,"seconds":N,"delivered":N,"dropped":N,"fps":{"min":..,
+// "mean":..,"max":..},"longest_gap_ms":..,"pass":true} on one line; the mean
+// with two decimals, the gap in milliseconds with one.
+QString streamJson(const Target &target, const streamstats::Summary &summary);
+
+// One line per compared parameter (file value, camera value, equal or
+// differs), then those not checked, then a count.
+QString diffText(const ParamDiff &diff);
+// {"camera":..,"name":..,"file":..,"parameters":[{"name":..,"file":"0010",
+// "camera":10,"equal":true},..],"not_checked":[..],"equal":true} on one line;
+// the camera's value as the report holds it (a number as sent, a string,
+// "out of range" for a number beyond a double).
+QString diffJson(const Target &target, const QString &file, const ParamDiff &diff);
 
 // What a script reads in place of a number beyond a double.
 constexpr const char *kOutOfRange = "out of range";

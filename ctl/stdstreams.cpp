@@ -14,6 +14,8 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
 #endif
 
 namespace ctl {
@@ -88,6 +90,24 @@ int finishOutput(int exitCode, QTextStream &out, QTextStream &err, const Standar
     err.flush();
     std::fflush(stderr);
     return exitCode;
+}
+
+bool stdoutIsTerminal()
+{
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO) == 1;
+#elif defined(Q_OS_WIN)
+    // A console that takes the progress bars' escape sequences (Windows 10 on);
+    // a redirected output or an older console gets the plain lines.
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode))
+        return false;
+    constexpr DWORD kVirtualTerminal = 0x0004; // ENABLE_VIRTUAL_TERMINAL_PROCESSING
+    return (mode & kVirtualTerminal) || SetConsoleMode(out, mode | kVirtualTerminal);
+#else
+    return false;
+#endif
 }
 
 } // namespace ctl

@@ -27,6 +27,9 @@ StandardStreams guardStandardStreams();
 // when stderr is lost too there is nobody to tell, and only the exit code says it.
 int finishOutput(int exitCode, QTextStream &out, QTextStream &err, const StandardStreams &streams);
 
+// Whether stdout is a terminal, where progress may be redrawn in place.
+bool stdoutIsTerminal();
+
 } // namespace ctl
 
 #endif

@@ -1,9 +1,8 @@
 #include "gui/commandchannel.h"
 
-#include "core/portclaim.h"
 #include "core/testports.h"
+#include "net/commandsocket.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QHostAddress>
 #include <QStringList>
@@ -38,19 +37,6 @@ const char *dropReasonText(cmdproto::DropReason why)
     return "malformed";
 }
 
-// "Another Tavix (process 1234)", or the program the claim names.
-QString holderText(const PortClaim &claim)
-{
-    const QString pid = claim.holderPid() > 0 ? QString::number(claim.holderPid())
-                                              : QCoreApplication::translate("MainWindow", "unknown");
-    const QString app = claim.holderApp();
-    if (app.compare(QLatin1String("tavix"), Qt::CaseInsensitive) == 0)
-        return QCoreApplication::translate("MainWindow", "Another Tavix (process %1)").arg(pid);
-    if (app.isEmpty())
-        return QCoreApplication::translate("MainWindow", "Another program (process %1)").arg(pid);
-    return QCoreApplication::translate("MainWindow", "Another program, %1 (process %2),").arg(app, pid);
-}
-
 } // namespace
 
 CommandChannel::CommandChannel(const CameraCodeRecord &target, QObject *parent)
@@ -64,12 +50,7 @@ CommandChannel::~CommandChannel() = default;
 
 QString CommandChannel::portSharedText() const
 {
-    if (!portHeldElsewhere)
-        return QString();
-    return QCoreApplication::translate(
-        "MainWindow", "%1 already uses the command port %2: camera replies may go to it.")
-        .arg(holderText(*portClaim))
-        .arg(commandPort);
+    return commandSocket ? commandSocket->sharedWarning() : QString();
 }
 
 void CommandChannel::initUdp()
@@ -80,38 +61,24 @@ void CommandChannel::initUdp()
         qDebug() << "command socket reused, local port" << udpSocket->localPort();
         return;
     }
-    // A shared port hands each reply to one of the sockets bound there: claim
-    // it, so that a second Tavix on this machine knows why replies go missing.
-    portClaim = std::make_unique<PortClaim>(PortClaim::udpName(commandPort));
-    switch (portClaim->claim()) {
-    case PortClaim::Outcome::Claimed:
-        break;
-    case PortClaim::Outcome::HeldElsewhere: {
-        portHeldElsewhere = true;
-        const QString text = portSharedText();
-        qWarning().noquote() << text;
-        emit portShared(text);
-        break;
+    // The port is claimed first, so that a second Tavix on this machine
+    // knows why replies go missing; the socket is bound and used all the same.
+    commandSocket = std::make_unique<CommandSocket>(commandPort);
+    const CommandSocket::Opened opened = commandSocket->open();
+    udpSocket = commandSocket->socket();
+    if (!opened.sharedWarning.isEmpty()) {
+        qWarning().noquote() << opened.sharedWarning;
+        emit portShared(opened.sharedWarning);
     }
-    case PortClaim::Outcome::Failed:
-        qDebug().noquote() << "command port not claimed:" << portClaim->errorText();
-        break;
-    }
-
-    udpSocket = std::make_unique<QUdpSocket>();
-    // Shared, so that other programs on this host that serve or use the port
-    // (simulated cameras bind 127.x.y.z:3956, in this process too) can coexist
-    // with this socket; Linux allows that only when every socket asks for it,
-    // and Windows (SO_REUSEADDR, which ShareAddress alone does not set) when
-    // this one does. A second program on the port is told by the claim above.
-    const QUdpSocket::BindMode mode = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
-    if (!udpSocket->bind(QHostAddress::AnyIPv4, commandPort, mode)) {
+    if (!opened.claimError.isEmpty())
+        qDebug().noquote() << "command port not claimed:" << opened.claimError;
+    if (!opened.bound) {
         qWarning().noquote() << QStringLiteral("command socket: cannot bind UDP port %1 (%2); commands are "
                                                "still sent, but replies to port %1 will not arrive")
                                     .arg(commandPort)
-                                    .arg(udpSocket->errorString());
+                                    .arg(opened.bindError);
     }
-    connect(udpSocket.get(), &QUdpSocket::readyRead, this, &CommandChannel::read_data);
+    connect(udpSocket, &QUdpSocket::readyRead, this, &CommandChannel::read_data);
 }
 
 void CommandChannel::pack(std::uint8_t cmd, std::uint16_t id, QByteArray buff)

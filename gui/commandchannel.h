@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-class PortClaim;
+class CommandSocket;
 class QHostAddress;
 class QUdpSocket;
 
@@ -33,11 +33,11 @@ public:
     // replies may go there, which is logged and announced by portShared; the
     // socket is bound and used all the same.
     void initUdp();
-    // The command port: 3956 (a test may move it, see core/testports.h).
-    quint16 port() const { return commandPort; }
     // When another program holds the claim on the port: what portShared said,
     // in the language applied now; otherwise empty.
     QString portSharedText() const;
+    // The command port: 3956 (a test may move it, see core/testports.h).
+    quint16 port() const { return commandPort; }
 
 signals:
     // Another program (named in `text`) already uses the command port.
@@ -61,11 +61,10 @@ private:
 
     const CameraCodeRecord &CameraCode;
     const quint16 commandPort;
-    std::unique_ptr<PortClaim> portClaim; // held from initUdp on
-    bool portHeldElsewhere = false;
+    std::unique_ptr<CommandSocket> commandSocket; // the port's claim and socket, from initUdp on
     ::CmdFrame CmdFrame;
-    // Created by initUdp, without a Qt parent.
-    std::unique_ptr<QUdpSocket> udpSocket;
+    // Created by initUdp, without a Qt parent; owned by commandSocket.
+    QUdpSocket *udpSocket = nullptr;
 };
 
 #endif

@@ -4,15 +4,18 @@
 #
 #  - A file includes a header only from the folders its own folder may depend on:
 #      core    core                       camera  core, camera
-#      gui     core, camera, gui          ctl     core, camera, ctl
-#      sim     core, sim                  app     everything but tests
+#      net     core, net                  gui     core, camera, net, gui
+#      ctl     core, camera, net, ctl     sim     core, sim
+#      app     everything but tests
 #      tests, fuzz, bench: everything
 #    A generated form header (ui_*.h) belongs to the folders that may use gui;
-#    moc files go with the file that includes them.
+#    moc files go with the file that includes them. Of camera/, ctl/ includes
+#    only the SDK layer (sdkbinding.h, camerasdk.h): the tool links neither Qt
+#    Gui nor OpenCV.
 #  - core/ includes no QtWidgets or QtNetwork header and no socket header of the OS.
 #  - A parameter id (the ids core/paramcatalogue.h names) is written as a literal
-#    only in the catalogue's own files (comments aside) within core, camera, gui,
-#    ctl, app, sim and fuzz; the tests keep literal bytes as expected values.
+#    only in the catalogue's own files (comments aside) within core, camera, net,
+#    gui, ctl, app, sim and fuzz; the tests keep literal bytes as expected values.
 #
 #   scripts/check_layout.sh [source root]   (default: the repository)
 set -euo pipefail
@@ -24,18 +27,21 @@ import re
 import sys
 
 root = sys.argv[1]
-ALL = {"core", "camera", "gui", "ctl", "app", "sim", "tests", "fuzz", "bench"}
+ALL = {"core", "camera", "net", "gui", "ctl", "app", "sim", "tests", "fuzz", "bench"}
 ALLOWED = {
     "core": {"core"},
     "camera": {"core", "camera"},
-    "gui": {"core", "camera", "gui"},
-    "ctl": {"core", "camera", "ctl"},
+    "net": {"core", "net"},
+    "gui": {"core", "camera", "net", "gui"},
+    "ctl": {"core", "camera", "net", "ctl"},
     "app": ALL - {"tests"},
     "sim": {"core", "sim"},
     "tests": ALL,
     "fuzz": ALL,
     "bench": ALL,
 }
+# Folders that may include only these headers of a folder they depend on.
+ONLY = {("ctl", "camera"): {"camera/sdkbinding.h", "camera/camerasdk.h"}}
 SOURCE = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 OS_SOCKETS = re.compile(
@@ -116,7 +122,7 @@ if os.path.exists(catalogue):
     if not ids:
         offend(catalogue, 1, "no parameter ids found (constexpr quint16 kId... = 0x....;)")
 id_literal = re.compile(r"\b0[xX]0*(" + "|".join(sorted(ids)) + r")[uUlL]*\b", re.IGNORECASE) if ids else None
-ID_FOLDERS = {"core", "camera", "gui", "ctl", "app", "sim", "fuzz"}
+ID_FOLDERS = {"core", "camera", "net", "gui", "ctl", "app", "sim", "fuzz"}
 
 for folder in sorted(ALL):
     base = os.path.join(root, folder)
@@ -145,6 +151,9 @@ for folder in sorted(ALL):
                         offend(path, number, f"includes the generated form header {header}, which belongs to gui")
                 elif first in ALL and first not in ALLOWED[folder]:
                     offend(path, number, f"{folder}/ may not include {header} ({first}/)")
+                elif (folder, first) in ONLY and target not in ONLY[(folder, first)]:
+                    allowed = ", ".join(sorted(ONLY[(folder, first)]))
+                    offend(path, number, f"{folder}/ may include of {first}/ only {allowed}, not {header}")
                 if folder == "core" and quote == "<":
                     if forbidden_qt(header):
                         offend(path, number, f"core/ includes the QtWidgets or QtNetwork header <{header}>")

@@ -7,7 +7,7 @@
 #                                           what an update would make (a test of the test command)
 #
 # The update runs
-#   lupdate -locations none -no-obsolete -I . app gui core camera -ts translations/tavix_en.ts
+#   lupdate -locations none -no-obsolete -I . app gui core camera net -ts translations/tavix_en.ts
 # from the top of the tree: it adds each new tr()/translate() text of app/, gui/,
 # core/ and camera/ (forms included) as unfinished and drops texts no longer
 # used. Then give every unfinished message its English text (Qt Linguist, or by
@@ -30,7 +30,7 @@ fi
 
 ts=translations/tavix_en.ts
 run_lupdate() {
-    "$lupdate" -silent -locations none -no-obsolete -I . app gui core camera -ts "$1"
+    "$lupdate" -silent -locations none -no-obsolete -I . app gui core camera net -ts "$1"
 }
 
 if [ "${1:-}" != "--check" ]; then

@@ -41,6 +41,7 @@ int FrameSource::setMode(int mode)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_mode = mode;
         m_pendingTriggers = 0;
+        m_burstLeft = 0;
         // Free run resumes at once; the simulated hardware input fires one period later.
         m_next = Clock::now() + (mode == HardwareInput ? period() : Clock::duration::zero());
     }
@@ -79,6 +80,7 @@ int FrameSource::startStreaming()
         m_stopRequested = false;
         m_running = true;
         m_pendingTriggers = 0;
+        m_burstLeft = 0;
         m_next = Clock::now();
     }
     m_thread = std::thread([this] { run(); });
@@ -131,16 +133,21 @@ void FrameSource::run()
                 continue;
             }
             --m_pendingTriggers;
+        } else if (m_burstLeft > 0) {
+            --m_burstLeft; // the rest of a group, back to back
         } else {
             const Clock::time_point now = Clock::now();
             if (now < m_next) {
                 m_wake.wait_until(lock, m_next);
                 continue;
             }
-            // Late frames are skipped, not caught up in a burst.
-            m_next += period();
+            // Late frames are skipped, not caught up in a burst. In free run
+            // a group of `burst` frames is due every `burst` periods.
+            const int group = m_mode == FreeRun ? m_camera.burst() : 1;
+            m_next += period() * group;
             if (m_next <= now)
-                m_next = now + period();
+                m_next = now + period() * group;
+            m_burstLeft = group - 1;
         }
         const quint32 number = ++m_frameNumber;
         lock.unlock();

@@ -66,6 +66,7 @@ private:
     int m_mode = FreeRun;
     int m_pendingTriggers = 0;
     Clock::time_point m_next;
+    int m_burstLeft = 0; // free run: frames of the current group still to hand over at once
     std::thread m_thread; // touched only by startStreaming/stopStreaming/stop
     std::atomic<quint64> m_delivered { 0 };
     quint32 m_frameNumber = 0; // only the delivery thread; ordered by thread start and join

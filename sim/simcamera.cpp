@@ -13,6 +13,7 @@ SimCamera::SimCamera(const CameraSetup &setup)
     , m_width(setup.width)
     , m_height(setup.height)
     , m_bpp(setup.bytesPerPixel)
+    , m_burst(setup.burst)
     , m_name(setup.name.left(63))
     , m_ip(setup.ip)
 {

@@ -42,6 +42,7 @@ public:
     int width() const { return m_width; }
     int height() const { return m_height; }
     int bytesPerPixel() const { return m_bpp; }
+    int burst() const { return m_burst; }
 
     QByteArray name() const;
     quint32 ip() const;
@@ -83,6 +84,7 @@ private:
     const int m_width;
     const int m_height;
     const int m_bpp;
+    const int m_burst;
 
     std::mutex m_control;
     mutable std::mutex m_mutex;

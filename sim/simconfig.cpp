@@ -57,6 +57,7 @@ SimConfig SimConfig::fromLookup(const Lookup &lookup)
     readInt(lookup, "LINKSIM_WIDTH", kMinSize, kMaxSize, config.width);
     readInt(lookup, "LINKSIM_HEIGHT", kMinSize, kMaxSize, config.height);
     readInt(lookup, "LINKSIM_FPS", 1, kMaxFps, config.fps);
+    readInt(lookup, "LINKSIM_BURST", 1, kMaxBurst, config.burst);
     int commandPort = config.commandPort;
     readInt(lookup, "LINKSIM_COMMAND_PORT", 1, 65535, commandPort);
     config.commandPort = quint16(commandPort);
@@ -125,6 +126,7 @@ std::vector<CameraSetup> SimConfig::cameras() const
         setup.height = height;
         setup.bytesPerPixel = color ? 3 : 1;
         setup.fps = fps;
+        setup.burst = burst;
         setups.push_back(setup);
     }
     return setups;

@@ -28,6 +28,7 @@ struct CameraSetup {
     int height = 0; // rows
     int bytesPerPixel = 1; // 1 = grey, 3 = blue, green, red
     int fps = 30; // free-run frame rate at start
+    int burst = 1; // frames handed over back to back at each delivery (LINKSIM_BURST)
 };
 
 enum class PixelFormat { Mono, Color, Alternate };
@@ -37,12 +38,16 @@ struct SimConfig {
     static constexpr int kMinSize = 16;
     static constexpr int kMaxSize = 8192;
     static constexpr int kMaxFps = 240;
+    static constexpr int kMaxBurst = 16;
 
     int count = 2;
     int width = 1280;
     int height = 1024;
     PixelFormat format = PixelFormat::Alternate;
     int fps = 30;
+    // Frames handed over back to back, as a link that holds frames back and
+    // then delivers them together: the rate stays, the frames come in groups.
+    int burst = 1;
     quint32 baseIp = 0x7F000002; // 127.0.0.2
     bool network = true; // attach the network transports (LINKSIM_NETWORK=0: frames only)
     // The ports the cameras serve: fixed in Tavix, movable here so that a test
@@ -52,7 +57,7 @@ struct SimConfig {
     quint16 firmwarePort = firmware::CameraPort; // LINKSIM_FIRMWARE_PORT, TCP
 
     // Reads LINKSIM_COUNT, LINKSIM_WIDTH, LINKSIM_HEIGHT, LINKSIM_FORMAT,
-    // LINKSIM_FPS, LINKSIM_BASE_IP, LINKSIM_NETWORK, LINKSIM_COMMAND_PORT and
+    // LINKSIM_FPS, LINKSIM_BURST, LINKSIM_BASE_IP, LINKSIM_NETWORK, LINKSIM_COMMAND_PORT and
     // LINKSIM_FIRMWARE_PORT through `lookup` (null when unset).
     // A value that does not parse or is out of range gets one line on
     // stderr and the default.

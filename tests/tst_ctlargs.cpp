@@ -42,6 +42,18 @@ QString describe(const Invocation &inv)
             .arg(inv.camera)
             .arg(inv.wait)
             .arg(inv.timeoutMs);
+    case Command::Stream:
+        return QStringLiteral("stream cam=%1 seconds=%2 fps=%3 csv=%4 json=%5")
+            .arg(inv.camera)
+            .arg(inv.seconds)
+            .arg(inv.expectFps)
+            .arg(inv.csv)
+            .arg(inv.json);
+    case Command::Diff:
+        return QStringLiteral("diff cam=%1 file=%2 json=%3 timeout=%4")
+            .arg(inv.camera, inv.files.join(QLatin1Char(',')))
+            .arg(inv.json)
+            .arg(inv.timeoutMs);
     }
     return QString();
 }
@@ -130,8 +142,23 @@ void TestCtlArgs::parse_data()
     row("restart wait", L { "restart", "cam", "--wait", "--timeout", "30000" }, -1,
         "restart cam=cam wait=1 timeout=30000");
     row("restart json", L { "restart", "cam", "--json" }, 1, "Unknown option 'json'");
+    row("stream", L { "stream", "cam" }, -1, "stream cam=cam seconds=10 fps=0 csv= json=0");
+    row("stream for the line's records",
+        L { "stream", "cam", "--seconds", "600", "--expect-fps", "29.97", "--csv", "c.csv", "--json" }, -1,
+        "stream cam=cam seconds=600 fps=29.97 csv=c.csv json=1");
+    row("stream zero seconds", L { "stream", "cam", "--seconds", "0" }, 1, "--seconds takes whole seconds");
+    row("stream longer than a day", L { "stream", "cam", "--seconds", "86401" }, 1, "from 1 to 86400");
+    row("stream fps as an exponent", L { "stream", "cam", "--expect-fps", "3e1" }, 1, "not \"3e1\"");
+    row("stream fps zero", L { "stream", "cam", "--expect-fps", "0" }, 1, "above 0, up to 1000");
+    row("stream fps too high", L { "stream", "cam", "--expect-fps", "1000.5" }, 1, "--expect-fps");
+    row("stream takes no timeout", L { "stream", "cam", "--timeout", "5" }, 1, "Unknown option 'timeout'");
+    row("diff", L { "diff", "cam", "line4.json", "--json", "--timeout", "300" }, -1,
+        "diff cam=cam file=line4.json json=1 timeout=300");
+    row("diff without file", L { "diff", "cam" }, 1, "diff takes CAMERA FILE.json, got 1");
+    row("help of stream", L { "stream", "--help" }, 0, "--expect-fps <F>");
     row("no command", L {}, 1, "no command given");
-    row("unknown command", L { "flash" }, 1, "unknown command \"flash\"");
+    row("unknown command", L { "flash" }, 1,
+        "unknown command \"flash\" (list, get, set, apply, firmware, restart, stream, diff;");
     row("option before command", L { "-v", "list" }, 1, "unknown command \"-v\"");
     row("help", L { "--help" }, 0, "Exit codes: 0 success");
     row("help of get", L { "get", "--help" }, 0, "Usage: tavixctl get [options] CAMERA");

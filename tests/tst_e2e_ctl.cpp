@@ -95,6 +95,8 @@ private slots:
     void commands();
     void firmware_data();
     void firmware();
+    void stream_data();
+    void stream();
     void lostOutput_data();
     void lostOutput();
     void interruptPrintsSummary_data();
@@ -186,6 +188,9 @@ void TestE2eCtl::initTestCase()
     writeFile(
         QStringLiteral("kinds.json"), R"([{"ExposureTime": 20000, "Brightness": false, "SoberMat": [3]}])");
     writeFile(QStringLiteral("refused.json"), "[{\"ExposureTime\": \"20000\", \"Brightness\": \"40000\"}]");
+    // The simulated cameras' own values, written as a file may hold them.
+    writeFile(QStringLiteral("recipe.json"),
+        R"([{"ExposureTime": "010000", "SharpenAmount": 0, "Brightness": "-5", "Red-Gain": ""}])");
 }
 
 void TestE2eCtl::commands_data()
@@ -270,6 +275,21 @@ void TestE2eCtl::commands_data()
     row("apply a file with a refused value", L { "apply", "SimCam-Mono", "%DIR%/refused.json" }, 3,
         "refused.json: Brightness = 40000: The Value only is a decimal number from -32768 to 32767!\n"
         "tavixctl: %DIR%/refused.json: nothing written to SimCam-Mono");
+    row("diff: equal, and a member the report lacks",
+        L { "diff", "SimCam-Mono", "%DIR%/recipe.json", "--json" }, 0,
+        R"("parameters":[{"name":"SharpenAmount","file":"0","camera":0,"equal":true},)"
+        R"({"name":"ExposureTime","file":"010000","camera":10000,"equal":true}],"not_checked":["Brightness"],)"
+        R"("equal":true})");
+    row("diff: differs", L { "diff", "%CAM1%", "%DIR%/line4.json" }, 3,
+        "1 compared: 0 equal, 1 different; 2 not checked");
+    row("diff: no report", L { "diff", "%NOCAM%", "%DIR%/recipe.json", "--timeout", "300" }, 2,
+        "no parameter report from %NOCAM% within 300 ms");
+    row("diff: a file with other kinds of values", L { "diff", "%CAM0%", "%DIR%/kinds.json" }, 1,
+        "kinds.json: Json is error! These members hold neither a text nor a number: Brightness, SoberMat");
+    row("diff: a FIFO", L { "diff", "%CAM0%", "%DIR%/pipe.json" }, 1,
+        "pipe.json: Open file error! This is a FIFO (named pipe), not a regular file.");
+    row("stream: the SDK does not list the address", L { "stream", "%NOCAM%" }, 1,
+        "the camera SDK does not list %NOCAM%");
     row("restart and wait", L { "restart", "SimCam-Color", "--wait" }, 0,
         "SimCam-Color (%CAM1%): back after");
     row("get: leading zero refused", L { "get", "%CAM0Z%" }, 1,
@@ -305,8 +325,10 @@ void TestE2eCtl::commands()
         QVERIFY2(
             received(QStringLiteral("%CAM0%"), QStringLiteral("a.bin")).isEmpty(), "a camera was touched");
     expected = expandPlaceholders(expected, dir.path());
-    // Results (the firmware summary too) on stdout, refusals and errors on stderr.
-    const bool summary = args.first() == QLatin1String("firmware") && exitCode == 3;
+    // Results (the firmware summary and a diff that differs too) on stdout,
+    // refusals and errors on stderr.
+    const bool summary = (args.first() == QLatin1String("firmware") || args.first() == QLatin1String("diff"))
+        && exitCode == 3;
     const QString &text = exitCode == 0 || summary ? run.out : run.err;
     QVERIFY2(text.contains(expected), qPrintable(run.out + run.err));
     // A refused write or parameter file writes nothing, so no "set success" either.
@@ -384,6 +406,67 @@ void TestE2eCtl::firmware()
         const QString name = file.section(QLatin1Char('/'), 1);
         QCOMPARE(received(ip, name), name == QLatin1String("a.bin") ? small : twoPieces);
     }
+}
+
+void TestE2eCtl::stream_data()
+{
+    QTest::addColumn<Env>("env");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("json"); // pattern of the one line on stdout
+    QTest::addColumn<QString>("fault"); // on stderr
+
+    // Small frames: the runs measure the hand-off, not the picture.
+    const Env small { { "LINKSIM_WIDTH", "64" }, { "LINKSIM_HEIGHT", "64" } };
+    using L = QStringList;
+    QTest::newRow("pass, with the seconds in a CSV file")
+        << small << L { "stream", "SimCam-Mono", "--seconds", "2", "--json", "--csv", "%DIR%/stream.csv" }
+        << 0
+        << R"(^\{"camera":"%CAM0%","name":"SimCam-Mono","seconds":2,"delivered":[0-9]+,"dropped":0,)"
+           R"("fps":\{"min":[0-9]+,"mean":[0-9.]+,"max":[0-9]+\},"longest_gap_ms":[0-9.]+,"pass":true\}$)"
+        << QString();
+    QTest::newRow("fail: a camera at 30 frames/s is not at 60")
+        << small << L { "stream", "%CAM1%", "--seconds", "2", "--json", "--expect-fps", "60" } << 3
+        << R"(^\{"camera":"%CAM1%","name":"SimCam-Color","seconds":2,.*"pass":false\}$)"
+        << "frames/s is not within 5 % of 60";
+    // A camera that hands over 8 frames at once is faster than the tool's
+    // consumer can empty two buffers: frames are dropped.
+    QTest::newRow("fail: frames dropped")
+        << Env { { "LINKSIM_WIDTH", "16" }, { "LINKSIM_HEIGHT", "16" }, { "LINKSIM_FPS", "240" },
+               { "LINKSIM_BURST", "8" } }
+        << L { "stream", "SimCam-Mono", "--seconds", "2", "--json" } << 3
+        << R"(^\{"camera":"%CAM0%",.*"dropped":[1-9][0-9]*,.*"pass":false\}$)"
+        << "frames dropped";
+}
+
+void TestE2eCtl::stream()
+{
+    QFETCH(Env, env);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, json);
+    QFETCH(QString, fault);
+
+    const Run run = tavixctl(args, env);
+    QCOMPARE(run.exitCode, exitCode);
+    const QRegularExpression pattern(expandPlaceholders(json, dir.path(), true));
+    QVERIFY2(pattern.match(run.out.trimmed()).hasMatch(), qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(fault), qPrintable(run.err));
+    if (fault.isEmpty())
+        QCOMPARE(run.err, QString());
+    if (args.contains(QStringLiteral("--csv"))) {
+        QFile csv(dir.filePath(QStringLiteral("stream.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // the header, two seconds, the final line feed
+        QCOMPARE(lines.at(0), QByteArray("second,delivered,dropped,longest_gap_ms"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^2,[0-9]+,0,[0-9]+\\.[0-9]$"))
+                     .match(QString::fromLatin1(lines.at(2)))
+                     .hasMatch(),
+            lines.at(2).constData());
+    }
+    // Two seconds from the first frame, and start-up.
+    QVERIFY2(run.ms < 6000, qPrintable(QString::number(run.ms)));
 }
 
 void TestE2eCtl::lostOutput_data()
@@ -606,9 +689,11 @@ void TestE2eCtl::portHeldByAnotherProgram()
     QCOMPARE(claim.claim(), PortClaim::Outcome::Claimed);
     const Run run = tavixctl({ "get", "%CAM0%" });
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.err.contains(QStringLiteral("UDP port %1 is also used by tst_e2e_ctl (process %2)")
-                                  .arg(port)
-                                  .arg(QCoreApplication::applicationPid())),
+    // In the words of the window's status bar.
+    QVERIFY2(run.err.contains(QStringLiteral("tavixctl: warning: Another program, tst_e2e_ctl (process %1), "
+                                             "already uses the command port %2: camera replies may go to it.")
+                                  .arg(QCoreApplication::applicationPid())
+                                  .arg(port)),
         qPrintable(run.err));
 }
 

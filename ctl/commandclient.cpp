@@ -1,7 +1,8 @@
-#include "ctl/cmdchannel.h"
+#include "ctl/commandclient.h"
 
 #include "core/cameracode.h"
 #include "ctl/interrupt.h"
+#include "net/commandsocket.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -12,48 +13,36 @@
 
 namespace ctl {
 
-CommandChannel::CommandChannel(quint16 port)
+CommandClient::CommandClient(quint16 port)
     : m_port(port)
-    , m_claim(PortClaim::udpName(port))
 {
 }
 
-CommandChannel::~CommandChannel() = default;
+CommandClient::~CommandClient() = default;
 
-bool CommandChannel::open(QString *error, QString *warning)
+bool CommandClient::open(QString *error, QString *warning)
 {
-    switch (m_claim.claim()) {
-    case PortClaim::Outcome::Claimed:
-        break;
-    case PortClaim::Outcome::HeldElsewhere:
-        *warning = QStringLiteral("UDP port %1 is also used by %2 (process %3) on this machine; the "
-                                  "cameras' replies may reach it instead of this tool")
-                       .arg(m_port)
-                       .arg(m_claim.holderApp().isEmpty() ? QStringLiteral("another Tavix program")
-                                                          : m_claim.holderApp())
-                       .arg(m_claim.holderPid());
-        break;
-    case PortClaim::Outcome::Failed:
-        qDebug().noquote() << "port claim:" << m_claim.errorText();
-        break;
-    }
-    m_socket = std::make_unique<QUdpSocket>();
-    if (!m_socket->bind(
-            QHostAddress::AnyIPv4, m_port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
-        *error = QStringLiteral("cannot bind UDP port %1: %2").arg(m_port).arg(m_socket->errorString());
-        m_socket.reset();
+    m_commandSocket = std::make_unique<CommandSocket>(m_port);
+    const CommandSocket::Opened opened = m_commandSocket->open();
+    *warning = opened.sharedWarning;
+    if (!opened.claimError.isEmpty())
+        qDebug().noquote() << "port claim:" << opened.claimError;
+    if (!opened.bound) {
+        *error = QStringLiteral("cannot bind UDP port %1: %2").arg(m_port).arg(opened.bindError);
+        m_commandSocket.reset();
         return false;
     }
+    m_socket = m_commandSocket->socket();
     return true;
 }
 
-void CommandChannel::drain()
+void CommandClient::drain()
 {
     while (m_socket->hasPendingDatagrams())
         m_socket->receiveDatagram(0);
 }
 
-CommandChannel::Answer CommandChannel::request(
+CommandClient::Answer CommandClient::request(
     const Target &target, const paramcat::CommandTriple &command, int timeoutMs)
 {
     Answer answer;
@@ -119,7 +108,7 @@ CommandChannel::Answer CommandChannel::request(
             return;
         }
     };
-    connect(m_socket.get(), &QUdpSocket::readyRead, &loop, take);
+    connect(m_socket, &QUdpSocket::readyRead, &loop, take);
     deadline.start(timeoutMs);
     take(); // a reply may have come already
     if (answer.kind == Answer::Kind::Timeout) {

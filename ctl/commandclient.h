@@ -1,11 +1,10 @@
 // The tool's side of the camera command protocol (UDP port 3956): one request,
 // then the camera's reply to it, or the end of the wait.
-#ifndef TAVIX_CTL_CMDCHANNEL_H
-#define TAVIX_CTL_CMDCHANNEL_H
+#ifndef TAVIX_CTL_COMMANDCLIENT_H
+#define TAVIX_CTL_COMMANDCLIENT_H
 
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
-#include "core/portclaim.h"
 #include "ctl/cameras.h"
 
 #include <QObject>
@@ -13,19 +12,19 @@
 
 #include <memory>
 
+class CommandSocket;
 class QUdpSocket;
 
 namespace ctl {
 
-class CommandChannel : public QObject {
+class CommandClient : public QObject {
     Q_OBJECT
 public:
-    explicit CommandChannel(quint16 port);
-    ~CommandChannel() override;
+    explicit CommandClient(quint16 port);
+    ~CommandClient() override;
 
-    // Binds 0.0.0.0:port (3956) shared, as the main window does (simulated cameras
-    // and other programs bind the port too), and claims the port among the
-    // programs of this machine. False when the port cannot be bound. `warning`
+    // Claims and binds 0.0.0.0:port (3956) as the main window does
+    // (net/commandsocket.h). False when the port cannot be bound. `warning`
     // gets a text when another live program holds the claim: the kernel may
     // then hand the camera's replies to that program instead.
     bool open(QString *error, QString *warning);
@@ -45,8 +44,8 @@ private:
     void drain();
 
     quint16 m_port;
-    std::unique_ptr<QUdpSocket> m_socket;
-    PortClaim m_claim;
+    std::unique_ptr<CommandSocket> m_commandSocket;
+    QUdpSocket *m_socket = nullptr; // owned by m_commandSocket; null until bound
 };
 
 } // namespace ctl
