@@ -179,7 +179,7 @@ public:
             const QString path = name.startsWith(QLatin1Char('/')) ? name : dir.filePath(name);
             paths << path;
             if (what == QLatin1String("fifo")) {
-                if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+                if (!makeFifo(path))
                     return false;
                 fifos << path;
             } else if (what == QLatin1String("dir")) {
@@ -552,6 +552,12 @@ void TestDownloadSession::exchanges()
     QFETCH(QStringList, expected);
     QFETCH(QString, state);
 
+#ifdef Q_OS_WIN
+    for (const QString &file : files)
+        if (file.endsWith(QLatin1String("=fifo")) || file.startsWith(QLatin1String("/dev/"))
+            || file.contains(QLatin1Char('\t')))
+            QSKIP("Windows has no FIFOs or devices in its file system, nor control characters in names");
+#endif
     Exchange exchange;
     QVERIFY(exchange.make(files));
     FifoGuard guard(exchange.fifos);

@@ -455,7 +455,10 @@ void TestFirmwareDialog::unsendableFilesAreRefused()
         QVERIFY(file.resize(MaxFileSize + 1));
     }
     const QString fifo = dir->filePath("fifo.bin");
-    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+#ifdef Q_OS_WIN
+    QSKIP("Windows has no FIFOs in its file system");
+#endif
+    QVERIFY(makeFifo(fifo));
     const QString chinese = makeFile(QString::fromUtf8("固件.bin"), "x");
     const QString tab = makeFile("tab\tname.bin", "x");
     const QString good = makeFile("good.bin", "good");

@@ -422,7 +422,8 @@ void TestNetParamView::rememberedValuesAndSave()
         chosenFile = path;
         {
             const FileSizeLimit full(100);
-            QVERIFY(full.active());
+            if (!full.active())
+                QSKIP("No limit on a file's size here (RLIMIT_FSIZE) to fill the disk with");
             find<QAction>("Saveaction")->trigger();
         }
         QVERIFY(!takeLog().filter(QStringLiteral("file open")).isEmpty());
@@ -514,6 +515,9 @@ void TestNetParamView::filesWithoutSet()
     // A FIFO is refused before it is opened: the window does not wait for a writer.
     boxes.clear();
     chosenFile = dir.filePath(QStringLiteral("pipe.json"));
+#ifdef Q_OS_WIN
+    QSKIP("Windows has no FIFOs in its file system");
+#endif
     FifoGuard fifo(FifoGuard::Make, chosenFile);
     QVERIFY(fifo.made());
     fifo.arm();

@@ -159,7 +159,8 @@ void TestParamFile::throughFiles()
     // half-written file beside it.
     {
         const FileSizeLimit full(100);
-        QVERIFY(full.active());
+        if (!full.active())
+            QSKIP("No limit on a file's size here (RLIMIT_FSIZE) to fill the disk with");
         QString reason;
         QCOMPARE(int(saveParameterFile(path, { { 7, QStringLiteral("20000") } }, &reason)),
             int(SaveResult::WriteFailed));
@@ -183,6 +184,9 @@ void TestParamFile::throughFiles()
     QCOMPARE(QString::fromLatin1(loadErrorMessage(missing.error).text), QStringLiteral("Open file error!"));
 
     // Anything but a regular file is refused without being read: a FIFO would block.
+#ifdef Q_OS_WIN
+    QSKIP("Windows has no FIFOs or devices in its file system");
+#endif
     FifoGuard fifo(FifoGuard::Make, dir.filePath(QStringLiteral("pipe.json")));
     QVERIFY(fifo.made());
     const struct {
