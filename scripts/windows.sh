@@ -18,8 +18,9 @@
 #    scripts/wine-run.sh as the emulator. The tests that cannot be judged
 #    under Wine are left out; they are listed below with the reason.
 # --package: also makes build-windows/tavix-2.0-win64.zip (tavix-2.0-win64/ with
-#    the programs, the DLLs they need, platforms/qwindows.dll, the manual when
-#    the build makes one, and the simulated SDK in simulator/).
+#    the programs, the DLLs they need, platforms/qwindows.dll, the manual
+#    Tavix.pdf printed by the native build in build/, and the simulated SDK in
+#    simulator/).
 # --screenshot FILE: also runs tavix.exe under Wine on Xvfb with camera 0 open
 #    and saves a screenshot of the screen to FILE (needs xvfb and imagemagick).
 #
@@ -92,8 +93,17 @@ elif ! use_prefix "$root/../shared/mingw"; then
 fi
 echo "MinGW prefix: $prefix"
 
+# The manual is printed by a native build (build/, configured here if it is
+# not yet) and shipped as it is: the cross build cannot run the printer.
+manual_pdf=""
+if [ "$package" -eq 1 ] && [ -f docs/manual.md ]; then
+    [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --target tavix_manual_pdf >/dev/null
+    manual_pdf="$root/build/Tavix.pdf"
+fi
+
 build=build-windows
-cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+cmake -S . -B "$build" -G Ninja -DTAVIX_MANUAL_PDF="$manual_pdf" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DTAVIX_MINGW_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_WERROR=ON -DTAVIX_BENCH=OFF \
     ${TAVIX_TEST_BLOCK:+-DTAVIX_TEST_BLOCK="$TAVIX_TEST_BLOCK"} \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run.sh;$prefix" >/dev/null
