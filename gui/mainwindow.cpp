@@ -136,6 +136,9 @@ int MainWindow::initApp()
 
     statistics = new StatisticsDock(*worker, *picture, *ui->label, this);
     addDockWidget(Qt::RightDockWidgetArea, statistics);
+    // Floating at first, over the window's right edge: docked, it would take
+    // its width from the picture. The operator may dock it.
+    statistics->setFloating(true);
     statistics->hide();
     buildViewMenu();
 
@@ -246,7 +249,15 @@ void MainWindow::buildViewMenu()
 
     // The instruments' actions of the form, enabled with the first frame.
     ui->actStatus->setCheckable(true);
-    connect(ui->actStatus, &QAction::toggled, statistics, &QWidget::setVisible);
+    connect(ui->actStatus, &QAction::toggled, this, [this](bool on) {
+        if (on && statistics->isFloating() && !statistics->property("placed").toBool()) {
+            statistics->setProperty("placed", true);
+            statistics->adjustSize();
+            const QRect window = frameGeometry();
+            statistics->move(window.right() - statistics->width() - 20, window.top() + 90);
+        }
+        statistics->setVisible(on);
+    });
     connect(statistics, &QDockWidget::visibilityChanged, this, [this](bool visible) {
         // Full screen hides the dock without the operator asking.
         if (!fullScreen.on)

@@ -135,7 +135,8 @@ void StatisticsDock::retranslate()
     setWindowTitle(tr("状态"));
     streamBox->setTitle(tr("图像流"));
     captions[Delivered]->setText(tr("SDK 送达帧数:"));
-    captions[Dropped]->setText(tr("回调丢弃帧数（两个缓冲区已满）:"));
+    captions[Dropped]->setText(tr("回调丢弃帧数:"));
+    captions[Dropped]->setToolTip(tr("两个帧缓冲区都满时相机送来的帧被丢弃"));
     captions[Converted]->setText(tr("已转换帧数:"));
     captions[Skipped]->setText(tr("窗口跳过帧数:"));
     captions[Shown]->setText(tr("已显示帧数:"));
@@ -145,7 +146,8 @@ void StatisticsDock::retranslate()
     captions[Format]->setText(tr("像素格式:"));
     captions[SinceLast]->setText(tr("距上一帧:"));
     pictureBox->setTitle(tr("直方图"));
-    saturationBox->setText(tr("饱和标记（255 红色，0 蓝色）"));
+    saturationBox->setText(tr("饱和标记"));
+    saturationBox->setToolTip(tr("255 的像素标为红色，0 的像素标为蓝色"));
     focusBox->setTitle(tr("清晰度（对焦）"));
     resetButton->setText(tr("重置峰值"));
     analysedKey = 0; // the figures' texts again
@@ -225,7 +227,7 @@ void StatisticsDock::refreshPicture()
     analysedKey = frame.cacheKey();
     region = seen;
     if (region == frame.rect())
-        regionLabel->setText(tr("整幅画面 %1 × %2").arg(frame.width()).arg(frame.height()));
+        regionLabel->setText(tr("整幅画面"));
     else
         regionLabel->setText(tr("可见区域 (%1, %2) %3 × %4")
                                  .arg(region.x())
@@ -234,21 +236,27 @@ void StatisticsDock::refreshPicture()
                                  .arg(region.height()));
     const framestats::Histogram h = framestats::histogram(frame, region);
     histogramView->setHistogram(h);
-    QStringList lines;
+    // One row per channel under the figures' names.
+    const QStringList heads
+        = { QString(), tr("最小"), tr("最大"), tr("平均"), tr("标准差"), tr("0 级"), tr("255 级") };
+    QString table = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr>");
+    for (const QString &head : heads)
+        table += QStringLiteral("<th align=\"right\">%1</th>").arg(head.toHtmlEscaped());
+    table += QStringLiteral("</tr>");
     const QStringList names = h.grey ? QStringList { tr("灰度") }
                                      : QStringList { QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
     for (int c = 0; c < names.size(); ++c) {
         const framestats::Statistics s = framestats::statistics(h, c);
-        lines << tr("%1: 最小 %2  最大 %3  平均 %4  标准差 %5  0 级 %6%  255 级 %7%")
-                     .arg(names[c])
-                     .arg(s.min)
-                     .arg(s.max)
-                     .arg(s.mean, 0, 'f', 1)
-                     .arg(s.stdDev, 0, 'f', 1)
-                     .arg(s.shareAt0 * 100, 0, 'f', 2)
-                     .arg(s.shareAt255 * 100, 0, 'f', 2);
+        const QStringList cells = { names[c], QString::number(s.min), QString::number(s.max),
+            QString::number(s.mean, 'f', 1), QString::number(s.stdDev, 'f', 1),
+            QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
+            QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
+        table += QStringLiteral("<tr>");
+        for (const QString &cell : cells)
+            table += QStringLiteral("<td align=\"right\">%1</td>").arg(cell.toHtmlEscaped());
+        table += QStringLiteral("</tr>");
     }
-    figures->setText(lines.join(QLatin1Char('\n')));
+    figures->setText(table + QStringLiteral("</table>"));
     score = framestats::focusScore(frame, region);
     peak = std::max(peak, score);
     scoreLabel->setText(tr("清晰度 %1").arg(score, 0, 'f', 1));

@@ -258,6 +258,11 @@ void TestMainWindow::formFacts()
         { "actIOmode", "Ctrl+Y" },
         { "actModeSoft", "Ctrl+U" },
         { "actSoft", "Ctrl+I" },
+        // The View menu's picture views.
+        { "viewStretchAction", "Ctrl+0" },
+        { "viewOneToOneAction", "Ctrl+1" },
+        { "zoomInAction", "Ctrl++" },
+        { "zoomOutAction", "Ctrl+-" },
     };
     for (const auto &s : shortcuts)
         QCOMPARE(action(w.get(), s.first)->shortcut(), QKeySequence(QString::fromLatin1(s.second)));
