@@ -26,7 +26,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
+#include <QWindow>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -296,6 +298,7 @@ void MainWindow::setPictureFullScreen(bool on)
     if (on) {
         state.on = true;
         state.windowState = windowState();
+        state.geometry = geometry();
         state.splitterSizes = ui->splitter->sizes();
         state.margins = ui->verticalLayout_7->contentsMargins();
         state.hidden.clear();
@@ -311,11 +314,17 @@ void MainWindow::setPictureFullScreen(bool on)
         ui->label->setDoubleClickLeaves(true);
         leaveFullScreen->setEnabled(true);
         showFullScreen();
+        // Without a window manager that honours the full-screen state the
+        // window would keep its size.
+        if (QScreen *on = windowHandle() ? windowHandle()->screen() : nullptr)
+            setGeometry(on->geometry());
         return;
     }
     leaveFullScreen->setEnabled(false);
     ui->label->setDoubleClickLeaves(false);
     setWindowState(state.windowState);
+    if (!(state.windowState & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        setGeometry(state.geometry);
     ui->verticalLayout_7->setContentsMargins(state.margins);
     for (QWidget *w : state.hidden)
         w->show();

@@ -131,6 +131,7 @@ private:
     struct FullScreenState {
         bool on = false;
         Qt::WindowStates windowState;
+        QRect geometry;
         QList<QWidget *> hidden;
         QList<int> splitterSizes;
         QMargins margins;

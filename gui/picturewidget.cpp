@@ -208,11 +208,13 @@ void PictureWidget::paintWatermark(QPainter &painter)
     QFont font = painter.font();
     font.setBold(true);
     painter.setFont(font);
-    const QRect textBox = box.adjusted(10, 8, -10, -8);
-    painter.setPen(QColor(0, 0, 0));
-    painter.drawText(textBox.translated(1, 1), Qt::AlignLeft | Qt::AlignTop, text);
+    // Bottom left, on a dark box of its own: the picture's top left often
+    // holds what the camera writes into it.
+    const QRect room = box.adjusted(10, 8, -10, -8);
+    QRect textBox = painter.fontMetrics().boundingRect(room, Qt::AlignLeft | Qt::AlignBottom, text);
+    painter.fillRect(textBox.adjusted(-6, -4, 6, 4), QColor(0, 0, 0, 150));
     painter.setPen(QColor(255, 255, 0));
-    painter.drawText(textBox, Qt::AlignLeft | Qt::AlignTop, text);
+    painter.drawText(textBox, Qt::AlignLeft | Qt::AlignBottom, text);
 }
 
 void PictureWidget::hover(const QPointF &at)
@@ -301,6 +303,12 @@ void PictureWidget::leaveEvent(QEvent *event)
 void PictureWidget::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
+    // The pointer's place in the widget is not known again until it moves.
+    if (pointer) {
+        pointer.reset();
+        hovered.reset();
+        emit noPixelHovered();
+    }
     if (shown.mode == view::Mode::Zoom)
         shown = view::clampPan(shown, frame.size(), area());
 }
