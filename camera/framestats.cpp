@@ -142,25 +142,33 @@ double focusScore(const QImage &frame, const QRect &region)
     const int h = r.height() / block;
     if (w < 2 || h < 2)
         return 0;
-    std::vector<double> reduced(std::size_t(w) * std::size_t(h), 0.0);
+    // Sums in integers; a colour pixel's brightness is (77 R + 150 G + 29 B) / 256.
+    std::vector<std::uint64_t> sums(std::size_t(w) * std::size_t(h), 0);
     for (int y = 0; y < h * block; ++y) {
         const uchar *line = src.image.constScanLine(r.top() + y);
-        double *out = reduced.data() + std::size_t(y / block) * std::size_t(w);
-        for (int x = 0; x < w * block; ++x) {
-            const int fx = r.left() + x;
-            double level;
-            if (src.grey) {
-                level = src.levels[line[fx]];
-            } else {
-                const uchar *p = line + 3 * fx;
-                level = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+        std::uint64_t *out = sums.data() + std::size_t(y / block) * std::size_t(w);
+        if (src.grey) {
+            const uchar *p = line + r.left();
+            for (int bx = 0; bx < w; ++bx) {
+                std::uint32_t acc = 0;
+                for (int i = 0; i < block; ++i)
+                    acc += src.levels[*p++];
+                out[bx] += acc;
             }
-            out[x / block] += level;
+        } else {
+            const uchar *p = line + 3 * r.left();
+            for (int bx = 0; bx < w; ++bx) {
+                std::uint32_t acc = 0;
+                for (int i = 0; i < block; ++i, p += 3)
+                    acc += (77u * p[0] + 150u * p[1] + 29u * p[2]) >> 8;
+                out[bx] += acc;
+            }
         }
     }
+    std::vector<double> reduced(sums.size());
     const double perBlock = double(block) * block;
-    for (double &v : reduced)
-        v /= perBlock;
+    for (std::size_t i = 0; i < sums.size(); ++i)
+        reduced[i] = double(sums[i]) / perBlock;
     double sum = 0;
     std::uint64_t n = 0;
     for (int y = 0; y < h; ++y) {
