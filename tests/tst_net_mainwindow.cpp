@@ -7,6 +7,7 @@
 #include "core/paramcatalogue.h"
 #include "gui/messagebox.h"
 #include "gui/picturewidget.h"
+#include "gui/statisticsdock.h"
 #include "tests/fakesdk.h"
 #include "tests/mainwindowprobe.h"
 
@@ -787,6 +788,16 @@ void TestMainWindow::wheelZoomsAroundTheCursor()
             .arg(qRed(value))
             .arg(qGreen(value))
             .arg(qBlue(value)));
+
+    // The statistics measure nothing while hidden; shown, the region on screen.
+    auto *statistics = find<StatisticsDock>(w.get(), "statisticsDock");
+    QVERIFY(statistics->measuredRegion().isEmpty());
+    action(w.get(), "actStatus")->trigger();
+    QVERIFY(statistics->isVisible());
+    QCOMPARE(statistics->measuredRegion(), label->visibleRegion());
+    QVERIFY(statistics->measuredRegion() != frame.rect());
+    action(w.get(), "actStatus")->trigger();
+    QVERIFY(!statistics->isVisible());
 
     // A double click goes back to the stretched picture, the label's own.
     QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
