@@ -256,7 +256,12 @@ void MainWindow::buildViewMenu()
             statistics->setProperty("placed", true);
             statistics->adjustSize();
             const QRect window = frameGeometry();
-            statistics->move(window.right() - statistics->width() - 20, window.top() + 90);
+            QPoint at(window.right() - statistics->width() - 20, window.top() + 90);
+            if (const QScreen *screen = windowHandle() ? windowHandle()->screen() : nullptr) {
+                const QRect room = screen->availableGeometry();
+                at.setX(qMax(room.left(), qMin(at.x(), room.right() - statistics->width())));
+            }
+            statistics->move(at);
         }
         statistics->setVisible(on);
     });
