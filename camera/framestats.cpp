@@ -10,35 +10,38 @@ namespace framestats {
 
 namespace {
 
-// The frame in a form read a byte at a time: grey levels through `levels`
-// (one byte per pixel), or RGB888. Nothing is copied for the frames
-// cvMatToQImage makes.
-struct Source {
-    QImage image;
-    bool grey = false;
-    std::array<std::uint8_t, 256> levels {};
-};
+    // The frame in a form read a byte at a time: grey levels through `levels`
+    // (one byte per pixel), or RGB888. Nothing is copied for the frames
+    // cvMatToQImage makes.
+    struct Source {
+        QImage image;
+        bool grey = false;
+        std::array<std::uint8_t, 256> levels {};
+    };
 
-Source source(const QImage &frame)
-{
-    Source src;
-    if (isGrey(frame)) {
-        src.grey = true;
-        src.image = frame;
-        const QVector<QRgb> table = frame.colorTable();
-        for (int i = 0; i < 256; ++i)
-            src.levels[std::size_t(i)] = std::uint8_t(
-                frame.format() == QImage::Format_Grayscale8 ? i : (i < table.size() ? qRed(table[i]) : 0));
-    } else {
-        src.image = frame.format() == QImage::Format_RGB888 ? frame : frame.convertToFormat(QImage::Format_RGB888);
+    Source source(const QImage &frame)
+    {
+        Source src;
+        if (isGrey(frame)) {
+            src.grey = true;
+            src.image = frame;
+            const QVector<QRgb> table = frame.colorTable();
+            for (int i = 0; i < 256; ++i)
+                src.levels[std::size_t(i)] = std::uint8_t(frame.format() == QImage::Format_Grayscale8
+                        ? i
+                        : (i < table.size() ? qRed(table[i]) : 0));
+        } else {
+            src.image = frame.format() == QImage::Format_RGB888
+                ? frame
+                : frame.convertToFormat(QImage::Format_RGB888);
+        }
+        return src;
     }
-    return src;
-}
 
-QRect clipped(const QImage &frame, const QRect &region)
-{
-    return region.intersected(frame.rect());
-}
+    QRect clipped(const QImage &frame, const QRect &region)
+    {
+        return region.intersected(frame.rect());
+    }
 
 } // namespace
 
@@ -49,8 +52,9 @@ bool isGrey(const QImage &frame)
     if (frame.format() != QImage::Format_Indexed8)
         return false;
     const QVector<QRgb> table = frame.colorTable();
-    return !table.isEmpty()
-        && std::all_of(table.begin(), table.end(), [](QRgb c) { return qRed(c) == qGreen(c) && qRed(c) == qBlue(c); });
+    return !table.isEmpty() && std::all_of(table.begin(), table.end(), [](QRgb c) {
+        return qRed(c) == qGreen(c) && qRed(c) == qBlue(c);
+    });
 }
 
 PixelValue pixelValue(const QImage &frame, const QPoint &at)

@@ -20,7 +20,8 @@ QRectF frameRect(const View &view, const QSize &frame, const QSize &area)
     case Mode::Stretch:
         return QRectF(QPointF(0, 0), QSizeF(area));
     case Mode::Fit: {
-        const double scale = std::min(double(area.width()) / frame.width(), double(area.height()) / frame.height());
+        const double scale
+            = std::min(double(area.width()) / frame.width(), double(area.height()) / frame.height());
         const QSizeF size(frame.width() * scale, frame.height() * scale);
         return QRectF(QPointF((area.width() - size.width()) / 2, (area.height() - size.height()) / 2), size);
     }
@@ -72,26 +73,26 @@ QRect visibleRegion(const View &view, const QSize &frame, const QSize &area)
 
 namespace {
 
-// The zoom step nearest to the scale a stretched or fitted view shows.
-int nearestStep(const View &view, const QSize &frame, const QSize &area)
-{
-    if (view.mode == Mode::Zoom)
-        return view.step;
-    const QRectF rect = frameRect(view, frame, area);
-    const double scale = std::min(rect.width() / frame.width(), rect.height() / frame.height());
-    return std::clamp(int(std::lround(std::log2(scale))), MinZoomStep, MaxZoomStep);
-}
+    // The zoom step nearest to the scale a stretched or fitted view shows.
+    int nearestStep(const View &view, const QSize &frame, const QSize &area)
+    {
+        if (view.mode == Mode::Zoom)
+            return view.step;
+        const QRectF rect = frameRect(view, frame, area);
+        const double scale = std::min(rect.width() / frame.width(), rect.height() / frame.height());
+        return std::clamp(int(std::lround(std::log2(scale))), MinZoomStep, MaxZoomStep);
+    }
 
-View zoomedTo(const View &view, const QSize &frame, const QSize &area, const QPointF &at, int step)
-{
-    View zoomed;
-    zoomed.mode = Mode::Zoom;
-    zoomed.step = std::clamp(step, MinZoomStep, MaxZoomStep);
-    const QPointF f = viewToFrame(view, frame, area, at);
-    const double scale = zoomOfStep(zoomed.step);
-    zoomed.origin = at - f * scale;
-    return zoomed;
-}
+    View zoomedTo(const View &view, const QSize &frame, const QSize &area, const QPointF &at, int step)
+    {
+        View zoomed;
+        zoomed.mode = Mode::Zoom;
+        zoomed.step = std::clamp(step, MinZoomStep, MaxZoomStep);
+        const QPointF f = viewToFrame(view, frame, area, at);
+        const double scale = zoomOfStep(zoomed.step);
+        zoomed.origin = at - f * scale;
+        return zoomed;
+    }
 
 } // namespace
 

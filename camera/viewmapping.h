@@ -51,7 +51,8 @@ QRectF frameRect(const View &view, const QSize &frame, const QSize &area);
 QPointF viewToFrame(const View &view, const QSize &frame, const QSize &area, const QPointF &at);
 
 // The frame pixel under the view point `at`, or none when `at` is not over the frame.
-std::optional<QPoint> framePixelAt(const View &view, const QSize &frame, const QSize &area, const QPointF &at);
+std::optional<QPoint> framePixelAt(
+    const View &view, const QSize &frame, const QSize &area, const QPointF &at);
 
 // The frame pixels the area shows, whole or in part, clipped to the frame:
 // the whole frame when stretched or fitted. Empty when nothing is seen.

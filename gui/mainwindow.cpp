@@ -28,12 +28,12 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QShortcut>
-#include <QWindow>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTimerEvent>
+#include <QToolBar>
 #include <QUrl>
+#include <QWindow>
 
 // The compiled-in pictures live in the core library; register them before the
 // form asks for its icons.
@@ -216,7 +216,8 @@ void MainWindow::buildViewMenu()
     v.stretch = add("viewStretchAction", { QKeySequence(Qt::CTRL + Qt::Key_0) });
     v.fit = add("viewFitAction", {});
     v.oneToOne = add("viewOneToOneAction", { QKeySequence(Qt::CTRL + Qt::Key_1) });
-    v.zoomIn = add("zoomInAction", { QKeySequence(Qt::CTRL + Qt::Key_Plus), QKeySequence(Qt::CTRL + Qt::Key_Equal) });
+    v.zoomIn = add(
+        "zoomInAction", { QKeySequence(Qt::CTRL + Qt::Key_Plus), QKeySequence(Qt::CTRL + Qt::Key_Equal) });
     v.zoomOut = add("zoomOutAction", { QKeySequence(Qt::CTRL + Qt::Key_Minus) });
     menu->addSeparator();
     v.saturation = add("saturationAction", {});
@@ -245,7 +246,8 @@ void MainWindow::buildViewMenu()
         group->addAction(choice);
     }
     v.smooth->setChecked(true);
-    connect(v.smooth, &QAction::triggered, label, [label] { label->setScaling(PictureWidget::Scaling::Smooth); });
+    connect(
+        v.smooth, &QAction::triggered, label, [label] { label->setScaling(PictureWidget::Scaling::Smooth); });
     connect(v.fast, &QAction::triggered, label, [label] { label->setScaling(PictureWidget::Scaling::Fast); });
     ui->Waveaction->setMenu(scaling);
 

@@ -1,7 +1,7 @@
 #include "gui/picturewidget.h"
 
-#include "camera/framestats.h"
 #include "camera/frameconvert.h"
+#include "camera/framestats.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,7 +24,10 @@ QString pixelReadoutText(const QImage &frame, const QPoint &at)
     if (!value.valid)
         return QString();
     if (value.grey)
-        return QCoreApplication::translate("MainWindow", "像素 (%1, %2)  灰度 %3").arg(at.x()).arg(at.y()).arg(value.level[0]);
+        return QCoreApplication::translate("MainWindow", "像素 (%1, %2)  灰度 %3")
+            .arg(at.x())
+            .arg(at.y())
+            .arg(value.level[0]);
     return QCoreApplication::translate("MainWindow", "像素 (%1, %2)  R %3  G %4  B %5")
         .arg(at.x())
         .arg(at.y())
@@ -159,8 +162,8 @@ void PictureWidget::paintFrame(QPainter &painter)
     const QRectF whole = view::frameRect(shown, frame.size(), box.size()).translated(box.topLeft());
     const double sx = whole.width() / frame.width();
     const double sy = whole.height() / frame.height();
-    const QRectF target(whole.x() + region.x() * sx, whole.y() + region.y() * sy, region.width() * sx,
-        region.height() * sy);
+    const QRectF target(
+        whole.x() + region.x() * sx, whole.y() + region.y() * sy, region.width() * sx, region.height() * sy);
     // Only the part on screen is marked or copied.
     QImage source;
     if (marks)
@@ -195,16 +198,16 @@ void PictureWidget::paintWatermark(QPainter &painter)
     // The crosshair over the frame's centre, light on dark so that it shows on any picture.
     const QPointF centre = whole.center();
     const int arm = 20;
-    for (const auto &[colour, width] : { std::pair<QColor, int>(QColor(0, 0, 0, 160), 3),
-             std::pair<QColor, int>(QColor(0, 255, 0), 1) }) {
+    for (const auto &[colour, width] :
+        { std::pair<QColor, int>(QColor(0, 0, 0, 160), 3), std::pair<QColor, int>(QColor(0, 255, 0), 1) }) {
         painter.setPen(QPen(colour, width));
         painter.drawLine(QPointF(centre.x() - arm, centre.y()), QPointF(centre.x() + arm, centre.y()));
         painter.drawLine(QPointF(centre.x(), centre.y() - arm), QPointF(centre.x(), centre.y() + arm));
     }
-    const QString text = QCoreApplication::translate("MainWindow", "相机: %1\n时间: %2\n帧号: %3")
-                             .arg(cameraName,
-                                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
-                             .arg(frameNumber);
+    const QString text
+        = QCoreApplication::translate("MainWindow", "相机: %1\n时间: %2\n帧号: %3")
+              .arg(cameraName, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+              .arg(frameNumber);
     QFont font = painter.font();
     font.setBold(true);
     painter.setFont(font);
@@ -219,7 +222,8 @@ void PictureWidget::paintWatermark(QPainter &painter)
 
 void PictureWidget::hover(const QPointF &at)
 {
-    const std::optional<QPoint> pixel = view::framePixelAt(shown, frame.size(), area(), at - contentsRect().topLeft());
+    const std::optional<QPoint> pixel
+        = view::framePixelAt(shown, frame.size(), area(), at - contentsRect().topLeft());
     hovered = pixel;
     if (pixel)
         emit pixelHovered(*pixel);

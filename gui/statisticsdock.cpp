@@ -64,7 +64,8 @@ void HistogramWidget::paintEvent(QPaintEvent *event)
     }
 }
 
-StatisticsDock::StatisticsDock(WorkThread &worker, PictureView &picture, PictureWidget &widget, QWidget *parent)
+StatisticsDock::StatisticsDock(
+    WorkThread &worker, PictureView &picture, PictureWidget &widget, QWidget *parent)
     : QDockWidget(parent)
     , worker(worker)
     , picture(picture)
@@ -243,14 +244,15 @@ void StatisticsDock::refreshPicture()
     for (const QString &head : heads)
         table += QStringLiteral("<th align=\"right\">%1</th>").arg(head.toHtmlEscaped());
     table += QStringLiteral("</tr>");
-    const QStringList names = h.grey ? QStringList { tr("灰度") }
-                                     : QStringList { QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
+    const QStringList names = h.grey
+        ? QStringList { tr("灰度") }
+        : QStringList { QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
     for (int c = 0; c < names.size(); ++c) {
         const framestats::Statistics s = framestats::statistics(h, c);
-        const QStringList cells = { names[c], QString::number(s.min), QString::number(s.max),
-            QString::number(s.mean, 'f', 1), QString::number(s.stdDev, 'f', 1),
-            QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
-            QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
+        const QStringList cells
+            = { names[c], QString::number(s.min), QString::number(s.max), QString::number(s.mean, 'f', 1),
+                  QString::number(s.stdDev, 'f', 1), QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
+                  QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
         table += QStringLiteral("<tr>");
         for (const QString &cell : cells)
             table += QStringLiteral("<td align=\"right\">%1</td>").arg(cell.toHtmlEscaped());

@@ -76,7 +76,19 @@ private:
     QGroupBox *pictureBox;
     QGroupBox *focusBox;
     // The stream's rows: caption and value.
-    enum Row { Delivered, Dropped, Converted, Skipped, Shown, Rate, DataRate, Size, Format, SinceLast, RowCount };
+    enum Row {
+        Delivered,
+        Dropped,
+        Converted,
+        Skipped,
+        Shown,
+        Rate,
+        DataRate,
+        Size,
+        Format,
+        SinceLast,
+        RowCount
+    };
     QLabel *captions[RowCount];
     QLabel *values[RowCount];
     QLabel *regionLabel;

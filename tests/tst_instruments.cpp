@@ -182,19 +182,19 @@ void TestInstruments::statistics_data()
     const QImage grey = greyFrame(2, 2, { 0, 127, 128, 255 });
     QTest::newRow("grey, whole frame") << grey << grey.rect() << 0 << quint64(4)
                                        << QVector<double> { 0, 255, 127.5, std::sqrt(8128.25), 0.25, 0.25 };
-    QTest::newRow("grey, right column") << grey << QRect(1, 0, 1, 2) << 0 << quint64(2)
-                                        << QVector<double> { 127, 255, 191, 64, 0, 0.5 };
-    QTest::newRow("grey, region beyond the frame is clipped") << grey << QRect(1, 1, 50, 50) << 0 << quint64(1)
-                                                              << QVector<double> { 255, 255, 255, 0, 0, 1 };
-    QTest::newRow("grey, region outside") << grey << QRect(5, 5, 2, 2) << 0 << quint64(0)
-                                          << QVector<double> { 0, 0, 0, 0, 0, 0 };
+    QTest::newRow("grey, right column")
+        << grey << QRect(1, 0, 1, 2) << 0 << quint64(2) << QVector<double> { 127, 255, 191, 64, 0, 0.5 };
+    QTest::newRow("grey, region beyond the frame is clipped")
+        << grey << QRect(1, 1, 50, 50) << 0 << quint64(1) << QVector<double> { 255, 255, 255, 0, 0, 1 };
+    QTest::newRow("grey, region outside")
+        << grey << QRect(5, 5, 2, 2) << 0 << quint64(0) << QVector<double> { 0, 0, 0, 0, 0, 0 };
     const QImage one = colourFrame(1, 1, { qRgb(0, 20, 255) });
-    QTest::newRow("one colour pixel, red") << one << one.rect() << 0 << quint64(1)
-                                           << QVector<double> { 0, 0, 0, 0, 1, 0 };
-    QTest::newRow("one colour pixel, green") << one << one.rect() << 1 << quint64(1)
-                                             << QVector<double> { 20, 20, 20, 0, 0, 0 };
-    QTest::newRow("one colour pixel, blue") << one << one.rect() << 2 << quint64(1)
-                                            << QVector<double> { 255, 255, 255, 0, 0, 1 };
+    QTest::newRow("one colour pixel, red")
+        << one << one.rect() << 0 << quint64(1) << QVector<double> { 0, 0, 0, 0, 1, 0 };
+    QTest::newRow("one colour pixel, green")
+        << one << one.rect() << 1 << quint64(1) << QVector<double> { 20, 20, 20, 0, 0, 0 };
+    QTest::newRow("one colour pixel, blue")
+        << one << one.rect() << 2 << quint64(1) << QVector<double> { 255, 255, 255, 0, 0, 1 };
     const QImage row = colourFrame(4, 1, { qRgb(10, 0, 0), qRgb(20, 0, 0), qRgb(30, 0, 0), qRgb(40, 0, 0) });
     QTest::newRow("colour, edge pixels") << row << QRect(0, 0, 4, 1) << 0 << quint64(4)
                                          << QVector<double> { 10, 40, 25, std::sqrt(125.0), 0, 0 };
@@ -217,8 +217,8 @@ void TestInstruments::statistics()
     const framestats::Statistics s = framestats::statistics(h, channel);
     const QVector<double> got { double(s.min), double(s.max), s.mean, s.stdDev, s.shareAt0, s.shareAt255 };
     for (int i = 0; i < got.size(); ++i)
-        QVERIFY2(std::abs(got[i] - expected[i]) < 1e-9, qPrintable(QStringLiteral("figure %1: %2, not %3")
-                                                                  .arg(i).arg(got[i]).arg(expected[i])));
+        QVERIFY2(std::abs(got[i] - expected[i]) < 1e-9,
+            qPrintable(QStringLiteral("figure %1: %2, not %3").arg(i).arg(got[i]).arg(expected[i])));
 }
 
 void TestInstruments::focusScore_data()
