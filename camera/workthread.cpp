@@ -40,6 +40,10 @@ std::mutex wakeMutex;
 std::condition_variable wakeCondition;
 std::atomic<int> sleepers { 0 };
 
+// The callback's counts; it may run on several delivery threads at once.
+std::atomic<quint64> delivered { 0 };
+std::atomic<quint64> dropped { 0 };
+
 void wakeSleepers()
 {
     // Taking the mutex orders this wake after a sleeper's last look at the
@@ -98,6 +102,7 @@ int nextFullBuffer(std::uint8_t state)
 int frameCallback(unsigned char *data, FrameInfo *info, void *context)
 {
     Q_UNUSED(context);
+    delivered.fetch_add(1, std::memory_order_relaxed);
     if (!info || !data)
         return 0;
     if (info->nBitCount == 8)
@@ -132,6 +137,7 @@ int frameCallback(unsigned char *data, FrameInfo *info, void *context)
             buffer = 1;
             claimed = current | SecondBufferWriting;
         } else {
+            dropped.fetch_add(1, std::memory_order_relaxed);
             return 0; // both taken: drop the frame
         }
         // Acquire: the loop's reads of the buffer are done before it cleared the mark.
@@ -179,6 +185,16 @@ void WorkThread::requestInterruption()
 {
     QThread::requestInterruption();
     wakeSleepers();
+}
+
+quint64 WorkThread::framesDelivered()
+{
+    return delivered.load(std::memory_order_relaxed);
+}
+
+quint64 WorkThread::framesDropped()
+{
+    return dropped.load(std::memory_order_relaxed);
 }
 
 void WorkThread::frameArrived()
@@ -253,6 +269,7 @@ void WorkThread::takeFrame(int buffer)
         if (!copy.isNull()) {
             // Counted before it is sent, so that its arrival never comes first.
             inFlight.fetch_add(1, std::memory_order_relaxed);
+            converted.fetch_add(1, std::memory_order_relaxed);
             emit sig_GetOneFrame(copy);
         } else {
             qWarning() << "frame of" << cols << "x" << rows << "not sent: no memory for its image";

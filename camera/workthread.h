@@ -110,6 +110,13 @@ public:
     // Frames taken from the buffers and not converted because MaxFramesInFlight
     // were on their way; any thread.
     quint64 framesSkipped() const { return skipped.load(std::memory_order_relaxed); }
+    // Frames converted and sent to the receiver of sig_GetOneFrame; any thread.
+    quint64 framesConverted() const { return converted.load(std::memory_order_relaxed); }
+    // Deliveries of the SDK's frame callback since the program started, refused
+    // frames included, and of those the frames dropped because both buffers
+    // were taken; any thread. Counted by the callback, for every camera.
+    static quint64 framesDelivered();
+    static quint64 framesDropped();
 
 signals:
     void sig_GetOneFrame(QImage img);
@@ -152,6 +159,7 @@ private:
     std::atomic<int> loopsEnded { 0 }; // counted by run() on its way out
     std::atomic<int> inFlight { 0 };
     std::atomic<quint64> skipped { 0 };
+    std::atomic<quint64> converted { 0 };
     // Refusals already reported, by camera and kind; the loop's thread only.
     QVector<QPair<int, int>> refusalsReported;
 };

@@ -10,7 +10,9 @@
 #include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/picturewidget.h"
 #include "gui/settings.h"
+#include "gui/statisticsdock.h"
 #include "gui/statusnotes.h"
 #include "ui_mainwindow.h"
 
@@ -21,11 +23,17 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimerEvent>
+#include <QToolBar>
 #include <QUrl>
+#include <QWindow>
 
 // The compiled-in pictures live in the core library; register them before the
 // form asks for its icons.
@@ -117,6 +125,25 @@ int MainWindow::initApp()
     notes = std::make_unique<StatusNotes>(statusBar(), *worker);
     connect(worker, &WorkThread::sig_CameraFault, notes.get(), &StatusNotes::cameraFault);
 
+    // The frame's own value under the pointer.
+    pixelReadout = new QLabel(this);
+    pixelReadout->setObjectName(QStringLiteral("pixelReadout"));
+    statusBar()->addPermanentWidget(pixelReadout);
+    connect(ui->label, &PictureWidget::pixelHovered, this, [this](const QPoint &pixel) {
+        pixelReadout->setText(pixelReadoutText(picture->newestFrame(), pixel));
+    });
+    connect(ui->label, &PictureWidget::noPixelHovered, pixelReadout, &QLabel::clear);
+    ui->label->setCameraName(ui->NamelineEdit->text());
+    connect(ui->NamelineEdit, &QLineEdit::textChanged, ui->label, &PictureWidget::setCameraName);
+
+    statistics = new StatisticsDock(*worker, *picture, *ui->label, this);
+    addDockWidget(Qt::RightDockWidgetArea, statistics);
+    // Floating at first, over the window's right edge: docked, it would take
+    // its width from the picture. The operator may dock it.
+    statistics->setFloating(true);
+    statistics->hide();
+    buildViewMenu();
+
     ui->Verticalaction->setEnabled(false);
     ui->Renderingaction->setEnabled(false);
     ui->FullScreen->setEnabled(false);
@@ -172,6 +199,147 @@ void MainWindow::buildLanguageMenu()
     ui->Languageaction->setMenu(menu);
 }
 
+void MainWindow::buildViewMenu()
+{
+    // Parented to the menu, not the window: the form's actions stay the window's own.
+    QMenu *menu = ui->Viewmenu;
+    auto add = [this, menu](const char *name, const QList<QKeySequence> &keys) {
+        auto *a = new QAction(menu);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcuts(keys);
+        menu->addAction(a);
+        addAction(a); // the keys work in full screen too, with the menu bar hidden
+        return a;
+    };
+    menu->addSeparator();
+    ViewActions &v = viewActions;
+    v.stretch = add("viewStretchAction", { QKeySequence(Qt::CTRL + Qt::Key_0) });
+    v.fit = add("viewFitAction", {});
+    v.oneToOne = add("viewOneToOneAction", { QKeySequence(Qt::CTRL + Qt::Key_1) });
+    v.zoomIn = add(
+        "zoomInAction", { QKeySequence(Qt::CTRL + Qt::Key_Plus), QKeySequence(Qt::CTRL + Qt::Key_Equal) });
+    v.zoomOut = add("zoomOutAction", { QKeySequence(Qt::CTRL + Qt::Key_Minus) });
+    menu->addSeparator();
+    v.saturation = add("saturationAction", {});
+    v.saturation->setCheckable(true);
+    PictureWidget *label = ui->label;
+    connect(v.stretch, &QAction::triggered, label, [label] { label->setMode(view::Mode::Stretch); });
+    connect(v.fit, &QAction::triggered, label, [label] { label->setMode(view::Mode::Fit); });
+    connect(v.oneToOne, &QAction::triggered, label, &PictureWidget::oneToOne);
+    connect(v.zoomIn, &QAction::triggered, label, [label] { label->zoomBy(1); });
+    connect(v.zoomOut, &QAction::triggered, label, [label] { label->zoomBy(-1); });
+    // The marks' switch is in the menu and in the statistics, each showing the other's state.
+    connect(v.saturation, &QAction::toggled, label, &PictureWidget::setSaturationMarks);
+    connect(v.saturation, &QAction::toggled, statistics, &StatisticsDock::setSaturationMarks);
+    connect(statistics, &StatisticsDock::saturationMarksToggled, v.saturation, &QAction::setChecked);
+
+    // 滤波方式: smooth (today's picture) or fast scaling.
+    auto *scaling = new QMenu(this);
+    scaling->setObjectName(QStringLiteral("Scalingmenu"));
+    auto *group = new QActionGroup(scaling);
+    v.smooth = scaling->addAction(QString());
+    v.smooth->setObjectName(QStringLiteral("smoothScalingAction"));
+    v.fast = scaling->addAction(QString());
+    v.fast->setObjectName(QStringLiteral("fastScalingAction"));
+    for (QAction *choice : { v.smooth, v.fast }) {
+        choice->setCheckable(true);
+        group->addAction(choice);
+    }
+    v.smooth->setChecked(true);
+    connect(
+        v.smooth, &QAction::triggered, label, [label] { label->setScaling(PictureWidget::Scaling::Smooth); });
+    connect(v.fast, &QAction::triggered, label, [label] { label->setScaling(PictureWidget::Scaling::Fast); });
+    ui->Waveaction->setMenu(scaling);
+
+    // The instruments' actions of the form, enabled with the first frame.
+    ui->actStatus->setCheckable(true);
+    connect(ui->actStatus, &QAction::toggled, this, [this](bool on) {
+        if (on && statistics->isFloating() && !statistics->property("placed").toBool()) {
+            statistics->setProperty("placed", true);
+            statistics->adjustSize();
+            const QRect window = frameGeometry();
+            QPoint at(window.right() - statistics->width() - 20, window.top() + 90);
+            if (const QScreen *screen = windowHandle() ? windowHandle()->screen() : nullptr) {
+                const QRect room = screen->availableGeometry();
+                at.setX(qMax(room.left(), qMin(at.x(), room.right() - statistics->width())));
+            }
+            statistics->move(at);
+        }
+        statistics->setVisible(on);
+    });
+    connect(statistics, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        // Full screen hides the dock without the operator asking.
+        if (!fullScreen.on)
+            ui->actStatus->setChecked(visible);
+    });
+    ui->WatermarkLog->setCheckable(true);
+    connect(ui->WatermarkLog, &QAction::toggled, label, &PictureWidget::setWatermark);
+
+    leaveFullScreen = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    leaveFullScreen->setEnabled(false);
+    connect(leaveFullScreen, &QShortcut::activated, this, [this] { setPictureFullScreen(false); });
+    connect(label, &PictureWidget::leaveRequested, this, [this] { setPictureFullScreen(false); });
+    retranslateViewMenu();
+}
+
+void MainWindow::retranslateViewMenu()
+{
+    const ViewActions &v = viewActions;
+    v.stretch->setText(tr("拉伸显示"));
+    v.fit->setText(tr("适应窗口（保持比例）"));
+    v.oneToOne->setText(tr("原始大小 1:1"));
+    v.zoomIn->setText(tr("放大"));
+    v.zoomOut->setText(tr("缩小"));
+    v.saturation->setText(tr("饱和标记"));
+    v.saturation->setToolTip(tr("255 的像素标为红色，0 的像素标为蓝色"));
+    v.smooth->setText(tr("平滑缩放"));
+    v.fast->setText(tr("快速缩放（最近像素）"));
+    statistics->retranslate();
+}
+
+void MainWindow::setPictureFullScreen(bool on)
+{
+    if (on == fullScreen.on)
+        return;
+    FullScreenState &state = fullScreen;
+    if (on) {
+        state.on = true;
+        state.windowState = windowState();
+        state.geometry = geometry();
+        state.splitterSizes = ui->splitter->sizes();
+        state.margins = ui->verticalLayout_7->contentsMargins();
+        state.hidden.clear();
+        for (QWidget *w : { static_cast<QWidget *>(menuBar()), static_cast<QWidget *>(ui->toolBar),
+                 static_cast<QWidget *>(statusBar()), static_cast<QWidget *>(ui->layoutWidget),
+                 static_cast<QWidget *>(ui->tabWidget), static_cast<QWidget *>(statistics) }) {
+            if (w->isVisible()) {
+                state.hidden << w;
+                w->hide();
+            }
+        }
+        ui->verticalLayout_7->setContentsMargins(0, 0, 0, 0);
+        ui->label->setDoubleClickLeaves(true);
+        leaveFullScreen->setEnabled(true);
+        showFullScreen();
+        // Without a window manager that honours the full-screen state the
+        // window would keep its size.
+        if (QScreen *on = windowHandle() ? windowHandle()->screen() : nullptr)
+            setGeometry(on->geometry());
+        return;
+    }
+    leaveFullScreen->setEnabled(false);
+    ui->label->setDoubleClickLeaves(false);
+    setWindowState(state.windowState);
+    if (!(state.windowState & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        setGeometry(state.geometry);
+    ui->verticalLayout_7->setContentsMargins(state.margins);
+    for (QWidget *w : state.hidden)
+        w->show();
+    state.hidden.clear();
+    ui->splitter->setSizes(state.splitterSizes);
+    state.on = false;
+}
+
 bool MainWindow::switchLanguage(bool english)
 {
     const language::Language chosen = english ? language::Language::English : language::Language::Chinese;
@@ -197,6 +365,7 @@ void MainWindow::retranslate()
     englishAction->setText(tr("English"));
     (language::current() == language::Language::English ? englishAction : chineseAction)->setChecked(true);
     parameters->retranslate();
+    retranslateViewMenu();
     firmwareDialog->retranslate();
     if (!parameters->commandChannel().portSharedText().isEmpty())
         showPortShared();
@@ -247,6 +416,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::slotGetOneFrame(QImage img)
 {
     worker->frameArrived(); // the worker sends the next frames only as this one is in
+    // The picture's actions, with a picture to act on.
+    if (picture->newestFrame().isNull()) {
+        ui->FullScreen->setEnabled(true);
+        ui->actStatus->setEnabled(true);
+        ui->WatermarkLog->setEnabled(true);
+    }
     picture->slotGetOneFrame(img);
 }
 
@@ -370,7 +545,13 @@ void MainWindow::on_rate2action_triggered()
     parameters->sendFrameRate(60);
 }
 
-void MainWindow::on_FullScreen_triggered() { }
+void MainWindow::on_FullScreen_triggered()
+{
+    // Without a picture there is nothing to show full screen.
+    if (picture->newestFrame().isNull())
+        return;
+    setPictureFullScreen(!fullScreen.on);
+}
 
 void MainWindow::on_saveOneImageAct_triggered()
 {

@@ -13,6 +13,9 @@ class QAction;
 class ParameterPanel;
 class PictureView;
 class QListWidgetItem;
+class QLabel;
+class QShortcut;
+class StatisticsDock;
 class StatusNotes;
 class WorkThread;
 
@@ -93,6 +96,12 @@ private:
     // now applied; what the operator typed, chose or sees otherwise stays.
     void retranslate();
     void showPortShared();
+    // The View menu's picture views, the scaling choice of 滤波方式 and the
+    // instruments' actions, all beside the form's actions.
+    void buildViewMenu();
+    void retranslateViewMenu();
+    // 全屏: the picture alone over the whole screen, or back.
+    void setPictureFullScreen(bool on);
     // The parameter tabs appear on the first open: shares the window's width out
     // so their value column shows whole values.
     void giveTabsRoom();
@@ -106,6 +115,28 @@ private:
     std::unique_ptr<ParameterPanel> parameters;
     std::unique_ptr<PictureView> picture;
     std::unique_ptr<StatusNotes> notes;
+    StatisticsDock *statistics = nullptr; // owned by the window
+    QLabel *pixelReadout = nullptr; // in the status bar
+    struct ViewActions {
+        QAction *stretch = nullptr;
+        QAction *fit = nullptr;
+        QAction *oneToOne = nullptr;
+        QAction *zoomIn = nullptr;
+        QAction *zoomOut = nullptr;
+        QAction *saturation = nullptr;
+        QAction *smooth = nullptr;
+        QAction *fast = nullptr;
+    } viewActions;
+    // What full screen hid and changed, to be given back.
+    struct FullScreenState {
+        bool on = false;
+        Qt::WindowStates windowState;
+        QRect geometry;
+        QList<QWidget *> hidden;
+        QList<int> splitterSizes;
+        QMargins margins;
+    } fullScreen;
+    QShortcut *leaveFullScreen = nullptr;
     int timerId = 0;
     QAction *chineseAction = nullptr;
     QAction *englishAction = nullptr;

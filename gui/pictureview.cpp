@@ -2,6 +2,7 @@
 
 #include "camera/frameconvert.h"
 #include "gui/messagebox.h"
+#include "gui/picturewidget.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,11 +37,13 @@ QString freeSnapshotPath(const QString &folder, const QString &stamp)
 
 } // namespace
 
-PictureView::PictureView(QLabel *label, QObject *parent)
+PictureView::PictureView(PictureWidget *label, QObject *parent)
     : QObject(parent)
     , label(label)
 {
     label->installEventFilter(this);
+    // Back in the default view the label is handed the frame again.
+    connect(label, &PictureWidget::viewChanged, this, [this] { showNewestFrame(OutsidePaint); });
     setClock(nullptr);
     setImageWriter(nullptr);
 }
@@ -71,6 +74,8 @@ void PictureView::slotGetOneFrame(const QImage &img)
     ++frameCount;
     ++total;
     frameImage = img;
+    label->setFrame(img, total);
+    lastFrame.start();
     // Frames that arrive together are shown once, the newest of them.
     if (!showPending) {
         showPending = true;
@@ -97,6 +102,13 @@ void PictureView::paint()
 void PictureView::showNewestFrame(When when)
 {
     if (frameImage.isNull())
+        return;
+    if (frameImage.cacheKey() != countedFrameKey) {
+        countedFrameKey = frameImage.cacheKey();
+        ++shownCount;
+    }
+    // The other views the widget draws itself, from the frame.
+    if (!label->showsPixmap())
         return;
     // The label shows the frame scaled to its whole area. It is handed the frame
     // already scaled to that area, so that it need not convert and scale it again.

@@ -4,6 +4,7 @@
 #define TAVIX_PICTUREVIEW_H
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -11,8 +12,8 @@
 
 #include <functional>
 
+class PictureWidget;
 class QIODevice;
-class QLabel;
 
 // What became of a snapshot.
 struct Snapshot {
@@ -23,14 +24,15 @@ struct Snapshot {
 };
 
 // Frames arrive on the GUI thread; each one replaces the last. The newest is
-// handed to the label, scaled to its whole area, once the frames that arrived
+// handed to the picture widget, and in its stretched smooth view (the default)
+// to its label, scaled to its whole area, once the frames that arrived
 // together are in, and again when the label takes another size.
 class PictureView : public QObject {
     Q_OBJECT
 
 public:
     // `label` shows the frame.
-    explicit PictureView(QLabel *label, QObject *parent = nullptr);
+    explicit PictureView(PictureWidget *label, QObject *parent = nullptr);
 
     // The window's paint: hands the newest frame to the label if the label has
     // not shown it at its present size.
@@ -52,6 +54,11 @@ public:
     // Frames since the last call; the count starts again from 0.
     int takeFrameCount();
     int frameTotal() const { return total; }
+    // Frames handed to the picture, of those received: the newest of frames
+    // that arrive together is the only one shown.
+    quint64 framesShown() const { return shownCount; }
+    // Milliseconds since the newest frame arrived; -1 before the first.
+    qint64 msSinceLastFrame() const { return lastFrame.isValid() ? lastFrame.elapsed() : -1; }
     const QImage &newestFrame() const { return frameImage; }
 
 public slots:
@@ -65,13 +72,17 @@ private:
     enum When { InsidePaint, OutsidePaint };
     void showNewestFrame(When when);
 
-    QLabel *label;
+    PictureWidget *label;
     QImage frameImage;
     int frameCount = 0;
     int total = 0;
     // Cache key and size of the frame last handed to the picture label; 0 for none.
     qint64 shownFrameKey = 0;
     QSize shownSize;
+    // Cache key of the frame last counted as shown.
+    qint64 countedFrameKey = 0;
+    quint64 shownCount = 0;
+    QElapsedTimer lastFrame;
     // A call of showNewestFrame() is queued.
     bool showPending = false;
     Clock clock;

@@ -6,6 +6,8 @@
 #include "camera/workthread.h"
 #include "core/paramcatalogue.h"
 #include "gui/messagebox.h"
+#include "gui/picturewidget.h"
+#include "gui/statisticsdock.h"
 #include "tests/fakesdk.h"
 #include "tests/filesizelimit.h"
 #include "tests/mainwindowprobe.h"
@@ -110,6 +112,7 @@ private slots:
     void helpAndFirmwareActions();
     void frameCounters();
     void pictureShowsNewestFrame();
+    void wheelZoomsAroundTheCursor();
     void idleWindowDoesNotRepaint();
     void snapshotWithoutFrame();
     void snapshotSavesFrame_data();
@@ -260,6 +263,11 @@ void TestMainWindow::formFacts()
         { "actIOmode", "Ctrl+Y" },
         { "actModeSoft", "Ctrl+U" },
         { "actSoft", "Ctrl+I" },
+        // The View menu's picture views.
+        { "viewStretchAction", "Ctrl+0" },
+        { "viewOneToOneAction", "Ctrl+1" },
+        { "zoomInAction", "Ctrl++" },
+        { "zoomOutAction", "Ctrl+-" },
     };
     for (const auto &s : shortcuts)
         QCOMPARE(action(w.get(), s.first)->shortcut(), QKeySequence(QString::fromLatin1(s.second)));
@@ -735,6 +743,69 @@ void TestMainWindow::pictureShowsNewestFrame()
     QTRY_COMPARE(label->grab().toImage().size(), label->size());
     QTRY_COMPARE(label->grab().toImage().convertToFormat(itself.format()),
         QPixmap::fromImage(grey).toImage().scaled(label->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void TestMainWindow::wheelZoomsAroundTheCursor()
+{
+    auto w = makeWindow();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto *label = find<PictureWidget>(w.get(), "label");
+    QVERIFY(!action(w.get(), "FullScreen")->isEnabled());
+    // Every pixel of its own colour: red and green say where it is.
+    QImage frame(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            frame.setPixel(x, y, qRgb(x * 4, y * 5, 200));
+    emitFrame(*w, frame);
+    w->repaint();
+    for (const char *name : { "FullScreen", "actStatus", "WatermarkLog", "Waveaction" })
+        QVERIFY2(action(w.get(), name)->isEnabled(), name);
+
+    // The pixel under the cursor in the stretched view stays under it.
+    const QPoint at(label->width() * 3 / 10, label->height() * 6 / 10);
+    const QPoint pixel(at.x() * frame.width() / label->width(), at.y() * frame.height() / label->height());
+    QWheelEvent wheel(QPointF(at), QPointF(label->mapToGlobal(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(label, &wheel);
+    const view::View zoomed = label->currentView();
+    QCOMPARE(zoomed.mode, view::Mode::Zoom);
+    QVERIFY(zoomed.step >= view::SharpZoomStep);
+    const int scale = 1 << zoomed.step;
+    QVERIFY(scale * frame.width() > label->width()); // larger than stretched
+    // What the operator sees: sharp squares of the frame's pixels, the one
+    // under the cursor and its neighbour a square to the right.
+    const QImage seen = label->grab().toImage();
+    QCOMPARE(QColor(seen.pixel(at)), QColor(frame.pixel(pixel)));
+    QCOMPARE(QColor(seen.pixel(at + QPoint(scale, 0))), QColor(frame.pixel(pixel + QPoint(1, 0))));
+
+    // The readout: the frame's own value, not the picture's.
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(label, &move);
+    const QRgb value = frame.pixel(pixel);
+    QCOMPARE(find<QLabel>(w.get(), "pixelReadout")->text(),
+        QStringLiteral("像素 (%1, %2)  R %3  G %4  B %5")
+            .arg(pixel.x())
+            .arg(pixel.y())
+            .arg(qRed(value))
+            .arg(qGreen(value))
+            .arg(qBlue(value)));
+
+    // The statistics measure nothing while hidden; shown, the region on screen.
+    auto *statistics = find<StatisticsDock>(w.get(), "statisticsDock");
+    QVERIFY(statistics->measuredRegion().isEmpty());
+    action(w.get(), "actStatus")->trigger();
+    QVERIFY(statistics->isVisible());
+    QCOMPARE(statistics->measuredRegion(), label->visibleRegion());
+    QVERIFY(statistics->measuredRegion() != frame.rect());
+    action(w.get(), "actStatus")->trigger();
+    QVERIFY(!statistics->isVisible());
+
+    // A double click goes back to the stretched picture, the label's own.
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(label, &twice);
+    QCOMPARE(label->currentView().mode, view::Mode::Stretch);
+    QVERIFY(label->showsPixmap());
 }
 
 void TestMainWindow::idleWindowDoesNotRepaint()

@@ -75,6 +75,8 @@ private slots:
     void refusedFramesReportedOncePerCamera_data() { loopModes(); }
     void refusedFramesReportedOncePerCamera();
     void callbackKeepsTwoFramesThenDrops();
+    void dropsCountedUnderAFastProducer_data() { loopModes(); }
+    void dropsCountedUnderAFastProducer();
     void framesEmittedInOrderKept_data() { loopModes(); }
     void framesEmittedInOrderKept();
     void everyKeptFrameArrivesInOrder_data() { loopModes(); }
@@ -203,6 +205,45 @@ void TestWorkThread::callbackRefusesWhatItCannotKeep()
     QCOMPARE(int(bufferState[0].load()), int(FirstBufferFull));
     QCOMPARE(frameInfos[0][0].nWidth, 8192u);
     QCOMPARE(int(frameBuffers[0][0][FrameBufferBytes - 1]), 7);
+}
+
+void TestWorkThread::dropsCountedUnderAFastProducer()
+{
+    // The loop is held inside its first emission while the producer delivers
+    // 100 frames more: the second buffer takes one, the callback drops the rest.
+    std::atomic<bool> emitting { false };
+    std::atomic<bool> release { false };
+    connect(
+        worker, &WorkThread::sig_GetOneFrame, worker,
+        [&](const QImage &) {
+            emitting.store(true);
+            while (!release.load())
+                std::this_thread::yield();
+        },
+        Qt::DirectConnection);
+    const quint64 delivered = WorkThread::framesDelivered();
+    const quint64 dropped = WorkThread::framesDropped();
+    cameraOpened.store(1);
+    worker->RegisterImage(0);
+    worker->start();
+    std::thread producer([&] {
+        std::vector<uchar> pixels(64 * 32, 9);
+        FrameInfo info {};
+        info.nWidth = 64;
+        info.nHeight = 32;
+        info.nBitCount = 8;
+        fake::deliver(pixels.data(), &info);
+        while (!emitting.load())
+            std::this_thread::yield();
+        for (int n = 0; n < 100; ++n)
+            fake::deliver(pixels.data(), &info);
+        release.store(true);
+    });
+    producer.join();
+    QVERIFY(receiveUntil([] { return bufferState[0].load() == 0; }));
+    QCOMPARE(WorkThread::framesDelivered() - delivered, quint64(101));
+    QCOMPARE(WorkThread::framesDropped() - dropped, quint64(99));
+    QCOMPARE(worker->framesConverted() + worker->framesSkipped(), quint64(2));
 }
 
 void TestWorkThread::callbackKeepsTwoFramesThenDrops()

@@ -1065,5 +1065,200 @@
         <source>相机 %1 的图像无法显示：%2 × %3 像素，每像素 %4 位</source>
         <translation>The frames of camera %1 cannot be shown: %2 × %3 pixels, %4 bits per pixel</translation>
     </message>
+    <message>
+        <source>拉伸显示</source>
+        <translation>Stretch</translation>
+    </message>
+    <message>
+        <source>适应窗口（保持比例）</source>
+        <translation>Fit (keep proportions)</translation>
+    </message>
+    <message>
+        <source>原始大小 1:1</source>
+        <translation>Actual size 1:1</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>饱和标记</source>
+        <translation>Saturation marks</translation>
+    </message>
+    <message>
+        <source>255 的像素标为红色，0 的像素标为蓝色</source>
+        <translation>Pixels at 255 marked red, pixels at 0 blue</translation>
+    </message>
+    <message>
+        <source>平滑缩放</source>
+        <translation>Smooth scaling</translation>
+    </message>
+    <message>
+        <source>快速缩放（最近像素）</source>
+        <translation>Fast scaling (nearest pixel)</translation>
+    </message>
+    <message>
+        <source>像素 (%1, %2)  灰度 %3</source>
+        <translation>Pixel (%1, %2)  grey %3</translation>
+    </message>
+    <message>
+        <source>像素 (%1, %2)  R %3  G %4  B %5</source>
+        <translation>Pixel (%1, %2)  R %3  G %4  B %5</translation>
+    </message>
+    <message>
+        <source>相机: %1
+时间: %2
+帧号: %3</source>
+        <translation>Camera: %1
+Time: %2
+Frame: %3</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsDock</name>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>图像流</source>
+        <translation>Stream</translation>
+    </message>
+    <message>
+        <source>SDK 送达帧数:</source>
+        <translation>Delivered by the SDK:</translation>
+    </message>
+    <message>
+        <source>回调丢弃帧数:</source>
+        <translation>Dropped by the callback:</translation>
+    </message>
+    <message>
+        <source>两个帧缓冲区都满时相机送来的帧被丢弃</source>
+        <translation>Frames the camera sent while both frame buffers were full are dropped</translation>
+    </message>
+    <message>
+        <source>已转换帧数:</source>
+        <translation>Converted:</translation>
+    </message>
+    <message>
+        <source>窗口跳过帧数:</source>
+        <translation>Skipped for the window:</translation>
+    </message>
+    <message>
+        <source>已显示帧数:</source>
+        <translation>Shown:</translation>
+    </message>
+    <message>
+        <source>帧率:</source>
+        <translation>Frame rate:</translation>
+    </message>
+    <message>
+        <source>数据率:</source>
+        <translation>Data rate:</translation>
+    </message>
+    <message>
+        <source>帧尺寸:</source>
+        <translation>Frame size:</translation>
+    </message>
+    <message>
+        <source>像素格式:</source>
+        <translation>Pixel format:</translation>
+    </message>
+    <message>
+        <source>距上一帧:</source>
+        <translation>Since the last frame:</translation>
+    </message>
+    <message>
+        <source>直方图</source>
+        <translation>Histogram</translation>
+    </message>
+    <message>
+        <source>饱和标记</source>
+        <translation>Saturation marks</translation>
+    </message>
+    <message>
+        <source>255 的像素标为红色，0 的像素标为蓝色</source>
+        <translation>Pixels at 255 marked red, pixels at 0 blue</translation>
+    </message>
+    <message>
+        <source>清晰度（对焦）</source>
+        <translation>Sharpness (focus)</translation>
+    </message>
+    <message>
+        <source>重置峰值</source>
+        <translation>Reset peak</translation>
+    </message>
+    <message>
+        <source>峰值 %1</source>
+        <translation>Peak %1</translation>
+    </message>
+    <message>
+        <source>%1 帧/秒</source>
+        <translation>%1 frames/s</translation>
+    </message>
+    <message>
+        <source>%1 MB/s</source>
+        <translation>%1 MB/s</translation>
+    </message>
+    <message>
+        <source>%1 × %2</source>
+        <translation>%1 × %2</translation>
+    </message>
+    <message>
+        <source>8 位灰度</source>
+        <translation>8-bit grey</translation>
+    </message>
+    <message>
+        <source>24 位彩色 (RGB)</source>
+        <translation>24-bit colour (RGB)</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>整幅画面</source>
+        <translation>Whole picture</translation>
+    </message>
+    <message>
+        <source>可见区域 (%1, %2) %3 × %4</source>
+        <translation>Visible region (%1, %2) %3 × %4</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>标准差</source>
+        <translation>Std dev</translation>
+    </message>
+    <message>
+        <source>0 级</source>
+        <translation>At 0</translation>
+    </message>
+    <message>
+        <source>255 级</source>
+        <translation>At 255</translation>
+    </message>
+    <message>
+        <source>灰度</source>
+        <translation>Grey</translation>
+    </message>
+    <message>
+        <source>清晰度 %1</source>
+        <translation>Sharpness %1</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,229 @@
+#include "camera/framestats.h"
+
+#include <QVector>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace framestats {
+
+namespace {
+
+    // The frame in a form read a byte at a time: grey levels through `levels`
+    // (one byte per pixel), or RGB888. Nothing is copied for the frames
+    // cvMatToQImage makes.
+    struct Source {
+        QImage image;
+        bool grey = false;
+        std::array<std::uint8_t, 256> levels {};
+    };
+
+    Source source(const QImage &frame)
+    {
+        Source src;
+        if (isGrey(frame)) {
+            src.grey = true;
+            src.image = frame;
+            const QVector<QRgb> table = frame.colorTable();
+            for (int i = 0; i < 256; ++i)
+                src.levels[std::size_t(i)] = std::uint8_t(frame.format() == QImage::Format_Grayscale8
+                        ? i
+                        : (i < table.size() ? qRed(table[i]) : 0));
+        } else {
+            src.image = frame.format() == QImage::Format_RGB888
+                ? frame
+                : frame.convertToFormat(QImage::Format_RGB888);
+        }
+        return src;
+    }
+
+    QRect clipped(const QImage &frame, const QRect &region)
+    {
+        return region.intersected(frame.rect());
+    }
+
+} // namespace
+
+bool isGrey(const QImage &frame)
+{
+    if (frame.format() == QImage::Format_Grayscale8)
+        return true;
+    if (frame.format() != QImage::Format_Indexed8)
+        return false;
+    const QVector<QRgb> table = frame.colorTable();
+    return !table.isEmpty() && std::all_of(table.begin(), table.end(), [](QRgb c) {
+        return qRed(c) == qGreen(c) && qRed(c) == qBlue(c);
+    });
+}
+
+PixelValue pixelValue(const QImage &frame, const QPoint &at)
+{
+    PixelValue value;
+    if (frame.isNull() || !frame.rect().contains(at))
+        return value;
+    value.valid = true;
+    value.grey = isGrey(frame);
+    if (value.grey && frame.format() == QImage::Format_Grayscale8) {
+        value.level[0] = frame.constScanLine(at.y())[at.x()];
+        return value;
+    }
+    const QRgb c = frame.pixel(at); // through the colour table for indexed frames
+    value.level[0] = qRed(c);
+    value.level[1] = value.grey ? 0 : qGreen(c);
+    value.level[2] = value.grey ? 0 : qBlue(c);
+    return value;
+}
+
+Histogram histogram(const QImage &frame, const QRect &region)
+{
+    Histogram h;
+    const QRect r = clipped(frame, region);
+    if (frame.isNull() || r.isEmpty())
+        return h;
+    const Source src = source(frame);
+    h.grey = src.grey;
+    h.pixels = std::uint64_t(r.width()) * std::uint64_t(r.height());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uchar *line = src.image.constScanLine(y);
+        if (src.grey) {
+            // Counted by index, then by level: one lookup per index, not per pixel.
+            std::array<std::uint32_t, 256> byIndex {};
+            for (int x = r.left(); x <= r.right(); ++x)
+                ++byIndex[line[x]];
+            for (int i = 0; i < 256; ++i)
+                h.bins[0][src.levels[std::size_t(i)]] += byIndex[std::size_t(i)];
+        } else {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const uchar *p = line + 3 * x;
+                ++h.bins[0][p[0]];
+                ++h.bins[1][p[1]];
+                ++h.bins[2][p[2]];
+            }
+        }
+    }
+    return h;
+}
+
+Statistics statistics(const Histogram &histogram, int channel)
+{
+    Statistics s;
+    if (histogram.pixels == 0 || channel < 0 || channel > 2)
+        return s;
+    const auto &bins = histogram.bins[std::size_t(channel)];
+    double sum = 0;
+    double squares = 0;
+    bool first = true;
+    for (int level = 0; level < 256; ++level) {
+        const double n = bins[std::size_t(level)];
+        if (n == 0)
+            continue;
+        if (first)
+            s.min = level;
+        first = false;
+        s.max = level;
+        sum += n * level;
+        squares += n * level * level;
+    }
+    const double count = double(histogram.pixels);
+    s.mean = sum / count;
+    s.stdDev = std::sqrt(std::max(0.0, squares / count - s.mean * s.mean));
+    s.shareAt0 = bins[0] / count;
+    s.shareAt255 = bins[255] / count;
+    return s;
+}
+
+double focusScore(const QImage &frame, const QRect &region)
+{
+    const QRect r = clipped(frame, region);
+    if (frame.isNull() || r.width() < 2 || r.height() < 2)
+        return 0;
+    const Source src = source(frame);
+    // Blocks of `block` x `block` pixels, averaged, make the reduced copy.
+    const int longer = std::max(r.width(), r.height());
+    const int block = (longer + FocusSide - 1) / FocusSide;
+    const int w = r.width() / block;
+    const int h = r.height() / block;
+    if (w < 2 || h < 2)
+        return 0;
+    // Sums in integers; a colour pixel's brightness is (77 R + 150 G + 29 B) / 256.
+    std::vector<std::uint64_t> sums(std::size_t(w) * std::size_t(h), 0);
+    for (int y = 0; y < h * block; ++y) {
+        const uchar *line = src.image.constScanLine(r.top() + y);
+        std::uint64_t *out = sums.data() + std::size_t(y / block) * std::size_t(w);
+        if (src.grey) {
+            const uchar *p = line + r.left();
+            for (int bx = 0; bx < w; ++bx) {
+                std::uint32_t acc = 0;
+                for (int i = 0; i < block; ++i)
+                    acc += src.levels[*p++];
+                out[bx] += acc;
+            }
+        } else {
+            const uchar *p = line + 3 * r.left();
+            for (int bx = 0; bx < w; ++bx) {
+                std::uint32_t acc = 0;
+                for (int i = 0; i < block; ++i, p += 3)
+                    acc += (77u * p[0] + 150u * p[1] + 29u * p[2]) >> 8;
+                out[bx] += acc;
+            }
+        }
+    }
+    std::vector<double> reduced(sums.size());
+    const double perBlock = double(block) * block;
+    for (std::size_t i = 0; i < sums.size(); ++i)
+        reduced[i] = double(sums[i]) / perBlock;
+    double sum = 0;
+    std::uint64_t n = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const double v = reduced[std::size_t(y) * std::size_t(w) + std::size_t(x)];
+            if (x + 1 < w) {
+                const double d = reduced[std::size_t(y) * std::size_t(w) + std::size_t(x + 1)] - v;
+                sum += d * d;
+                ++n;
+            }
+            if (y + 1 < h) {
+                const double d = reduced[std::size_t(y + 1) * std::size_t(w) + std::size_t(x)] - v;
+                sum += d * d;
+                ++n;
+            }
+        }
+    }
+    return n ? sum / double(n) : 0;
+}
+
+QImage saturationMarked(const QImage &frame, const QRect &region)
+{
+    const QRect r = clipped(frame, region);
+    if (frame.isNull() || r.isEmpty())
+        return QImage();
+    const Source src = source(frame);
+    QImage marked(r.size(), QImage::Format_RGB32);
+    if (marked.isNull())
+        return marked;
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb blue = qRgb(0, 0, 255);
+    for (int y = 0; y < r.height(); ++y) {
+        const uchar *line = src.image.constScanLine(r.top() + y);
+        auto *out = reinterpret_cast<QRgb *>(marked.scanLine(y));
+        for (int x = 0; x < r.width(); ++x) {
+            const int fx = r.left() + x;
+            if (src.grey) {
+                const int v = src.levels[line[fx]];
+                out[x] = v == 255 ? red : v == 0 ? blue : qRgb(v, v, v);
+            } else {
+                const uchar *p = line + 3 * fx;
+                if (p[0] == 255 || p[1] == 255 || p[2] == 255)
+                    out[x] = red;
+                else if (p[0] == 0 || p[1] == 0 || p[2] == 0)
+                    out[x] = blue;
+                else
+                    out[x] = qRgb(p[0], p[1], p[2]);
+            }
+        }
+    }
+    return marked;
+}
+
+} // namespace framestats

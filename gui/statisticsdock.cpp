@@ -1,0 +1,266 @@
+#include "gui/statisticsdock.h"
+
+#include "camera/workthread.h"
+#include "gui/pictureview.h"
+#include "gui/picturewidget.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+HistogramWidget::HistogramWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setMinimumSize(256, 80);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void HistogramWidget::setHistogram(const framestats::Histogram &histogram)
+{
+    shown = histogram;
+    update();
+}
+
+void HistogramWidget::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(24, 24, 24));
+    if (shown.pixels == 0)
+        return;
+    const int channels = shown.grey ? 1 : 3;
+    std::uint32_t tallest = 1;
+    for (int c = 0; c < channels; ++c)
+        for (std::uint32_t n : shown.bins[std::size_t(c)])
+            tallest = std::max(tallest, n);
+    // Square-root heights, so that small counts beside a tall peak still show.
+    const double top = std::sqrt(double(tallest));
+    const QColor colours[3] = { shown.grey ? QColor(220, 220, 220) : QColor(255, 60, 60), QColor(60, 220, 60),
+        QColor(80, 120, 255) };
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setCompositionMode(QPainter::CompositionMode_Plus);
+    const double w = width();
+    const double h = height() - 1;
+    for (int c = 0; c < channels; ++c) {
+        QPainterPath path(QPointF(0, h));
+        for (int level = 0; level < 256; ++level) {
+            const double y = h - h * std::sqrt(double(shown.bins[std::size_t(c)][std::size_t(level)])) / top;
+            path.lineTo(QPointF(level * w / 256, y));
+            path.lineTo(QPointF((level + 1) * w / 256, y));
+        }
+        path.lineTo(QPointF(w, h));
+        QColor fill = colours[c];
+        fill.setAlpha(channels == 1 ? 255 : 170);
+        painter.fillPath(path, fill);
+    }
+}
+
+StatisticsDock::StatisticsDock(
+    WorkThread &worker, PictureView &picture, PictureWidget &widget, QWidget *parent)
+    : QDockWidget(parent)
+    , worker(worker)
+    , picture(picture)
+    , widget(widget)
+{
+    setObjectName(QStringLiteral("statisticsDock"));
+    auto *content = new QWidget(this);
+    auto *column = new QVBoxLayout(content);
+
+    streamBox = new QGroupBox(content);
+    auto *form = new QFormLayout(streamBox);
+    for (int row = 0; row < RowCount; ++row) {
+        captions[row] = new QLabel(streamBox);
+        values[row] = new QLabel(QStringLiteral("0"), streamBox);
+        values[row]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        form->addRow(captions[row], values[row]);
+    }
+    column->addWidget(streamBox);
+
+    pictureBox = new QGroupBox(content);
+    auto *pictureColumn = new QVBoxLayout(pictureBox);
+    regionLabel = new QLabel(pictureBox);
+    histogramView = new HistogramWidget(pictureBox);
+    histogramView->setObjectName(QStringLiteral("histogram"));
+    figures = new QLabel(pictureBox);
+    figures->setObjectName(QStringLiteral("pictureFigures"));
+    figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    saturationBox = new QCheckBox(pictureBox);
+    saturationBox->setObjectName(QStringLiteral("saturationBox"));
+    pictureColumn->addWidget(regionLabel);
+    pictureColumn->addWidget(histogramView);
+    pictureColumn->addWidget(figures);
+    pictureColumn->addWidget(saturationBox);
+    column->addWidget(pictureBox);
+
+    focusBox = new QGroupBox(content);
+    auto *focusRow = new QHBoxLayout(focusBox);
+    scoreLabel = new QLabel(focusBox);
+    scoreLabel->setObjectName(QStringLiteral("focusScore"));
+    QFont big = scoreLabel->font();
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    big.setBold(true);
+    scoreLabel->setFont(big);
+    peakLabel = new QLabel(focusBox);
+    resetButton = new QPushButton(focusBox);
+    resetButton->setObjectName(QStringLiteral("focusResetButton"));
+    focusRow->addWidget(scoreLabel, 1);
+    focusRow->addWidget(peakLabel, 1);
+    focusRow->addWidget(resetButton);
+    column->addWidget(focusBox);
+    column->addStretch(1);
+    setWidget(content);
+
+    connect(saturationBox, &QCheckBox::toggled, this, &StatisticsDock::saturationMarksToggled);
+    connect(resetButton, &QPushButton::clicked, this, &StatisticsDock::resetFocusPeak);
+    timer.setInterval(RefreshMs);
+    connect(&timer, &QTimer::timeout, this, &StatisticsDock::refresh);
+    // The region follows the view at once, not at the next frame.
+    connect(&widget, &PictureWidget::viewChanged, this, [this] {
+        if (isVisible())
+            refreshPicture();
+    });
+    retranslate();
+}
+
+void StatisticsDock::retranslate()
+{
+    setWindowTitle(tr("状态"));
+    streamBox->setTitle(tr("图像流"));
+    captions[Delivered]->setText(tr("SDK 送达帧数:"));
+    captions[Dropped]->setText(tr("回调丢弃帧数:"));
+    captions[Dropped]->setToolTip(tr("两个帧缓冲区都满时相机送来的帧被丢弃"));
+    captions[Converted]->setText(tr("已转换帧数:"));
+    captions[Skipped]->setText(tr("窗口跳过帧数:"));
+    captions[Shown]->setText(tr("已显示帧数:"));
+    captions[Rate]->setText(tr("帧率:"));
+    captions[DataRate]->setText(tr("数据率:"));
+    captions[Size]->setText(tr("帧尺寸:"));
+    captions[Format]->setText(tr("像素格式:"));
+    captions[SinceLast]->setText(tr("距上一帧:"));
+    pictureBox->setTitle(tr("直方图"));
+    saturationBox->setText(tr("饱和标记"));
+    saturationBox->setToolTip(tr("255 的像素标为红色，0 的像素标为蓝色"));
+    focusBox->setTitle(tr("清晰度（对焦）"));
+    resetButton->setText(tr("重置峰值"));
+    analysedKey = 0; // the figures' texts again
+    if (isVisible())
+        refresh();
+}
+
+void StatisticsDock::setSaturationMarks(bool on)
+{
+    saturationBox->setChecked(on);
+}
+
+void StatisticsDock::resetFocusPeak()
+{
+    peak = score;
+    peakLabel->setText(tr("峰值 %1").arg(peak, 0, 'f', 1));
+}
+
+void StatisticsDock::showEvent(QShowEvent *event)
+{
+    QDockWidget::showEvent(event);
+    rateClock.start();
+    rateFrom = picture.frameTotal();
+    analysedKey = 0;
+    refresh();
+    timer.start();
+}
+
+void StatisticsDock::hideEvent(QHideEvent *event)
+{
+    timer.stop();
+    QDockWidget::hideEvent(event);
+}
+
+void StatisticsDock::refresh()
+{
+    refreshStream();
+    refreshPicture();
+}
+
+void StatisticsDock::refreshStream()
+{
+    values[Delivered]->setText(QString::number(WorkThread::framesDelivered()));
+    values[Dropped]->setText(QString::number(WorkThread::framesDropped()));
+    values[Converted]->setText(QString::number(worker.framesConverted()));
+    values[Skipped]->setText(QString::number(worker.framesSkipped()));
+    values[Shown]->setText(QString::number(picture.framesShown()));
+    // The rate of whole seconds or more, so that it does not flicker.
+    const qint64 elapsed = rateClock.isValid() ? rateClock.elapsed() : 0;
+    if (elapsed >= 1000) {
+        rate = (picture.frameTotal() - rateFrom) * 1000.0 / double(elapsed);
+        rateFrom = picture.frameTotal();
+        rateClock.restart();
+    }
+    const QImage &frame = picture.newestFrame();
+    const bool grey = framestats::isGrey(frame);
+    const double frameBytes = double(frame.width()) * frame.height() * (grey ? 1 : 3);
+    values[Rate]->setText(tr("%1 帧/秒").arg(rate, 0, 'f', 1));
+    values[DataRate]->setText(tr("%1 MB/s").arg(rate * frameBytes / 1e6, 0, 'f', 2));
+    if (frame.isNull()) {
+        values[Size]->setText(QStringLiteral("—"));
+        values[Format]->setText(QStringLiteral("—"));
+        values[SinceLast]->setText(QStringLiteral("—"));
+        return;
+    }
+    values[Size]->setText(tr("%1 × %2").arg(frame.width()).arg(frame.height()));
+    values[Format]->setText(grey ? tr("8 位灰度") : tr("24 位彩色 (RGB)"));
+    values[SinceLast]->setText(tr("%1 秒").arg(picture.msSinceLastFrame() / 1000.0, 0, 'f', 1));
+}
+
+void StatisticsDock::refreshPicture()
+{
+    const QImage &frame = picture.newestFrame();
+    const QRect seen = widget.visibleRegion();
+    if (frame.isNull() || (frame.cacheKey() == analysedKey && seen == region))
+        return;
+    analysedKey = frame.cacheKey();
+    region = seen;
+    if (region == frame.rect())
+        regionLabel->setText(tr("整幅画面"));
+    else
+        regionLabel->setText(tr("可见区域 (%1, %2) %3 × %4")
+                                 .arg(region.x())
+                                 .arg(region.y())
+                                 .arg(region.width())
+                                 .arg(region.height()));
+    const framestats::Histogram h = framestats::histogram(frame, region);
+    histogramView->setHistogram(h);
+    // One row per channel under the figures' names.
+    const QStringList heads
+        = { QString(), tr("最小"), tr("最大"), tr("平均"), tr("标准差"), tr("0 级"), tr("255 级") };
+    QString table = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr>");
+    for (const QString &head : heads)
+        table += QStringLiteral("<th align=\"right\">%1</th>").arg(head.toHtmlEscaped());
+    table += QStringLiteral("</tr>");
+    const QStringList names = h.grey
+        ? QStringList { tr("灰度") }
+        : QStringList { QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
+    for (int c = 0; c < names.size(); ++c) {
+        const framestats::Statistics s = framestats::statistics(h, c);
+        const QStringList cells
+            = { names[c], QString::number(s.min), QString::number(s.max), QString::number(s.mean, 'f', 1),
+                  QString::number(s.stdDev, 'f', 1), QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
+                  QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
+        table += QStringLiteral("<tr>");
+        for (const QString &cell : cells)
+            table += QStringLiteral("<td align=\"right\">%1</td>").arg(cell.toHtmlEscaped());
+        table += QStringLiteral("</tr>");
+    }
+    figures->setText(table + QStringLiteral("</table>"));
+    score = framestats::focusScore(frame, region);
+    peak = std::max(peak, score);
+    scoreLabel->setText(tr("清晰度 %1").arg(score, 0, 'f', 1));
+    peakLabel->setText(tr("峰值 %1").arg(peak, 0, 'f', 1));
+}

@@ -1,0 +1,113 @@
+// 状态: the statistics beside the picture. The stream's counters, a live
+// histogram with its figures, the focus score with its peak, and the
+// saturation marks' switch. Refreshed at most 10 times a second while shown;
+// hidden, it does no work at all.
+#ifndef TAVIX_STATISTICSDOCK_H
+#define TAVIX_STATISTICSDOCK_H
+
+#include "camera/framestats.h"
+
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+class PictureView;
+class PictureWidget;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class WorkThread;
+
+// Draws a histogram: grey, or red, green and blue over each other.
+class HistogramWidget : public QWidget {
+public:
+    explicit HistogramWidget(QWidget *parent = nullptr);
+    void setHistogram(const framestats::Histogram &histogram);
+    QSize sizeHint() const override { return QSize(256, 110); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    framestats::Histogram shown;
+};
+
+class StatisticsDock : public QDockWidget {
+    Q_OBJECT
+
+public:
+    StatisticsDock(WorkThread &worker, PictureView &picture, PictureWidget &widget, QWidget *parent);
+
+    void retranslate();
+    // The figures now shown, for the tests: the focus score and its peak.
+    double focusScore() const { return score; }
+    double focusPeak() const { return peak; }
+    QRect measuredRegion() const { return region; }
+
+    // Five times a second: often enough to turn a lens by, at a fifth of the cost
+    // of every frame.
+    static constexpr int RefreshMs = 200;
+
+signals:
+    void saturationMarksToggled(bool on);
+
+public slots:
+    void setSaturationMarks(bool on);
+    void resetFocusPeak();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void refresh();
+    void refreshStream();
+    void refreshPicture();
+
+    WorkThread &worker;
+    PictureView &picture;
+    PictureWidget &widget;
+    QTimer timer;
+
+    QGroupBox *streamBox;
+    QGroupBox *pictureBox;
+    QGroupBox *focusBox;
+    // The stream's rows: caption and value.
+    enum Row {
+        Delivered,
+        Dropped,
+        Converted,
+        Skipped,
+        Shown,
+        Rate,
+        DataRate,
+        Size,
+        Format,
+        SinceLast,
+        RowCount
+    };
+    QLabel *captions[RowCount];
+    QLabel *values[RowCount];
+    QLabel *regionLabel;
+    HistogramWidget *histogramView;
+    QLabel *figures;
+    QLabel *scoreLabel;
+    QLabel *peakLabel;
+    QPushButton *resetButton;
+    QCheckBox *saturationBox;
+
+    // The frame and region the picture's figures were made of.
+    qint64 analysedKey = 0;
+    QRect region;
+    double score = 0;
+    double peak = 0;
+    // The frame rate over the last second or more.
+    QElapsedTimer rateClock;
+    int rateFrom = 0;
+    double rate = 0;
+};
+
+#endif
