@@ -30,11 +30,13 @@ RecordingDialog::RecordingDialog(QWidget *parent)
     every->setObjectName(QStringLiteral("everyNthSpinBox"));
     every->setRange(1, recording::MaxEveryNth);
     stop->setObjectName(QStringLiteral("stopComboBox"));
+    stop->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     seconds->setObjectName(QStringLiteral("secondsSpinBox"));
     seconds->setRange(1, recording::MaxSeconds);
     frames->setObjectName(QStringLiteral("framesSpinBox"));
     frames->setRange(1, recording::MaxFrames);
     where->setWordWrap(true);
+    setMinimumWidth(520); // room for the folder's path
 
     auto *stopRow = new QHBoxLayout;
     stopRow->addWidget(stop, 1);
@@ -64,8 +66,7 @@ void RecordingDialog::retranslate()
 {
     setWindowTitle(tr("录像/抓图"));
     formatLabel->setText(tr("图片格式 (抓图和录像):"));
-    everyLabel->setText(tr("录像时每几帧保存一帧:"));
-    every->setSuffix(tr(" 帧"));
+    everyLabel->setText(tr("录像时每 n 帧保存一帧, n ="));
     every->setToolTip(tr("1: 保存每一帧; n: 保存第一帧, 然后每 n 帧保存一帧"));
     stopLabel->setText(tr("录像结束:"));
     const int rule = stop->currentIndex();

@@ -1174,8 +1174,8 @@
         <translation>Image format (snapshots and recordings):</translation>
     </message>
     <message>
-        <source>录像时每几帧保存一帧:</source>
-        <translation>Record one frame of every:</translation>
+        <source>录像时每 n 帧保存一帧, n =</source>
+        <translation>Keep one frame in n, n =</translation>
     </message>
     <message>
         <source> 帧</source>
@@ -1195,11 +1195,11 @@
     </message>
     <message>
         <source>录够秒数后</source>
-        <translation>after a number of seconds</translation>
+        <translation>after N seconds</translation>
     </message>
     <message>
         <source>录够帧数后</source>
-        <translation>after a number of frames</translation>
+        <translation>after N frames</translation>
     </message>
     <message>
         <source> 秒</source>
