@@ -70,10 +70,11 @@ int main(int argc, char *argv[])
     recording::Plan plan(settings);
     FrameRecorder recorder(folder.path(), format);
     bool failed = false;
-    QObject::connect(&recorder, &FrameRecorder::writeFailed, &app,
-        [&failed](const QString &path, const QString &reason) {
+    QObject::connect(
+        &recorder, &FrameRecorder::writeFailed, &app, [&failed](const QString &path, const QString &reason) {
             failed = true;
-            std::fprintf(stderr, "bench_recording: %s not written: %s\n", qPrintable(path), qPrintable(reason));
+            std::fprintf(
+                stderr, "bench_recording: %s not written: %s\n", qPrintable(path), qPrintable(reason));
         });
 
     QElapsedTimer sinceStart;
@@ -98,7 +99,8 @@ int main(int argc, char *argv[])
         recorder.offer(copy, d.number);
         longestOfferNs = qMax(longestOfferNs, handOver.nsecsElapsed());
     });
-    QObject::connect(&recorder, &FrameRecorder::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(
+        &recorder, &FrameRecorder::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     sinceStart.start();
     ticker.start();
     app.exec();

@@ -15,7 +15,8 @@ FrameRecorder::FrameRecorder(const QString &folder, recording::ImageFormat forma
     , writeImage(std::move(writer))
 {
     if (!writeImage)
-        writeImage = [format](const QImage &image, QIODevice *file) { return writeImageFile(image, file, format); };
+        writeImage
+            = [format](const QImage &image, QIODevice *file) { return writeImageFile(image, file, format); };
     thread = std::thread([this] { run(); });
 }
 

@@ -32,8 +32,8 @@ public:
     using ImageWriter = std::function<bool(const QImage &image, QIODevice *file)>;
 
     // Frames go into `folder`, which must exist, named frameFileName(number, format).
-    FrameRecorder(const QString &folder, recording::ImageFormat format,
-        qint64 queueBytes = DefaultQueueBytes, ImageWriter writer = nullptr, QObject *parent = nullptr);
+    FrameRecorder(const QString &folder, recording::ImageFormat format, qint64 queueBytes = DefaultQueueBytes,
+        ImageWriter writer = nullptr, QObject *parent = nullptr);
     // Writes what is still queued, then ends the thread.
     ~FrameRecorder() override;
 

@@ -46,7 +46,9 @@ QString folderName(const QDateTime &start, int attempt)
 
 QString frameFileName(int number, ImageFormat format)
 {
-    return QStringLiteral("%1.%2").arg(number, 6, 10, QLatin1Char('0')).arg(QLatin1String(formatSuffix(format)));
+    return QStringLiteral("%1.%2")
+        .arg(number, 6, 10, QLatin1Char('0'))
+        .arg(QLatin1String(formatSuffix(format)));
 }
 
 Plan::Plan(const Settings &settings)

@@ -11,8 +11,14 @@ namespace {
 
     enum Type : quint16 { Short = 3, Long = 4, Rational = 5 };
 
-    void put16(QByteArray &out, int at, quint16 value) { qToLittleEndian(value, out.data() + at); }
-    void put32(QByteArray &out, int at, quint32 value) { qToLittleEndian(value, out.data() + at); }
+    void put16(QByteArray &out, int at, quint16 value)
+    {
+        qToLittleEndian(value, out.data() + at);
+    }
+    void put32(QByteArray &out, int at, quint32 value)
+    {
+        qToLittleEndian(value, out.data() + at);
+    }
 
 } // namespace
 

@@ -136,7 +136,8 @@ void LogWindow::rebuild()
 
 void LogWindow::showCount()
 {
-    count->setText(tr("显示 %1 行, 共保留 %2 行 (最多 %3 行)").arg(shown).arg(lines.size()).arg(lines.capacity()));
+    count->setText(
+        tr("显示 %1 行, 共保留 %2 行 (最多 %3 行)").arg(shown).arg(lines.size()).arg(lines.capacity()));
 }
 
 QString LogWindow::shownText() const
@@ -166,6 +167,6 @@ void LogWindow::saveToFile()
     } else {
         reason = file.errorString();
     }
-    msgbox::warning(this, tr("日志"),
-        tr("日志没有保存到 %1 (%2)。").arg(QDir::toNativeSeparators(path), reason));
+    msgbox::warning(
+        this, tr("日志"), tr("日志没有保存到 %1 (%2)。").arg(QDir::toNativeSeparators(path), reason));
 }

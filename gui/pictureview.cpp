@@ -55,7 +55,9 @@ void PictureView::setClock(Clock newClock)
 void PictureView::setImageWriter(ImageWriter writer)
 {
     if (!writer)
-        writer = [this](const QImage &image, QIODevice *file) { return writeImageFile(image, file, snapshotFormat); };
+        writer = [this](const QImage &image, QIODevice *file) {
+            return writeImageFile(image, file, snapshotFormat);
+        };
     writeImage = std::move(writer);
 }
 

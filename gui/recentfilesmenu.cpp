@@ -37,7 +37,8 @@ void RecentFilesMenu::rebuild()
     int number = 0;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        QString text = QStringLiteral("&%1 %2").arg(++number).arg(QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QLatin1String("&&")));
+        QString text = QStringLiteral("&%1 %2").arg(++number).arg(
+            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QLatin1String("&&")));
         if (!file.exists())
             text += tr(" (文件不存在)");
         QAction *entry = list->addAction(text);
@@ -50,8 +51,8 @@ void RecentFilesMenu::rebuild()
 void RecentFilesMenu::choose(const QString &path)
 {
     if (!QFileInfo::exists(path)) {
-        msgbox::warning(window, tr("最近打开"),
-            tr("文件 %1 已不存在, 没有打开。").arg(QDir::toNativeSeparators(path)));
+        msgbox::warning(
+            window, tr("最近打开"), tr("文件 %1 已不存在, 没有打开。").arg(QDir::toNativeSeparators(path)));
         rebuild();
         return;
     }

@@ -105,7 +105,8 @@ bool RecordingControl::start()
     recorder = std::make_unique<FrameRecorder>(folder, chosen.format, queueBytes, writer);
     FrameRecorder *fresh = recorder.get();
     connect(fresh, &FrameRecorder::writeFailed, this, &RecordingControl::writeFailed, Qt::QueuedConnection);
-    connect(fresh, &FrameRecorder::finished, this, [this, fresh] { recorderFinished(fresh); },
+    connect(
+        fresh, &FrameRecorder::finished, this, [this, fresh] { recorderFinished(fresh); },
         Qt::QueuedConnection);
     plan = std::make_unique<recording::Plan>(chosen);
     lastFolder = folder;
@@ -216,7 +217,8 @@ void RecordingControl::writeFailed(const QString &path, const QString &reason)
         : reason;
     qWarning().noquote() << "recording stopped: frame" << path << "not written:" << why;
     msgbox::warning(window, tr("录像"),
-        tr("录像已停止: 无法写入 %1 (%2)。已写入的帧都完整地保存在文件夹中。").arg(QDir::toNativeSeparators(path), why));
+        tr("录像已停止: 无法写入 %1 (%2)。已写入的帧都完整地保存在文件夹中。")
+            .arg(QDir::toNativeSeparators(path), why));
 }
 
 void RecordingControl::recorderFinished(FrameRecorder *finished)

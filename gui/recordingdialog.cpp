@@ -25,7 +25,8 @@ RecordingDialog::RecordingDialog(QWidget *parent)
 {
     setObjectName(QStringLiteral("RecordingDialog"));
     format->setObjectName(QStringLiteral("formatComboBox"));
-    for (const auto f : { recording::ImageFormat::Bmp, recording::ImageFormat::Png, recording::ImageFormat::Tiff })
+    for (const auto f :
+        { recording::ImageFormat::Bmp, recording::ImageFormat::Png, recording::ImageFormat::Tiff })
         format->addItem(QLatin1String(recording::formatName(f)), int(f));
     every->setObjectName(QStringLiteral("everyNthSpinBox"));
     every->setRange(1, recording::MaxEveryNth);
@@ -52,7 +53,8 @@ RecordingDialog::RecordingDialog(QWidget *parent)
     layout->addStretch(1);
     layout->addWidget(buttons);
 
-    connect(stop, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &RecordingDialog::showStopFields);
+    connect(
+        stop, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &RecordingDialog::showStopFields);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         emit settingsChosen(settings());
         accept();

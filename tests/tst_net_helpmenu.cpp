@@ -164,7 +164,8 @@ void TestHelpMenu::switchLanguage()
     QCOMPARE(find<QAction>(w.get(), "Languageaction")->text(), QStringLiteral("Language"));
     // The windows' own texts follow too: record action, recent files, the log view made before.
     QCOMPARE(find<QAction>(w.get(), "Recordaction")->text(), QStringLiteral("Record"));
-    QCOMPARE(find<QMenu>(w.get(), "RecentFilesmenu")->actions().value(0)->text(), QStringLiteral("(no recent files)"));
+    QCOMPARE(find<QMenu>(w.get(), "RecentFilesmenu")->actions().value(0)->text(),
+        QStringLiteral("(no recent files)"));
     QCOMPARE(find<QWidget>(w.get(), "LogWindow")->windowTitle(), QStringLiteral("Log"));
     QVERIFY(find<QAction>(w.get(), "Englishaction")->isChecked());
     QCOMPARE(QSettings().value("language").toString(), QStringLiteral("en"));

@@ -22,9 +22,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QSettings>
 #include <QMutex>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -445,7 +445,8 @@ void TestNetParamView::rememberedValuesAndSave()
 void TestNetParamView::saveAsAndRecentFiles()
 {
     settings::setApplicationNames();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
+    QSettings::setPath(
+        QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
     settings::setRecentFiles({});
     openWindow();
     auto *menu = find<QMenu>("RecentFilesmenu");

@@ -127,7 +127,8 @@ void TestOperatorTools::logView()
     qWarning() << "marker-B second";
     view->refresh();
     const QStringList lines = view->shownText().split('\n');
-    const int a = lines.indexOf(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  marker-A first$)"));
+    const int a
+        = lines.indexOf(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  marker-A first$)"));
     const int b = lines.indexOf(QRegularExpression(R"(^.{23}  Warning: marker-B second$)"));
     QVERIFY2(a >= 0 && b > a, qPrintable(view->shownText()));
 
@@ -198,7 +199,8 @@ void TestOperatorTools::recording()
     QCOMPARE(control.folder(), folder);
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({ "000001.png", "000002.png", "000003.png" }));
     for (int n = 0; n < 3; ++n)
-        QCOMPARE(QImage(folder + QStringLiteral("/00000%1.png").arg(n + 1)).pixel(0, 0), qRgb(10 + 2 * n, 10 + 2 * n, 10 + 2 * n));
+        QCOMPARE(QImage(folder + QStringLiteral("/00000%1.png").arg(n + 1)).pixel(0, 0),
+            qRgb(10 + 2 * n, 10 + 2 * n, 10 + 2 * n));
     QCOMPARE(find<QLabel>(window.get(), "recordingLabel")->text(),
         QStringLiteral("录像结束 %1: 已写入 3 帧, 丢失 0 帧").arg(QDir::toNativeSeparators(folder)));
     QVERIFY(!record->isChecked());
@@ -253,7 +255,8 @@ void TestOperatorTools::recordingFailures()
     QVERIFY(finished.size() == 1 || finished.wait(10000));
     QCOMPARE(boxes.size(), 1);
     QVERIFY2(boxes[0].text.contains(QLatin1String("000003.bmp")), qPrintable(boxes[0].text));
-    QCOMPARE(QDir(control.folder()).entryList(QDir::Files | QDir::Hidden), QStringList({ "000001.bmp", "000002.bmp" }));
+    QCOMPARE(QDir(control.folder()).entryList(QDir::Files | QDir::Hidden),
+        QStringList({ "000001.bmp", "000002.bmp" }));
     QVERIFY(!record->isChecked());
 }
 

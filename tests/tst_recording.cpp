@@ -80,11 +80,12 @@ void TestRecording::plan_data()
     QTest::addColumn<QString>("decisions"); // number taken, "-" skipped, "x" over
 
     const QList<int> tenFrames { 0, 33, 66, 100, 133, 166, 200, 233, 266, 300 };
-    QTest::newRow("every frame, until stopped") << 1 << StopRule::UntilStopped << 0 << tenFrames
-                                                << "1 2 3 4 5 6 7 8 9 10";
+    QTest::newRow("every frame, until stopped")
+        << 1 << StopRule::UntilStopped << 0 << tenFrames << "1 2 3 4 5 6 7 8 9 10";
     QTest::newRow("every 3rd, the first taken")
         << 3 << StopRule::UntilStopped << 0 << tenFrames << "1 - - 2 - - 3 - - 4";
-    QTest::newRow("every frame, 4 frames") << 1 << StopRule::Frames << 4 << tenFrames << "1 2 3 4 x x x x x x";
+    QTest::newRow("every frame, 4 frames")
+        << 1 << StopRule::Frames << 4 << tenFrames << "1 2 3 4 x x x x x x";
     QTest::newRow("every 2nd, 3 frames: taken ones count")
         << 2 << StopRule::Frames << 3 << tenFrames << "1 - 2 - 3 x x x x x";
     QTest::newRow("1 s: a frame at 1000 ms is over")
@@ -161,7 +162,8 @@ void TestRecording::tiffLayout()
     const quint32 at = tiffTag(g, 273);
     QCOMPARE(qint64(at) + 6, qint64(g.size()));
     for (int y = 0; y < 2; ++y)
-        QCOMPARE(g.mid(int(at) + 3 * y, 3), QByteArray(reinterpret_cast<const char *>(grey.constScanLine(y)), 3));
+        QCOMPARE(
+            g.mid(int(at) + 3 * y, 3), QByteArray(reinterpret_cast<const char *>(grey.constScanLine(y)), 3));
 
     // An indexed grey frame (as the camera's are converted) is written as grey;
     // a colour one as RGB.
@@ -218,8 +220,8 @@ void TestRecording::fullQueueCountsLostFrames()
     std::atomic<bool> release { false };
     std::atomic<int> entered { 0 };
     const QImage frame = greyFrame(100, 100, 0);
-    FrameRecorder recorder(dir.path(), ImageFormat::Png, 3 * frame.sizeInBytes(),
-        [&](const QImage &image, QIODevice *file) {
+    FrameRecorder recorder(
+        dir.path(), ImageFormat::Png, 3 * frame.sizeInBytes(), [&](const QImage &image, QIODevice *file) {
             ++entered;
             while (!release)
                 QThread::msleep(1);
