@@ -100,8 +100,9 @@ bool RecordingControl::start()
             tr("录像没有开始: 无法在 %1 中创建文件夹。").arg(QDir::toNativeSeparators(base)));
         return false;
     }
-    if (recorder)
-        draining.push_back(std::move(recorder));
+    if (recorder && !recorderDone)
+        draining.push_back(std::move(recorder)); // still writing the last recording's queue
+    recorderDone = false;
     recorder = std::make_unique<FrameRecorder>(folder, chosen.format, queueBytes, writer);
     FrameRecorder *fresh = recorder.get();
     connect(fresh, &FrameRecorder::writeFailed, this, &RecordingControl::writeFailed, Qt::QueuedConnection);
@@ -224,6 +225,7 @@ void RecordingControl::writeFailed(const QString &path, const QString &reason)
 void RecordingControl::recorderFinished(FrameRecorder *finished)
 {
     if (finished == recorder.get()) {
+        recorderDone = true;
         if (isRecording()) // it gave up after a failed write
             stop();
         showStatus();

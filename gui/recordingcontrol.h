@@ -82,6 +82,7 @@ private:
     recording::Settings chosen;
     std::unique_ptr<recording::Plan> plan; // while recording
     std::unique_ptr<FrameRecorder> recorder; // the one of the last recording
+    bool recorderDone = false; // it has written or given up every frame
     // Earlier recorders still writing their queues when a new recording started.
     std::vector<std::unique_ptr<FrameRecorder>> draining;
     QElapsedTimer clockSinceStart;
