@@ -24,8 +24,9 @@ namespace {
 
 LogBuffer &buffer()
 {
-    static LogBuffer lines;
-    return lines;
+    // Never destroyed: a thread may still log while the process's statics go.
+    static LogBuffer *const lines = new LogBuffer;
+    return *lines;
 }
 
 void install()
