@@ -5,6 +5,15 @@
 #include <QIODevice>
 #include <QImage>
 
+namespace {
+
+// Qt turns a PNG quality q into zlib's level (100 - q) / 11: 80 is level 1,
+// the fastest that still compresses, so that a recording keeps up with the
+// camera where the default level 6 takes several times as long per frame.
+constexpr int PngQuality = 80;
+
+} // namespace
+
 bool writeImageFile(const QImage &image, QIODevice *file, recording::ImageFormat format)
 {
     if (image.isNull() || !file)
@@ -13,7 +22,7 @@ bool writeImageFile(const QImage &image, QIODevice *file, recording::ImageFormat
     case recording::ImageFormat::Bmp:
         return image.save(file, "BMP", 100);
     case recording::ImageFormat::Png:
-        return image.save(file, "PNG");
+        return image.save(file, "PNG", PngQuality);
     case recording::ImageFormat::Tiff:
         break;
     }

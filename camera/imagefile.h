@@ -8,7 +8,7 @@ class QImage;
 class QIODevice;
 
 // Writes `image` to `file` as BMP (quality 100, as snapshots always were),
-// PNG (Qt's default compression) or uncompressed TIFF (grey frames as 8-bit
+// PNG (zlib's fastest level) or uncompressed TIFF (grey frames as 8-bit
 // grey, any other as 24-bit RGB). False when the image is null or the bytes
 // could not all be written.
 bool writeImageFile(const QImage &image, QIODevice *file, recording::ImageFormat format);
