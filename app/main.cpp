@@ -1,5 +1,6 @@
 #include "camera/framememory.h"
 #include "gui/language.h"
+#include "gui/logcapture.h"
 #include "gui/mainwindow.h"
 #include "gui/settings.h"
 #include "gui/startoptions.h"
@@ -13,6 +14,7 @@
 int main(int argc, char *argv[])
 {
     keepFrameMemoryInProcess();
+    logcapture::install(); // the log view's lines; they still go to stderr
     QApplication app(argc, argv);
     settings::setApplicationNames();
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));

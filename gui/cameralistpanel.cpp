@@ -95,6 +95,10 @@ void CameraListPanel::showContextMenu()
     menu.addActions(form.cameraActions);
     menu.addSeparator();
     menu.addActions(form.modeActions);
+    if (form.record) {
+        menu.addSeparator();
+        menu.addAction(form.record);
+    }
     menu.exec(QCursor::pos());
 }
 

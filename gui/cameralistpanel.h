@@ -34,6 +34,7 @@ public:
         // The context menu: the camera actions, a separator, the trigger modes.
         QList<QAction *> cameraActions;
         QList<QAction *> modeActions;
+        QAction *record = nullptr; // after the others, on its own; none when null
     };
 
     CameraListPanel(const Widgets &widgets, WorkThread &worker, QObject *parent = nullptr);

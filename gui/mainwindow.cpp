@@ -6,11 +6,16 @@
 #include "gui/commandchannel.h"
 #include "gui/firmwaredialog.h"
 #include "gui/language.h"
+#include "gui/logcapture.h"
+#include "gui/logwindow.h"
 #include "gui/manualfile.h"
 #include "gui/messagebox.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
 #include "gui/picturewidget.h"
+#include "gui/recentfilesmenu.h"
+#include "gui/recordingcontrol.h"
+#include "gui/recordingdialog.h"
 #include "gui/settings.h"
 #include "gui/statisticsdock.h"
 #include "gui/statusnotes.h"
@@ -74,6 +79,7 @@ MainWindow::~MainWindow()
     // The acquisition loop reads the frame storage and emits to this window: end
     // it before anything it uses goes away, whatever state the camera is in.
     worker->shutdown();
+    recording.reset(); // writes the frames it still holds
     firmwareDialog.reset();
     parameters.reset(); // its command channel reads the camera list's target record
     cameraList.reset();
@@ -98,6 +104,9 @@ int MainWindow::initApp()
     list.total = ui->ZZlineEdit;
     list.cameraActions = { ui->InitOpenAct, ui->actStop, ui->actStart, ui->actClose };
     list.modeActions = { ui->actModeauto, ui->actIOmode, ui->actModeSoft, ui->actSoft };
+    recordAction = new QAction(this);
+    recordAction->setObjectName(QStringLiteral("Recordaction"));
+    list.record = recordAction;
     cameraList = std::make_unique<CameraListPanel>(list, *worker); // camera 0 selected
 
     ParameterPanel::Widgets params;
@@ -119,8 +128,14 @@ int MainWindow::initApp()
             showPortShared();
     });
     buildLanguageMenu();
+    recentFiles = std::make_unique<RecentFilesMenu>(ui->NOpenaction, this);
+    connect(recentFiles.get(), &RecentFilesMenu::fileChosen, parameters.get(),
+        &ParameterPanel::loadParameterFile);
+    connect(parameters.get(), &ParameterPanel::fileUsed, recentFiles.get(), &RecentFilesMenu::add);
 
     picture = std::make_unique<PictureView>(ui->label);
+    ui->toolBar->addAction(recordAction);
+    recording = std::make_unique<RecordingControl>(this, recordAction, statusBar());
     // Beside the port warning: what went wrong with a camera or a snapshot.
     notes = std::make_unique<StatusNotes>(statusBar(), *worker);
     connect(worker, &WorkThread::sig_CameraFault, notes.get(), &StatusNotes::cameraFault);
@@ -148,7 +163,6 @@ int MainWindow::initApp()
     ui->Renderingaction->setEnabled(false);
     ui->FullScreen->setEnabled(false);
     ui->actStatus->setEnabled(false);
-    ui->LogView->setEnabled(false);
     ui->WatermarkLog->setEnabled(false);
     ui->PictureLayout->setEnabled(false);
 
@@ -367,6 +381,12 @@ void MainWindow::retranslate()
     parameters->retranslate();
     retranslateViewMenu();
     firmwareDialog->retranslate();
+    recording->retranslate();
+    recentFiles->rebuild();
+    if (logWindow)
+        logWindow->retranslate();
+    if (recordingDialog)
+        recordingDialog->retranslate();
     if (!parameters->commandChannel().portSharedText().isEmpty())
         showPortShared();
 }
@@ -423,6 +443,7 @@ void MainWindow::slotGetOneFrame(QImage img)
         ui->WatermarkLog->setEnabled(true);
     }
     picture->slotGetOneFrame(img);
+    recording->frame(img);
 }
 
 void MainWindow::on_listWidget_currentItemChanged(QListWidgetItem *current, QListWidgetItem *previous)
@@ -584,6 +605,36 @@ void MainWindow::on_Aboutaction_triggered()
     request.title = aboutTitle();
     request.text = aboutText(currentAboutFacts());
     msgbox::show(request);
+}
+
+void MainWindow::on_LogView_triggered()
+{
+    if (!logWindow)
+        logWindow = new LogWindow(logcapture::buffer(), this);
+    logWindow->show();
+    logWindow->raise();
+    logWindow->activateWindow();
+}
+
+void MainWindow::on_VideoGraphicsaction_triggered()
+{
+    if (!recordingDialog) {
+        recordingDialog = new RecordingDialog(this);
+        connect(recordingDialog, &RecordingDialog::settingsChosen, this,
+            [this](const recording::Settings &chosen) {
+                recording->setSettings(chosen);
+                picture->setSnapshotFormat(chosen.format);
+            });
+    }
+    recordingDialog->setSettings(recording->settings());
+    recordingDialog->show();
+    recordingDialog->raise();
+    recordingDialog->activateWindow();
+}
+
+void MainWindow::on_SaveAsaction_triggered()
+{
+    parameters->saveParameterFileAs();
 }
 
 void MainWindow::on_sc4210Button_clicked()

@@ -11,7 +11,11 @@ class CameraListPanel;
 class FirmWareDialog;
 class QAction;
 class ParameterPanel;
+class LogWindow;
 class PictureView;
+class RecentFilesMenu;
+class RecordingControl;
+class RecordingDialog;
 class QListWidgetItem;
 class QLabel;
 class QShortcut;
@@ -85,6 +89,9 @@ private slots:
     void on_actionA_triggered();
     void on_a022SetBtn_clicked();
     void on_Aboutaction_triggered();
+    void on_LogView_triggered();
+    void on_VideoGraphicsaction_triggered();
+    void on_SaveAsaction_triggered();
 
 private:
     friend struct MainWindowProbe; // test access
@@ -137,6 +144,11 @@ private:
         QMargins margins;
     } fullScreen;
     QShortcut *leaveFullScreen = nullptr;
+    std::unique_ptr<RecordingControl> recording;
+    std::unique_ptr<RecentFilesMenu> recentFiles;
+    QAction *recordAction = nullptr; // 录像 / 停止录像, tool bar and camera menu
+    LogWindow *logWindow = nullptr; // made when first asked for
+    RecordingDialog *recordingDialog = nullptr; // made when first asked for
     int timerId = 0;
     QAction *chineseAction = nullptr;
     QAction *englishAction = nullptr;

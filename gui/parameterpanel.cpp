@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStyle>
@@ -260,17 +261,25 @@ void ParameterPanel::openParameterFile()
     const QString path = filedialog::getOpenFileName(form.window, fileCaption(), QString(), fileFilter());
     if (path.isEmpty())
         return;
+    loadParameterFile(path);
+}
+
+bool ParameterPanel::loadParameterFile(const QString &path)
+{
     const paramfile::LoadResult loaded = paramfile::loadParameterFile(path);
     if (loaded.error != paramfile::LoadResult::Error::None) {
         const paramfile::Message message = paramfile::loadErrorMessage(loaded.error);
         msgbox::warning(form.window, trWindow(message.title), paramfile::loadErrorText(loaded));
-        return;
+        return false;
     }
     for (const paramfile::FileKey &key : paramfile::kKeys) {
         const QString text = loaded.values.value(key.row);
         rememberedValues[std::size_t(key.row - 2)] = text;
         form.table->setItem(key.row, 1, new QTableWidgetItem(text));
     }
+    lastFile = path;
+    emit fileUsed(path);
+    return true;
 }
 
 void ParameterPanel::saveParameterFile()
@@ -283,6 +292,26 @@ void ParameterPanel::saveParameterFile()
     const QString path = filedialog::getSaveFileName(form.window, fileCaption(), QString(), fileFilter());
     if (path.isEmpty())
         return;
+    saveTo(path);
+}
+
+void ParameterPanel::saveParameterFileAs()
+{
+    if (!editedFlag) {
+        msgbox::warning(
+            form.window, trWindow(paramfile::kSaveRefused.title), trWindow(paramfile::kSaveRefused.text));
+        return;
+    }
+    const QString dir = lastFile.isEmpty() ? QString() : QFileInfo(lastFile).absolutePath();
+    const QString path = filedialog::getSaveFileName(
+        form.window, trWindow(QT_TRANSLATE_NOOP("MainWindow", "另存为")), dir, fileFilter());
+    if (path.isEmpty())
+        return;
+    saveTo(path);
+}
+
+void ParameterPanel::saveTo(const QString &path)
+{
     paramfile::RowValues values;
     for (const paramfile::FileKey &key : paramfile::kKeys)
         values.insert(key.row, rememberedValues[std::size_t(key.row - 2)]);
@@ -298,6 +327,8 @@ void ParameterPanel::saveParameterFile()
     case paramfile::SaveResult::Written:
         qDebug() << "file open";
         qDebug() << "write to file";
+        lastFile = path;
+        emit fileUsed(path);
         return;
     }
     // The operator must not take a file that is not there (or is the old one) for saved.

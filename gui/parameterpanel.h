@@ -61,11 +61,21 @@ public:
 
     // Parameter files: load into the table, save the remembered values.
     void openParameterFile();
+    // Loads `path` without asking (a recent file). False, with the box that
+    // says why, when it could not be loaded.
+    bool loadParameterFile(const QString &path);
     void saveParameterFile();
+    // Save as: like Save, in a file the operator names; the dialog starts in
+    // the folder of the file used last.
+    void saveParameterFileAs();
     // The frame-rate actions, the SC4210 sensor mode and the burn-in switch.
     void sendFrameRate(quint8 framesPerSecond);
     void sendSensorMode();
     void sendBurnIn();
+
+signals:
+    // A parameter file was loaded from or saved to `path`.
+    void fileUsed(const QString &path);
 
 public slots:
     // The Set button of a row: checks the value, remembers it and sends it.
@@ -76,6 +86,7 @@ protected:
 
 private:
     void showReportValue(int row, const QString &text);
+    void saveTo(const QString &path);
     // Values first: the value column gets what its longest expected text needs,
     // the Set buttons what their text needs, the names the rest (a shortened
     // name shows in full as the cell's tool tip).
@@ -92,6 +103,7 @@ private:
     QString selectedCamIp;
     std::array<QString, RememberedCount> rememberedValues; // index: table row - 2
     bool editedFlag = false;
+    QString lastFile; // loaded or saved last
 };
 
 #endif

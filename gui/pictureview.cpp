@@ -1,6 +1,7 @@
 #include "gui/pictureview.h"
 
 #include "camera/frameconvert.h"
+#include "camera/imagefile.h"
 #include "gui/messagebox.h"
 #include "gui/picturewidget.h"
 
@@ -21,13 +22,14 @@ namespace {
 // Snapshots of one stamp beyond this many are refused rather than looked for.
 constexpr int MaxSnapshotsPerStamp = 10000;
 
-// The first of "stamp.bmp", "stamp_1.bmp", "stamp_2.bmp", ... in `folder` that
-// names nothing there, not even a dangling link; empty when none is free.
-QString freeSnapshotPath(const QString &folder, const QString &stamp)
+// The first of "stamp.bmp", "stamp_1.bmp", "stamp_2.bmp", ... (or the suffix
+// of another format) in `folder` that names nothing there, not even a dangling
+// link; empty when none is free.
+QString freeSnapshotPath(const QString &folder, const QString &stamp, const QString &extension)
 {
     for (int n = 0; n < MaxSnapshotsPerStamp; ++n) {
         const QString suffix = n == 0 ? QString() : QStringLiteral("_%1").arg(n);
-        const QString path = folder + QStringLiteral("/") + stamp + suffix + QStringLiteral(".bmp");
+        const QString path = folder + QStringLiteral("/") + stamp + suffix + QLatin1Char('.') + extension;
         const QFileInfo file(path);
         if (!file.exists() && !file.isSymLink())
             return path;
@@ -56,8 +58,15 @@ void PictureView::setClock(Clock newClock)
 void PictureView::setImageWriter(ImageWriter writer)
 {
     if (!writer)
-        writer = [](const QImage &image, QIODevice *file) { return image.save(file, "BMP", 100); };
+        writer = [this](const QImage &image, QIODevice *file) {
+            return writeImageFile(image, file, snapshotFormat);
+        };
     writeImage = std::move(writer);
+}
+
+void PictureView::setSnapshotFormat(recording::ImageFormat format)
+{
+    snapshotFormat = format;
 }
 
 bool PictureView::eventFilter(QObject *watched, QEvent *event)
@@ -153,7 +162,7 @@ Snapshot PictureView::saveOneImage()
         qDebug().nospace() << "dir make Success or fail > " << made;
     }
     Snapshot shot;
-    shot.path = freeSnapshotPath(folder, stamp);
+    shot.path = freeSnapshotPath(folder, stamp, QLatin1String(recording::formatSuffix(snapshotFormat)));
     qDebug().noquote() << "path->" << shot.path;
     if (frameImage.isNull()) {
         msgbox::warning(nullptr, QCoreApplication::translate("MainWindow", "warning"),
@@ -185,7 +194,8 @@ Snapshot PictureView::saveOneImage()
         if (!encoded || !flushed || file.error() != QFileDevice::NoError) {
             reason = file.error() != QFileDevice::NoError
                 ? file.errorString()
-                : QCoreApplication::translate("MainWindow", "无法写成 BMP 图像");
+                : QCoreApplication::translate("MainWindow", "无法写成 %1 图像")
+                      .arg(QLatin1String(recording::formatName(snapshotFormat)));
             file.cancelWriting();
         } else if (file.commit()) {
             shot.outcome = Snapshot::Saved;

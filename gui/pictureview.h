@@ -3,6 +3,8 @@
 #ifndef TAVIX_PICTUREVIEW_H
 #define TAVIX_PICTUREVIEW_H
 
+#include "core/recordingplan.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QImage>
@@ -50,6 +52,9 @@ public:
     using ImageWriter = std::function<bool(const QImage &image, QIODevice *file)>;
     void setClock(Clock clock);
     void setImageWriter(ImageWriter writer);
+    // The snapshots' format (BMP unless chosen otherwise) and the suffix of
+    // their names; the default writer writes it.
+    void setSnapshotFormat(recording::ImageFormat format);
 
     // Frames since the last call; the count starts again from 0.
     int takeFrameCount();
@@ -87,6 +92,7 @@ private:
     bool showPending = false;
     Clock clock;
     ImageWriter writeImage;
+    recording::ImageFormat snapshotFormat = recording::ImageFormat::Bmp;
 };
 
 #endif

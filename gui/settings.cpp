@@ -1,5 +1,7 @@
 #include "gui/settings.h"
 
+#include "core/recentfiles.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 
@@ -8,6 +10,7 @@ namespace settings {
 namespace {
 
     constexpr char kLanguageKey[] = "language";
+    constexpr char kRecentFilesKey[] = "recentFiles";
 
 } // namespace
 
@@ -26,6 +29,25 @@ QString language()
 void setLanguage(const QString &code)
 {
     QSettings().setValue(QLatin1String(kLanguageKey), code);
+}
+
+} // namespace settings
+
+namespace settings {
+
+QStringList recentFiles()
+{
+    return recentfiles::tidied(QSettings().value(QLatin1String(kRecentFilesKey)).toStringList());
+}
+
+void setRecentFiles(const QStringList &paths)
+{
+    QSettings().setValue(QLatin1String(kRecentFilesKey), recentfiles::tidied(paths));
+}
+
+void addRecentFile(const QString &path)
+{
+    setRecentFiles(recentfiles::added(recentFiles(), path));
 }
 
 } // namespace settings

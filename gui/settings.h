@@ -1,11 +1,12 @@
 // What Tavix keeps between starts, in one place: the language the operator
-// chose and nothing else so far. QSettings under the organisation and
+// chose and the parameter files used last, nothing else. QSettings under the organisation and
 // application name "Tavix" (on Linux ~/.config/Tavix/Tavix.conf, on Windows the
 // registry under HKEY_CURRENT_USER\Software\Tavix\Tavix).
 #ifndef TAVIX_SETTINGS_H
 #define TAVIX_SETTINGS_H
 
 #include <QString>
+#include <QStringList>
 
 namespace settings {
 
@@ -17,6 +18,13 @@ void setApplicationNames();
 // it was never chosen (or holds something else).
 QString language();
 void setLanguage(const QString &code);
+
+// Key "recentFiles": the parameter files loaded or saved last, newest first
+// (at most recentfiles::MaxFiles).
+QStringList recentFiles();
+void setRecentFiles(const QStringList &paths);
+// Puts `path` first in the list and keeps it.
+void addRecentFile(const QString &path);
 
 } // namespace settings
 

@@ -6,6 +6,9 @@
 #   docs/menu-language-en.png              the Help menu with its Language entry open
 #   docs/about-en.png                      the about box
 #   docs/firmware-en.png                   the firmware download dialog
+#   docs/log-en.png, docs/log-zh.png       the log view, filtered for "camera"
+#   docs/recording-en.png, ...-zh.png      the recording settings, a time limit chosen
+#   docs/recording-status-en.png           the tool bar and the status bar while recording
 # Needs xvfb-run, ImageMagick's import and convert, xdotool and the CJK font of
 # scripts/deps.sh. The menus are opened by clicking where they are on a
 # 1240 x 860 screen in the Fusion style with that font; other fonts move them.
@@ -32,8 +35,8 @@ app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
 sleep 5
 import -window root "$out/window-$lang.png"
-[ "$lang" = en ] || exit 0
 click() { xdotool mousemove "$1" "$2" sleep 0.2 mousemove "$(($1 + 2))" "$2" click 1; sleep 0.8; }
+if [ "$lang" = en ]; then
 # The camera list's context menu, on camera 0.
 xdotool mousemove 80 116 click 3
 sleep 0.8
@@ -62,6 +65,37 @@ click 173 10
 click 230 34
 dialog=$(xdotool search --name '^Dialog$' | head -n 1)
 import -window "$dialog" "$out/firmware-en.png"
+xdotool windowunmap "$dialog"
+sleep 0.5
+fi
+# Record (the tool bar's last button), then the log view, filtered.
+click 347 40
+sleep 2
+click 279 40
+click 300 23
+xdotool type camera
+sleep 1
+if [ "$lang" = en ]; then log=Log settings=117 dialog=Recording/capture; else log=日志 settings=103 dialog=录像/抓图; fi
+window=$(xdotool search --name "^$log\$" | head -n 1)
+import -window "$window" "$out/log-$lang.png"
+xdotool windowunmap "$window"
+sleep 0.5
+if [ "$lang" = en ]; then
+    import -window root "$out/recording-full.png"
+    convert "$out/recording-full.png" \( +clone -crop 1240x60+0+0 +repage \) \
+        \( -clone 0 -crop 1240x30+0+800 +repage \) -delete 0 -append "$out/recording-status-en.png"
+    rm -f "$out/recording-full.png"
+fi
+# Settings, Recording/capture; the stop rule "after N seconds".
+click "$settings" 10
+click $((settings + 30)) 59
+window=$(xdotool search --name "^$dialog\$" | head -n 1)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + WIDTH - 100)) $((Y + 85)) click 1
+sleep 0.6
+xdotool key Down Return
+sleep 0.6
+import -window "$window" "$out/recording-$lang.png"
 DRIVE
 
 for lang in en zh; do
@@ -69,4 +103,5 @@ for lang in en zh; do
     (cd "$scratch" && XDG_CONFIG_HOME="$scratch/config" xvfb-run -a -s "-screen 0 1240x860x24" \
         bash "$scratch/drive.sh" "$lang" "$build/tavix" "$out")
 done
-ls "$out"/window-en.png "$out"/context-menu-en.png "$out"/window-zh.png "$out"/menu-language-en.png "$out"/about-en.png "$out"/firmware-en.png
+ls "$out"/log-en.png "$out"/log-zh.png "$out"/recording-en.png "$out"/recording-zh.png \
+    "$out"/recording-status-en.png "$out"/window-en.png "$out"/context-menu-en.png "$out"/window-zh.png "$out"/menu-language-en.png "$out"/about-en.png "$out"/firmware-en.png

@@ -7,6 +7,7 @@
 #include "gui/mainwindow.h"
 #include "gui/parameterpanel.h"
 #include "gui/pictureview.h"
+#include "gui/recordingcontrol.h"
 #include "gui/statusnotes.h"
 
 struct MainWindowProbe {
@@ -21,6 +22,7 @@ struct MainWindowProbe {
     static CommandChannel &commandChannel(MainWindow &w) { return w.parameters->commandChannel(); }
     static PictureView &picture(MainWindow &w) { return *w.picture; }
     static QString notice(const MainWindow &w) { return w.notes->text(); }
+    static RecordingControl &recording(MainWindow &w) { return *w.recording; }
 };
 
 #endif

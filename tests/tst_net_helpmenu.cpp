@@ -151,6 +151,8 @@ void TestHelpMenu::switchLanguage()
     auto *picture = find<QLabel>(w.get(), "label");
     QTRY_VERIFY(!picture->pixmap(Qt::ReturnByValue).isNull());
 
+    find<QAction>(w.get(), "LogView")->trigger();
+    QCOMPARE(find<QWidget>(w.get(), "LogWindow")->windowTitle(), QStringLiteral("日志"));
     find<QAction>(w.get(), "Englishaction")->trigger();
     const Seen english = look(*w);
     QCOMPARE(english.menu, QStringLiteral("File"));
@@ -160,6 +162,11 @@ void TestHelpMenu::switchLanguage()
     QCOMPARE(english.firmwareButton, QStringLiteral("Connect"));
     QVERIFY2(english.box.startsWith(QStringLiteral("About Tavix|Build: commit ")), qPrintable(english.box));
     QCOMPARE(find<QAction>(w.get(), "Languageaction")->text(), QStringLiteral("Language"));
+    // The windows' own texts follow too: record action, recent files, the log view made before.
+    QCOMPARE(find<QAction>(w.get(), "Recordaction")->text(), QStringLiteral("Record"));
+    QCOMPARE(find<QMenu>(w.get(), "RecentFilesmenu")->actions().value(0)->text(),
+        QStringLiteral("(no recent files)"));
+    QCOMPARE(find<QWidget>(w.get(), "LogWindow")->windowTitle(), QStringLiteral("Log"));
     QVERIFY(find<QAction>(w.get(), "Englishaction")->isChecked());
     QCOMPARE(QSettings().value("language").toString(), QStringLiteral("en"));
     // What the operator chose, typed and sees stays as it was.

@@ -11,6 +11,7 @@
 #include "core/testports.h"
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
+#include "gui/settings.h"
 #include "tests/fakesdk.h"
 #include "tests/fifoguard.h"
 #include "tests/filesizelimit.h"
@@ -20,8 +21,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMutex>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -71,6 +74,7 @@ private slots:
     void oneNotificationReadsEveryDatagram();
     void rememberedValuesAndSave();
     void filesWithoutSet();
+    void saveAsAndRecentFiles();
     void failedBindIsLoggedAndStillSends();
     void claimedPortIsAnnouncedAndStillUsed();
 
@@ -437,6 +441,69 @@ void TestNetParamView::rememberedValuesAndSave()
     }
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), whole);
+}
+
+void TestNetParamView::saveAsAndRecentFiles()
+{
+    settings::setApplicationNames();
+    QSettings::setPath(
+        QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("settings")));
+    settings::setRecentFiles({});
+    openWindow();
+    auto *menu = find<QMenu>("RecentFilesmenu");
+    const auto entries = [menu] {
+        emit menu->aboutToShow(); // as the submenu opens
+        QStringList texts;
+        for (QAction *entry : menu->actions())
+            texts << entry->text();
+        return texts;
+    };
+    QCOMPARE(entries(), QStringList({ "(没有最近打开的文件)" }));
+
+    // Save as: the twenty members, like Save, under a name asked for anew.
+    setRow(9, QStringLiteral("100"));
+    const QString first = dir.filePath(QStringLiteral("first.json"));
+    const QString second = dir.filePath(QStringLiteral("second.json"));
+    chosenFile = first;
+    find<QAction>("SaveAsaction")->trigger();
+    QCOMPARE(dialogs.last().kind, filedialog::Request::Kind::Save);
+    QCOMPARE(dialogs.last().caption, QStringLiteral("另存为"));
+    QCOMPARE(paramfile::loadParameterFile(first).values.value(9), QStringLiteral("100"));
+    chosenFile = second;
+    find<QAction>("SaveAsaction")->trigger();
+    QCOMPARE(dialogs.last().dir, dir.path()); // where the last file went
+    QVERIFY(QFile::exists(second));
+
+    // Newest first; a file used again moves to the front, not in twice.
+    chosenFile = first;
+    find<QAction>("newFileaction")->trigger();
+    QCOMPARE(settings::recentFiles(), QStringList({ first, second }));
+    QCOMPARE(entries(), QStringList({ "&1 " + first, "&2 " + second }));
+
+    // A missing file is marked so, and refused with a box when chosen.
+    QVERIFY(QFile::remove(second));
+    QCOMPARE(entries().value(1), "&2 " + second + " (文件不存在)");
+    table->item(9, 1)->setText(QStringLiteral("7"));
+    boxes.clear();
+    menu->actions().at(1)->trigger();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("最近打开"));
+    QVERIFY(boxes[0].text.contains(QDir::toNativeSeparators(second)));
+    QCOMPARE(cell(9), QStringLiteral("7"));
+    // An existing one is loaded without a dialog.
+    const int asked = dialogs.size();
+    menu->actions().at(0)->trigger();
+    QCOMPARE(cell(9), QStringLiteral("100"));
+    QCOMPARE(dialogs.size(), asked);
+
+    // At most eight, the oldest going first.
+    for (int i = 0; i < 9; ++i)
+        settings::addRecentFile(dir.filePath(QStringLiteral("f%1.json").arg(i)));
+    const QStringList kept = settings::recentFiles();
+    QCOMPARE(kept.size(), 8);
+    QCOMPARE(kept.first(), dir.filePath(QStringLiteral("f8.json")));
+    QCOMPARE(kept.last(), dir.filePath(QStringLiteral("f1.json")));
+    QCOMPARE(entries().size(), 8);
 }
 
 void TestNetParamView::filesWithoutSet()

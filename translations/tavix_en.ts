@@ -266,6 +266,49 @@
     </message>
 </context>
 <context>
+    <name>LogWindow</name>
+    <message>
+        <source>日志</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <source>筛选: 只显示含有此文字的行</source>
+        <translation>Filter: show only lines holding this text</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>保存到文件...</source>
+        <translation>Save to file...</translation>
+    </message>
+    <message>
+        <source>显示 %1 行, 共保留 %2 行 (最多 %3 行)</source>
+        <translation>%1 lines shown, %2 kept (at most %3)</translation>
+    </message>
+    <message>
+        <source>保存日志</source>
+        <translation>Save log</translation>
+    </message>
+    <message>
+        <source>日志文件 (*.log *.txt);;所有文件 (*)</source>
+        <translation>Log files (*.log *.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>已保存到 %1</source>
+        <translation>Saved to %1</translation>
+    </message>
+    <message>
+        <source>日志没有保存到 %1 (%2)。</source>
+        <translation>The log was not saved to %1 (%2).</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>
@@ -1022,10 +1065,6 @@
         <translation>Picture not saved: the folder %1 holds too many files named %2</translation>
     </message>
     <message>
-        <source>无法写成 BMP 图像</source>
-        <translation>cannot be written as a BMP image</translation>
-    </message>
-    <message>
         <source>图片未保存：%1（%2）</source>
         <translation>Picture not saved: %1 (%2)</translation>
     </message>
@@ -1116,6 +1155,119 @@
         <translation>Camera: %1
 Time: %2
 Frame: %3</translation>
+    </message>
+    <message>
+        <source>无法写成 %1 图像</source>
+        <translation>cannot be written as a %1 image</translation>
+    </message>
+</context>
+<context>
+    <name>RecentFilesMenu</name>
+    <message>
+        <source>(没有最近打开的文件)</source>
+        <translation>(no recent files)</translation>
+    </message>
+    <message>
+        <source> (文件不存在)</source>
+        <translation> (missing)</translation>
+    </message>
+    <message>
+        <source>最近打开</source>
+        <translation>Recently opened</translation>
+    </message>
+    <message>
+        <source>文件 %1 已不存在, 没有打开。</source>
+        <translation>The file %1 is no longer there; nothing was opened.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingControl</name>
+    <message>
+        <source>录像</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>录像没有开始: 无法在 %1 中创建文件夹。</source>
+        <translation>Recording did not start: no folder can be made in %1.</translation>
+    </message>
+    <message>
+        <source>录像中 %1: 已写入 %2 帧, 丢失 %3 帧</source>
+        <translation>Recording %1: %2 frames written, %3 lost</translation>
+    </message>
+    <message>
+        <source>录像结束 %1: 已写入 %2 帧, 丢失 %3 帧</source>
+        <translation>Recording ended %1: %2 frames written, %3 lost</translation>
+    </message>
+    <message>
+        <source>停止录像</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>开始录像 (设置 → 录像/抓图)</source>
+        <translation>Start recording (Settings → Recording/capture)</translation>
+    </message>
+    <message>
+        <source>无法写成 %1 图像</source>
+        <translation>cannot be written as a %1 image</translation>
+    </message>
+    <message>
+        <source>录像已停止: 无法写入 %1 (%2)。已写入的帧都完整地保存在文件夹中。</source>
+        <translation>Recording stopped: %1 cannot be written (%2). The frames written before are complete in the folder.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingDialog</name>
+    <message>
+        <source>录像/抓图</source>
+        <translation>Recording/capture</translation>
+    </message>
+    <message>
+        <source>图片格式 (抓图和录像):</source>
+        <translation>Image format (snapshots and recordings):</translation>
+    </message>
+    <message>
+        <source>录像时每 n 帧保存一帧, n =</source>
+        <translation>Keep one frame in n, n =</translation>
+    </message>
+    <message>
+        <source>1: 保存每一帧; n: 保存第一帧, 然后每 n 帧保存一帧</source>
+        <translation>1: every frame; n: the first frame, then every n-th</translation>
+    </message>
+    <message>
+        <source>录像结束:</source>
+        <translation>Recording ends:</translation>
+    </message>
+    <message>
+        <source>直到按下停止</source>
+        <translation>when stopped</translation>
+    </message>
+    <message>
+        <source>录够秒数后</source>
+        <translation>after N seconds</translation>
+    </message>
+    <message>
+        <source>录够帧数后</source>
+        <translation>after N frames</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source> 帧</source>
+        <translation> frames</translation>
+    </message>
+    <message>
+        <source>录像保存在 %1 下以开始时间命名的文件夹中, 文件按帧的顺序编号 (000001, 000002, ...)。</source>
+        <translation>Recordings go to a folder named by their start time under %1, the files numbered in the order of the frames (000001, 000002, ...).</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
