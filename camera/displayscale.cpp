@@ -175,7 +175,8 @@ TAVIX_SSE41_TARGET void sumRowAcross(const uchar *row, const AcrossPlan &plan, s
 // total = sums * weight (start) or total += sums * weight. A row's sums are
 // below 2^18 and the weights down a target row add up to 2^14: the totals
 // stay below 2^32.
-TAVIX_SSE41_TARGET void addDown(const std::uint32_t *sums, int weight, bool start, std::uint32_t *total, int count)
+TAVIX_SSE41_TARGET void addDown(
+    const std::uint32_t *sums, int weight, bool start, std::uint32_t *total, int count)
 {
     int x = 0;
     const __m128i factor = _mm_set1_epi32(weight);
@@ -215,9 +216,8 @@ TAVIX_SSE41_TARGET void splitChannels(const uchar *source, int pixels, uchar *re
             _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 32)) };
         for (int channel = 0; channel < 3; ++channel) {
             const auto *mask = reinterpret_cast<const __m128i *>(masks.byte[channel]);
-            const __m128i bytes = _mm_or_si128(
-                _mm_or_si128(_mm_shuffle_epi8(parts[0], _mm_load_si128(mask)),
-                    _mm_shuffle_epi8(parts[1], _mm_load_si128(mask + 1))),
+            const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(parts[0], _mm_load_si128(mask)),
+                                                   _mm_shuffle_epi8(parts[1], _mm_load_si128(mask + 1))),
                 _mm_shuffle_epi8(parts[2], _mm_load_si128(mask + 2)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(planes[channel] + i), bytes);
         }
@@ -262,8 +262,8 @@ TAVIX_SSE41_TARGET void packRow(const std::uint32_t *const *totals, int channels
 
 } // namespace
 
-QImage reduceForDisplay(const uchar *pixels, int width, int height, qsizetype bytesPerLine, int channels,
-    const QSize &size)
+QImage reduceForDisplay(
+    const uchar *pixels, int width, int height, qsizetype bytesPerLine, int channels, const QSize &size)
 {
     static const bool sse41 = cpuHasSse41();
     if (!sse41 || !pixels || (channels != 1 && channels != 3) || size.isEmpty() || size.width() >= width

@@ -18,7 +18,7 @@
 // Gives a null image, and the caller scales as before, for any other channel
 // count, a size not smaller in both directions, rows shorter than the pixels,
 // a processor without SSE4.1 or no memory for the result.
-QImage reduceForDisplay(const uchar *pixels, int width, int height, qsizetype bytesPerLine, int channels,
-    const QSize &size);
+QImage reduceForDisplay(
+    const uchar *pixels, int width, int height, qsizetype bytesPerLine, int channels, const QSize &size);
 
 #endif
