@@ -91,21 +91,84 @@ inline std::uint32_t sumAcross(const uchar *row, const Box &box)
     return sum >> 4;
 }
 
-// The boxes across, laid out for the vector sums: each target pixel's weights
-// in `lanes` 16-bit lanes (8 or 16, as many as the widest box needs, zero past
-// its last pixel), and how many target pixels from the left can load `lanes`
-// bytes from their first pixel without running past the row.
+// Sixteen bytes of a byte shuffle or of eight 16-bit weights.
+struct Block16 {
+    alignas(16) std::uint8_t byte[16];
+};
+
+// The boxes across, laid out for the vector sums.
+//
+// Narrow boxes: `group` neighbouring target pixels (2 to 4) whose boxes all
+// lie within 16 bytes from the first one's first pixel are summed together,
+// one 32-bit lane each: per pair of taps a byte shuffle picks each pixel's two
+// source pixels into two 16-bit lanes of a vector that is multiplied with
+// their weights and summed in pairs. Groups start `group` pixels apart and
+// store four lanes, the ones past the group overwritten by the next.
+//
+// Otherwise: each target pixel's weights in `lanes` 16-bit lanes (8 or 16,
+// as many as the widest box needs, zero past its last pixel), its sum the
+// sum of the products' lanes.
+//
+// `vectorPixels`: the target pixels from the left summed with vectors, which
+// load 16 (or `lanes`) bytes without running past the row.
 struct AcrossPlan {
     std::vector<Box> boxes;
-    int lanes = 0; // 0: the widest box is wider than 16, no vector sums
+    int group = 0; // 0: no groups
+    int pairs = 0; // pairs of taps of a group
+    std::vector<Block16> groupBlocks; // per group and pair: shuffle, then weights
+    int lanes = 0; // 0: no vector sums, the widest box is wider than 16
     std::vector<std::int16_t> weights;
     int vectorPixels = 0;
 };
+
+// Lays out the groups of `group` pixels; false if a group's boxes do not fit
+// 16 bytes.
+bool planGroups(AcrossPlan &plan, int from, int group)
+{
+    const int to = int(plan.boxes.size());
+    int widest = 0;
+    for (const Box &box : plan.boxes)
+        widest = std::max(widest, box.count);
+    const int pairs = (widest + 1) / 2;
+    int vectorPixels = 0;
+    std::vector<Block16> blocks;
+    for (int x = 0; x + group <= to; x += group) {
+        const int start = plan.boxes[std::size_t(x)].first;
+        if (start + 16 > from)
+            break;
+        if (plan.boxes[std::size_t(x + group - 1)].first - start + 2 * pairs > 16)
+            return false;
+        for (int pair = 0; pair < pairs; ++pair) {
+            Block16 shuffle {}, weights {};
+            std::fill(std::begin(shuffle.byte), std::end(shuffle.byte), std::uint8_t(0x80));
+            auto *weight = reinterpret_cast<std::int16_t *>(weights.byte);
+            for (int i = 0; i < group; ++i) {
+                const Box &box = plan.boxes[std::size_t(x + i)];
+                for (int half = 0; half < 2; ++half) {
+                    const int tap = 2 * pair + half;
+                    shuffle.byte[4 * i + 2 * half] = std::uint8_t(box.first - start + tap);
+                    weight[2 * i + half] = std::int16_t(tap < box.count ? tapWeight(box, tap) : 0);
+                }
+            }
+            blocks.push_back(shuffle);
+            blocks.push_back(weights);
+        }
+        vectorPixels = x + group;
+    }
+    plan.group = group;
+    plan.pairs = pairs;
+    plan.groupBlocks = std::move(blocks);
+    plan.vectorPixels = vectorPixels;
+    return true;
+}
 
 AcrossPlan acrossPlan(int from, int to)
 {
     AcrossPlan plan;
     plan.boxes = reductionBoxes(from, to);
+    for (int group = 4; group >= 2; --group)
+        if (planGroups(plan, from, group))
+            return plan;
     int widest = 0;
     for (const Box &box : plan.boxes)
         widest = std::max(widest, box.count);
@@ -150,6 +213,26 @@ TAVIX_SSE41_TARGET inline void storeSums(__m128i a, __m128i b, __m128i c, __m128
     _mm_storeu_si128(reinterpret_cast<__m128i *>(sums), _mm_srli_epi32(sum, 4));
 }
 
+// The sums across of the groups of target pixels of one row (AcrossPlan), with
+// `Pairs` pairs of taps (0: plan.pairs). Gives the target pixels summed.
+template <int Pairs>
+TAVIX_SSE41_TARGET int sumGroups(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
+{
+    const int pairs = Pairs > 0 ? Pairs : plan.pairs;
+    const auto *blocks = reinterpret_cast<const __m128i *>(plan.groupBlocks.data());
+    const Box *boxes = plan.boxes.data();
+    int x = 0;
+    for (; x < plan.vectorPixels; x += plan.group, blocks += 2 * pairs) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x].first));
+        __m128i sum = _mm_madd_epi16(_mm_shuffle_epi8(pixels, blocks[0]), blocks[1]);
+        for (int pair = 1; pair < pairs; ++pair)
+            sum = _mm_add_epi32(
+                sum, _mm_madd_epi16(_mm_shuffle_epi8(pixels, blocks[2 * pair]), blocks[2 * pair + 1]));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(sums + x), _mm_srli_epi32(sum, 4));
+    }
+    return x;
+}
+
 // The sums across (sumAcross) of every target pixel of one row of one channel,
 // four target pixels per vector step.
 TAVIX_SSE41_TARGET void sumRowAcross(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
@@ -158,7 +241,25 @@ TAVIX_SSE41_TARGET void sumRowAcross(const uchar *row, const AcrossPlan &plan, s
     const auto *weights = reinterpret_cast<const __m128i *>(plan.weights.data());
     const auto pixel = [&](int at) { return row + plan.boxes[std::size_t(at)].first; };
     int x = 0;
-    if (plan.lanes == 8) {
+    if (plan.group > 0) {
+        switch (plan.pairs) {
+        case 1:
+            x = sumGroups<1>(row, plan, sums);
+            break;
+        case 2:
+            x = sumGroups<2>(row, plan, sums);
+            break;
+        case 3:
+            x = sumGroups<3>(row, plan, sums);
+            break;
+        case 4:
+            x = sumGroups<4>(row, plan, sums);
+            break;
+        default:
+            x = sumGroups<0>(row, plan, sums);
+            break;
+        }
+    } else if (plan.lanes == 8) {
         for (; x < plan.vectorPixels; x += 4)
             storeSums(products8(pixel(x), weights + x), products8(pixel(x + 1), weights + x + 1),
                 products8(pixel(x + 2), weights + x + 2), products8(pixel(x + 3), weights + x + 3), sums + x);
@@ -260,6 +361,83 @@ TAVIX_SSE41_TARGET void packRow(const std::uint32_t *const *totals, int channels
     }
 }
 
+// Target rows whose boxes are this many source rows high at most are summed
+// down in one pass from the rows' sums across, kept side by side.
+constexpr int MaxRowsDown = 8;
+
+// The opaque RGB32 pixels of four target pixels' levels of each channel;
+// grey spread to red, green and blue.
+template <int Channels> TAVIX_SSE41_TARGET inline __m128i opaquePixels(const __m128i *level)
+{
+    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
+    const __m128i pixel = Channels == 1
+        ? _mm_or_si128(level[0], _mm_or_si128(_mm_slli_epi32(level[0], 8), _mm_slli_epi32(level[0], 16)))
+        : _mm_or_si128(_mm_slli_epi32(level[0], 16), _mm_or_si128(_mm_slli_epi32(level[1], 8), level[2]));
+    return _mm_or_si128(pixel, opaque);
+}
+
+// One target row from the sums across of the `taps` source rows of its box
+// (sums[tap * Channels + channel]) and their weights: each channel's total's
+// top byte. `Taps`: the number of taps, or 0 for any.
+template <int Channels, int Taps>
+TAVIX_SSE41_TARGET void sumDownAndPack(
+    const std::uint32_t *const *sums, const int *weights, int taps, int count, QRgb *out)
+{
+    if (Taps > 0)
+        taps = Taps;
+    __m128i factors[MaxRowsDown];
+    for (int tap = 0; tap < taps; ++tap)
+        factors[tap] = _mm_set1_epi32(weights[tap]);
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        __m128i level[3];
+        for (int c = 0; c < Channels; ++c) {
+            __m128i total = _mm_mullo_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums[c] + x)), factors[0]);
+            for (int tap = 1; tap < taps; ++tap)
+                total = _mm_add_epi32(total,
+                    _mm_mullo_epi32(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums[tap * Channels + c] + x)),
+                        factors[tap]));
+            level[c] = _mm_srli_epi32(total, 24);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), opaquePixels<Channels>(level));
+    }
+    for (; x < count; ++x) {
+        int level[3] = {};
+        for (int c = 0; c < Channels; ++c) {
+            std::uint32_t total = 0;
+            for (int tap = 0; tap < taps; ++tap)
+                total += sums[tap * Channels + c][x] * std::uint32_t(weights[tap]);
+            level[c] = int(total >> 24);
+        }
+        out[x] = Channels == 1 ? 0xff000000u | 0x010101u * unsigned(level[0])
+                               : qRgb(level[0], level[1], level[2]);
+    }
+}
+
+template <int Channels>
+void sumDownAndPackAny(const std::uint32_t *const *sums, const int *weights, int taps, int count, QRgb *out)
+{
+    switch (taps) {
+    case 2:
+        sumDownAndPack<Channels, 2>(sums, weights, taps, count, out);
+        break;
+    case 3:
+        sumDownAndPack<Channels, 3>(sums, weights, taps, count, out);
+        break;
+    case 4:
+        sumDownAndPack<Channels, 4>(sums, weights, taps, count, out);
+        break;
+    case 5:
+        sumDownAndPack<Channels, 5>(sums, weights, taps, count, out);
+        break;
+    default:
+        sumDownAndPack<Channels, 0>(sums, weights, taps, count, out);
+        break;
+    }
+}
+
 } // namespace
 
 QImage reduceForDisplay(
@@ -280,37 +458,66 @@ QImage reduceForDisplay(
     // of the source row last summed, and the target row's totals.
     const std::size_t planeBytes = std::size_t(width) + 16;
     std::vector<uchar> planes(channels == 3 ? 3 * planeBytes : 0);
-    std::vector<std::uint32_t> sums(std::size_t(channels) * std::size_t(to));
-    std::vector<std::uint32_t> totals(std::size_t(channels) * std::size_t(to));
-    const std::uint32_t *totalRows[3] = {};
-    for (int c = 0; c < channels; ++c)
-        totalRows[c] = totals.data() + std::size_t(c) * std::size_t(to);
-    int summedRow = -1;
+    int highest = 0;
+    for (const Box &box : down)
+        highest = std::max(highest, box.count);
+    // The sums across of source rows, each channel's with four spare lanes
+    // for a group's store. Low boxes: a ring of MaxRowsDown + 1 rows, enough
+    // for a box and the row it shares with the box above. High boxes: one
+    // row at a time, added into the target row's totals.
+    const bool onePass = highest <= MaxRowsDown;
+    const int ringRows = onePass ? MaxRowsDown + 1 : 1;
+    const std::size_t sumStride = std::size_t(to) + 4;
+    std::vector<std::uint32_t> sums(std::size_t(ringRows) * std::size_t(channels) * sumStride);
+    std::vector<std::uint32_t> totals(onePass ? 0 : std::size_t(channels) * std::size_t(to));
+    const auto rowSums = [&](int row, int channel) {
+        return sums.data()
+            + (std::size_t(row % ringRows) * std::size_t(channels) + std::size_t(channel)) * sumStride;
+    };
+    int summedUpTo = -1; // source rows summed so far, in order
 
     for (int y = 0; y < size.height(); ++y) {
         const Box &box = down[std::size_t(y)];
+        const std::uint32_t *tapSums[3 * MaxRowsDown];
+        int tapWeights[MaxRowsDown];
         for (int tap = 0; tap < box.count; ++tap) {
             const int row = box.first + tap;
             // Neighbouring target rows share the source row between them: its
             // sums across are kept from the row before.
-            if (row != summedRow) {
+            if (row > summedUpTo) {
                 const uchar *source = pixels + qsizetype(row) * bytesPerLine;
                 if (channels == 1) {
-                    sumRowAcross(source, across, sums.data());
+                    sumRowAcross(source, across, rowSums(row, 0));
                 } else {
                     splitChannels(source, width, planes.data(), planes.data() + planeBytes,
                         planes.data() + 2 * planeBytes);
                     for (int c = 0; c < 3; ++c)
-                        sumRowAcross(planes.data() + std::size_t(c) * planeBytes, across,
-                            sums.data() + std::size_t(c) * std::size_t(to));
+                        sumRowAcross(planes.data() + std::size_t(c) * planeBytes, across, rowSums(row, c));
                 }
-                summedRow = row;
+                summedUpTo = row;
             }
-            for (int c = 0; c < channels; ++c)
-                addDown(sums.data() + std::size_t(c) * std::size_t(to), tapWeight(box, tap), tap == 0,
-                    totals.data() + std::size_t(c) * std::size_t(to), to);
+            if (onePass) {
+                for (int c = 0; c < channels; ++c)
+                    tapSums[tap * channels + c] = rowSums(row, c);
+                tapWeights[tap] = tapWeight(box, tap);
+            } else {
+                for (int c = 0; c < channels; ++c)
+                    addDown(rowSums(row, c), tapWeight(box, tap), tap == 0,
+                        totals.data() + std::size_t(c) * std::size_t(to), to);
+            }
         }
-        packRow(totalRows, channels, to, reinterpret_cast<QRgb *>(reduced.scanLine(y)));
+        auto *out = reinterpret_cast<QRgb *>(reduced.scanLine(y));
+        if (onePass) {
+            if (channels == 1)
+                sumDownAndPackAny<1>(tapSums, tapWeights, box.count, to, out);
+            else
+                sumDownAndPackAny<3>(tapSums, tapWeights, box.count, to, out);
+        } else {
+            const std::uint32_t *totalRows[3] = {};
+            for (int c = 0; c < channels; ++c)
+                totalRows[c] = totals.data() + std::size_t(c) * std::size_t(to);
+            packRow(totalRows, channels, to, out);
+        }
     }
     return reduced;
 }
