@@ -15,12 +15,17 @@
 #   BENCH_CPU_PARTS=large bench/bench_cpu.sh ...   only part 2 (small: only part 1)
 # Binds the camera ports: run it alone (flock /tmp/tavix-ports.lock ...).
 #
-# Measured on the shared 2-core machine, 20 s per run, before (Qt's smooth
-# scaling of the frame on the GUI thread, a deep copy of each converted frame)
-# and after (the frame reduced on its own plane(s) with Qt's arithmetic, the
-# same pixels):
-#   frame                 before            after
-#   1280 x 1024 grey      see README, "Processor time: large sensors"
+# Part 2 on the shared 2-core machine, 20 s per run, load average about 1;
+# before: Qt's smooth scaling of the whole frame in RGB32, a second copy of
+# each converted frame, Qt's OpenGL integration loaded; after: the frame
+# reduced on its own channels (camera/displayscale, the same pixels), sent
+# as converted, no OpenGL integration. % of one core, resident memory:
+#   frame                before           after
+#   1280 x 1024 grey     15.3 %  115 MB    5.1 %   55 MB
+#   1280 x 1024 colour   16.7 %  135 MB   12.0 %   75 MB
+#   2048 x 2048 grey     34.6 %  156 MB   10.5 %   73 MB
+#   2448 x 2048 colour   46.5 %  232 MB   32.2 %  165 MB
+# (README, "Processor time and memory: large sensors", has the spread under load.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
