@@ -106,9 +106,20 @@ QImage greyFrame(int width, int height)
     return cvMatToQImage(mat);
 }
 
+// Grey when the fifth argument is 1, colour when it is 3.
+QImage displayFrame(const benchmark::State &state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    if (state.range(4) == 1)
+        return greyFrame(width, height);
+    const std::vector<uchar> data = pattern(std::size_t(width) * height * 3);
+    const cv::Mat mat(height, width, CV_8UC3, const_cast<uchar *>(data.data()));
+    return cvMatToQImage(mat);
+}
+
 void BM_DisplayScaleGrey(benchmark::State &state)
 {
-    const QImage frame = greyFrame(int(state.range(0)), int(state.range(1)));
+    const QImage frame = displayFrame(state);
     const QSize area(int(state.range(2)), int(state.range(3)));
     for (auto _ : state) {
         QImage shown = scaleForDisplay(frame, area);
@@ -118,7 +129,7 @@ void BM_DisplayScaleGrey(benchmark::State &state)
 
 void BM_QtSmoothScaleGrey(benchmark::State &state)
 {
-    const QImage frame = greyFrame(int(state.range(0)), int(state.range(1)));
+    const QImage frame = displayFrame(state);
     const QSize area(int(state.range(2)), int(state.range(3)));
     for (auto _ : state) {
         QImage shown = frame.convertToFormat(QImage::Format_RGB32)
@@ -127,11 +138,15 @@ void BM_QtSmoothScaleGrey(benchmark::State &state)
     }
 }
 
-// 512 x 512 and 1280 x 1024 into the label at the window's default size.
+// 512 x 512 and the large sensors into the label at the window's default
+// size: width, height, label width, label height, bytes per pixel.
 void displayArgs(benchmark::internal::Benchmark *b)
 {
-    b->Args({ 512, 512, 640, 724 });
-    b->Args({ 1280, 1024, 640, 724 });
+    b->Args({ 512, 512, 640, 724, 1 });
+    b->Args({ 1280, 1024, 640, 724, 1 });
+    b->Args({ 1280, 1024, 640, 724, 3 });
+    b->Args({ 2048, 2048, 640, 724, 1 });
+    b->Args({ 2448, 2048, 640, 724, 3 });
 }
 
 // Frames pushed through frameCallback as fast as the loop takes them; the

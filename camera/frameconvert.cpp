@@ -1,5 +1,7 @@
 #include "camera/frameconvert.h"
 
+#include "camera/displayscale.h"
+
 #include <QDebug>
 #include <QVector>
 
@@ -308,6 +310,16 @@ QImage scaleForDisplay(const QImage &frame, const QSize &size)
         return QImage();
     if (isGrey(frame) && size.width() >= frame.width() && size.height() >= frame.height())
         return scaleGreyUp(frame, size);
+    // Made smaller in both directions, a grey or colour frame is reduced on its
+    // own channels rather than converted to RGB32 as a whole first.
+    if (size.width() < frame.width() && size.height() < frame.height()) {
+        const int channels = isGrey(frame) ? 1 : frame.format() == QImage::Format_RGB888 ? 3 : 0;
+        const QImage reduced = channels == 0 ? QImage()
+                                             : reduceForDisplay(frame.constBits(), frame.width(), frame.height(),
+                                                 frame.bytesPerLine(), channels, size);
+        if (!reduced.isNull())
+            return reduced;
+    }
     return frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 

@@ -33,7 +33,8 @@ QImage cvMatToQImage(const cv::Mat &mat);
 // pixel what QImage::scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
 // gives for it. A grey frame made larger in both directions is worked out on its
 // one grey plane instead of Qt's four channels, several times faster, and comes
-// in RGB32. A null frame or an empty size gives a null image.
+// in RGB32; so does a grey or colour frame made smaller in both directions
+// (reduceForDisplay). A null frame or an empty size gives a null image.
 QImage scaleForDisplay(const QImage &frame, const QSize &size);
 
 #endif

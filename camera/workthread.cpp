@@ -263,14 +263,14 @@ void WorkThread::takeFrame(int buffer)
         cv::Mat view(rows, cols, type, frameBuffers[0][buffer]);
         const QImage image = cvMatToQImage(view);
         view.release();
-        // A large frame under memory pressure can leave either image without
-        // memory: that frame is not sent, the next ones are.
-        const QImage copy = image.isNull() ? QImage() : image.copy();
-        if (!copy.isNull()) {
+        // The image already owns its pixels, apart from the buffer: it is sent
+        // as it is, not copied once more. A large frame under memory pressure
+        // can leave it without memory: that frame is not sent, the next ones are.
+        if (!image.isNull()) {
             // Counted before it is sent, so that its arrival never comes first.
             inFlight.fetch_add(1, std::memory_order_relaxed);
             converted.fetch_add(1, std::memory_order_relaxed);
-            emit sig_GetOneFrame(copy);
+            emit sig_GetOneFrame(image);
         } else {
             qWarning() << "frame of" << cols << "x" << rows << "not sent: no memory for its image";
         }

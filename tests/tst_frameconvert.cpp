@@ -157,49 +157,74 @@ void TestFrameConvert::resultIndependentOfMatrix()
     }
 }
 
+enum class FrameKind { Grey, Colour, OtherTable };
+Q_DECLARE_METATYPE(FrameKind)
+
 void TestFrameConvert::displayScalingMatchesQtSmoothScaling_data()
 {
     QTest::addColumn<QSize>("from");
     QTest::addColumn<QSize>("to");
-    QTest::addColumn<bool>("greyTable");
+    QTest::addColumn<FrameKind>("kind");
     // Larger in both directions (the grey plane's own path), from the picture
     // label's usual case to edge pixels, equal sizes and extreme ratios.
-    QTest::newRow("512 grey into the default label") << QSize(512, 512) << QSize(640, 724) << true;
-    QTest::newRow("one pixel more") << QSize(640, 480) << QSize(641, 481) << true;
-    QTest::newRow("same size") << QSize(33, 17) << QSize(33, 17) << true;
-    QTest::newRow("one pixel source") << QSize(1, 1) << QSize(5, 3) << true;
-    QTest::newRow("one row") << QSize(9, 1) << QSize(40, 7) << true;
-    QTest::newRow("one column") << QSize(1, 9) << QSize(7, 40) << true;
-    QTest::newRow("large ratio") << QSize(7, 3) << QSize(1000, 999) << true;
-    QTest::newRow("wide only") << QSize(2, 300) << QSize(1279, 300) << true;
-    // Smaller in a direction, or not grey: Qt's own scaling.
-    QTest::newRow("smaller, 1280 x 1024 into the label") << QSize(1280, 1024) << QSize(640, 724) << true;
-    QTest::newRow("narrower only") << QSize(700, 10) << QSize(640, 724) << true;
-    QTest::newRow("colour table not grey") << QSize(64, 64) << QSize(100, 100) << false;
+    QTest::newRow("512 grey into the default label") << QSize(512, 512) << QSize(640, 724) << FrameKind::Grey;
+    QTest::newRow("one pixel more") << QSize(640, 480) << QSize(641, 481) << FrameKind::Grey;
+    QTest::newRow("same size") << QSize(33, 17) << QSize(33, 17) << FrameKind::Grey;
+    QTest::newRow("one pixel source") << QSize(1, 1) << QSize(5, 3) << FrameKind::Grey;
+    QTest::newRow("one row") << QSize(9, 1) << QSize(40, 7) << FrameKind::Grey;
+    QTest::newRow("one column") << QSize(1, 9) << QSize(7, 40) << FrameKind::Grey;
+    QTest::newRow("large ratio") << QSize(7, 3) << QSize(1000, 999) << FrameKind::Grey;
+    QTest::newRow("wide only") << QSize(2, 300) << QSize(1279, 300) << FrameKind::Grey;
+    // Smaller in both directions (the reduction on the frame's own channels):
+    // the large sensors into the label, boxes of 2 to over 16 pixels, odd
+    // widths (rows padded), one target pixel.
+    QTest::newRow("1280 x 1024 grey into the label") << QSize(1280, 1024) << QSize(640, 724) << FrameKind::Grey;
+    QTest::newRow("1280 x 1024 colour into the label") << QSize(1280, 1024) << QSize(640, 724) << FrameKind::Colour;
+    QTest::newRow("2048 x 2048 grey into the label") << QSize(2048, 2048) << QSize(640, 724) << FrameKind::Grey;
+    QTest::newRow("2448 x 2048 colour into the label") << QSize(2448, 2048) << QSize(640, 724) << FrameKind::Colour;
+    QTest::newRow("one pixel less") << QSize(641, 481) << QSize(640, 480) << FrameKind::Colour;
+    QTest::newRow("odd widths") << QSize(333, 97) << QSize(77, 31) << FrameKind::Grey;
+    QTest::newRow("odd widths, colour") << QSize(101, 57) << QSize(13, 55) << FrameKind::Colour;
+    QTest::newRow("boxes up to 16 pixels") << QSize(1500, 400) << QSize(111, 37) << FrameKind::Grey;
+    QTest::newRow("boxes wider than 16") << QSize(2000, 300) << QSize(97, 11) << FrameKind::Colour;
+    QTest::newRow("into one pixel") << QSize(37, 29) << QSize(1, 1) << FrameKind::Colour;
+    QTest::newRow("into one row") << QSize(64, 2) << QSize(63, 1) << FrameKind::Grey;
+    QTest::newRow("into one column") << QSize(2, 64) << QSize(1, 63) << FrameKind::Grey;
+    // Smaller in one direction only, or neither grey nor colour: Qt's own scaling.
+    QTest::newRow("narrower only") << QSize(700, 10) << QSize(640, 724) << FrameKind::Grey;
+    QTest::newRow("shorter only, colour") << QSize(300, 800) << QSize(640, 724) << FrameKind::Colour;
+    QTest::newRow("colour table not grey") << QSize(64, 64) << QSize(100, 100) << FrameKind::OtherTable;
+    QTest::newRow("colour table not grey, smaller") << QSize(64, 64) << QSize(30, 20) << FrameKind::OtherTable;
 }
 
 void TestFrameConvert::displayScalingMatchesQtSmoothScaling()
 {
     QFETCH(QSize, from);
     QFETCH(QSize, to);
-    QFETCH(bool, greyTable);
-    cv::Mat mat(from.height(), from.width(), CV_8UC1);
-    QRandomGenerator::global()->generate(mat.data, mat.data + mat.total());
+    QFETCH(FrameKind, kind);
+    cv::Mat mat(from.height(), from.width(), kind == FrameKind::Colour ? CV_8UC3 : CV_8UC1);
+    QRandomGenerator::global()->generate(mat.data, mat.data + mat.total() * mat.elemSize());
+    // A saturated corner: whole boxes at 255 give the largest sums.
+    mat(cv::Rect(0, 0, (from.width() + 1) / 2, (from.height() + 1) / 2)).setTo(cv::Scalar::all(255));
     QImage frame = cvMatToQImage(mat);
-    if (!greyTable)
+    if (kind == FrameKind::OtherTable)
         frame.setColor(7, qRgb(255, 0, 0));
-    const QImage expected = frame.convertToFormat(QImage::Format_RGB32)
-                                .scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const auto qtScaled = [&frame](const QSize &size) {
+        return frame.convertToFormat(QImage::Format_RGB32).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
     const QImage shown = scaleForDisplay(frame, to);
     QCOMPARE(shown.size(), to);
-    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), expected);
+    QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), qtScaled(to));
 
-    // Random sizes around the row's, each larger in both directions.
+    // Random sizes around the row's, on the same side of the frame's size.
     auto *random = QRandomGenerator::global();
-    for (int i = 0; greyTable && i < 20; ++i) {
-        const QSize larger(to.width() + random->bounded(300), to.height() + random->bounded(300));
-        QCOMPARE(scaleForDisplay(frame, larger),
-            frame.convertToFormat(QImage::Format_RGB32).scaled(larger, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const bool larger = to.width() >= from.width() && to.height() >= from.height();
+    const bool smaller = to.width() < from.width() && to.height() < from.height();
+    for (int i = 0; kind != FrameKind::OtherTable && (larger || smaller) && i < 20; ++i) {
+        const QSize size = larger
+            ? QSize(to.width() + random->bounded(300), to.height() + random->bounded(300))
+            : QSize(1 + random->bounded(from.width() - 1), 1 + random->bounded(from.height() - 1));
+        QCOMPARE(scaleForDisplay(frame, size), qtScaled(size));
     }
     QVERIFY(scaleForDisplay(frame, QSize(0, 10)).isNull());
     QVERIFY(scaleForDisplay(QImage(), to).isNull());
