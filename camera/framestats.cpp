@@ -84,22 +84,52 @@ Histogram histogram(const QImage &frame, const QRect &region)
     const Source src = source(frame);
     h.grey = src.grey;
     h.pixels = std::uint64_t(r.width()) * std::uint64_t(r.height());
+    // Counted in several tables, pixel by pixel in turn, and added up at the
+    // end: a run of equal levels then does not wait on one counter.
+    constexpr int Ways = 4;
+    std::vector<std::array<std::uint32_t, 256>> counts(std::size_t(Ways * (src.grey ? 1 : 3)));
+    const int width = r.width();
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const uchar *line = src.image.constScanLine(y);
         if (src.grey) {
             // Counted by index, then by level: one lookup per index, not per pixel.
-            std::array<std::uint32_t, 256> byIndex {};
-            for (int x = r.left(); x <= r.right(); ++x)
-                ++byIndex[line[x]];
-            for (int i = 0; i < 256; ++i)
-                h.bins[0][src.levels[std::size_t(i)]] += byIndex[std::size_t(i)];
-        } else {
-            for (int x = r.left(); x <= r.right(); ++x) {
-                const uchar *p = line + 3 * x;
-                ++h.bins[0][p[0]];
-                ++h.bins[1][p[1]];
-                ++h.bins[2][p[2]];
+            const uchar *p = line + r.left();
+            int x = 0;
+            for (; x + Ways <= width; x += Ways, p += Ways) {
+                ++counts[0][p[0]];
+                ++counts[1][p[1]];
+                ++counts[2][p[2]];
+                ++counts[3][p[3]];
             }
+            for (; x < width; ++x)
+                ++counts[0][*p++];
+        } else {
+            // Two pixels at a time, each into tables of its own.
+            const uchar *p = line + 3 * r.left();
+            int x = 0;
+            for (; x + 2 <= width; x += 2, p += 6) {
+                ++counts[0][p[0]];
+                ++counts[1][p[1]];
+                ++counts[2][p[2]];
+                ++counts[3][p[3]];
+                ++counts[4][p[4]];
+                ++counts[5][p[5]];
+            }
+            if (x < width) {
+                ++counts[0][p[0]];
+                ++counts[1][p[1]];
+                ++counts[2][p[2]];
+            }
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        if (src.grey) {
+            h.bins[0][src.levels[std::size_t(i)]]
+                += counts[0][std::size_t(i)] + counts[1][std::size_t(i)] + counts[2][std::size_t(i)] + counts[3][std::size_t(i)];
+        } else {
+            for (int c = 0; c < 3; ++c)
+                h.bins[std::size_t(c)][std::size_t(i)]
+                    = counts[std::size_t(c)][std::size_t(i)] + counts[std::size_t(c + 3)][std::size_t(i)];
         }
     }
     return h;
@@ -147,26 +177,44 @@ double focusScore(const QImage &frame, const QRect &region)
     if (w < 2 || h < 2)
         return 0;
     // Sums in integers; a colour pixel's brightness is (77 R + 150 G + 29 B) / 256.
+    // Each row's levels are added to its columns' sums, and a band of `block`
+    // rows' columns then to its blocks: the inner loops run straight along a row.
+    bool identity = true;
+    for (int i = 0; i < 256 && identity; ++i)
+        identity = src.levels[std::size_t(i)] == i;
+    const int span = w * block;
+    std::vector<std::uint32_t> columns(std::size_t(span), 0);
     std::vector<std::uint64_t> sums(std::size_t(w) * std::size_t(h), 0);
-    for (int y = 0; y < h * block; ++y) {
-        const uchar *line = src.image.constScanLine(r.top() + y);
-        std::uint64_t *out = sums.data() + std::size_t(y / block) * std::size_t(w);
-        if (src.grey) {
-            const uchar *p = line + r.left();
-            for (int bx = 0; bx < w; ++bx) {
-                std::uint32_t acc = 0;
-                for (int i = 0; i < block; ++i)
-                    acc += src.levels[*p++];
-                out[bx] += acc;
+    for (int by = 0; by < h; ++by) {
+        std::fill(columns.begin(), columns.end(), 0u);
+        std::uint32_t *column = columns.data();
+        for (int i = 0; i < block; ++i) {
+            const uchar *line = src.image.constScanLine(r.top() + by * block + i);
+            if (src.grey && identity) {
+                const uchar *p = line + r.left();
+                for (int x = 0; x < span; ++x)
+                    column[x] += p[x];
+            } else if (src.grey) {
+                const uchar *p = line + r.left();
+                for (int x = 0; x < span; ++x)
+                    column[x] += src.levels[p[x]];
+            } else {
+                // Brightness costs more than a sum: a block's row is added up at once.
+                const uchar *p = line + 3 * r.left();
+                for (int bx = 0; bx < w; ++bx) {
+                    std::uint32_t acc = 0;
+                    for (int k = 0; k < block; ++k, p += 3)
+                        acc += (77u * p[0] + 150u * p[1] + 29u * p[2]) >> 8;
+                    column[bx * block] += acc;
+                }
             }
-        } else {
-            const uchar *p = line + 3 * r.left();
-            for (int bx = 0; bx < w; ++bx) {
-                std::uint32_t acc = 0;
-                for (int i = 0; i < block; ++i, p += 3)
-                    acc += (77u * p[0] + 150u * p[1] + 29u * p[2]) >> 8;
-                out[bx] += acc;
-            }
+        }
+        std::uint64_t *out = sums.data() + std::size_t(by) * std::size_t(w);
+        for (int bx = 0; bx < w; ++bx) {
+            std::uint64_t acc = 0;
+            for (int i = 0; i < block; ++i)
+                acc += column[bx * block + i];
+            out[bx] = acc;
         }
     }
     std::vector<double> reduced(sums.size());
