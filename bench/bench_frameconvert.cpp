@@ -155,6 +155,16 @@ void BM_FocusScore(benchmark::State &state)
         benchmark::DoNotOptimize(framestats::focusScore(frame, frame.rect()));
 }
 
+// Both in one pass, as the statistics window asks for them.
+void BM_Analyse(benchmark::State &state)
+{
+    const QImage frame = statsFrame(state);
+    for (auto _ : state) {
+        const framestats::Analysis a = framestats::analyse(frame, frame.rect());
+        benchmark::DoNotOptimize(a.focusScore);
+    }
+}
+
 void BM_QtSmoothScaleGrey(benchmark::State &state)
 {
     const QImage frame = displayFrame(state);
@@ -315,6 +325,7 @@ BENCHMARK(BM_DisplayScaleGrey)->Apply(displayArgs)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_QtSmoothScaleGrey)->Apply(displayArgs)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_Histogram)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FocusScore)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Analyse)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PipelineColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LatencyPolling)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -264,7 +264,8 @@ void StatisticsDock::refreshPicture()
                                  .arg(region.y())
                                  .arg(region.width())
                                  .arg(region.height()));
-    const framestats::Histogram h = framestats::histogram(frame, region);
+    const framestats::Analysis analysis = framestats::analyse(frame, region);
+    const framestats::Histogram &h = analysis.histogram;
     histogramView->setHistogram(h);
     // One row per channel under the figures' names.
     const QString names[3] = { h.grey ? tr("灰度") : QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
@@ -288,7 +289,7 @@ void StatisticsDock::refreshPicture()
             row[column]->show();
         }
     }
-    score = framestats::focusScore(frame, region);
+    score = analysis.focusScore;
     peak = std::max(peak, score);
     scoreLabel->setText(tr("清晰度 %1").arg(score, 0, 'f', 1));
     peakLabel->setText(tr("峰值 %1").arg(peak, 0, 'f', 1));
