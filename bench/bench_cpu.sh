@@ -11,8 +11,11 @@
 #    before a change), each size runs both builds in turn, so "before" and
 #    "after" share the machine's load.
 #
+# 3. The statistics window (状态) hidden and shown at 1280 x 1024, grey and
+#    colour, as part 2 otherwise: the toolbar button is clicked with xdotool.
+#
 #   bench/bench_cpu.sh [build folder] [seconds, default 20] [build folder to compare]
-#   BENCH_CPU_PARTS=large bench/bench_cpu.sh ...   only part 2 (small: only part 1)
+#   BENCH_CPU_PARTS=large bench/bench_cpu.sh ...   only part 2 (small: part 1, status: part 3)
 # Binds the camera ports: run it alone (flock /tmp/tavix-ports.lock ...).
 #
 # Part 2 on the shared 2-core machine, 20 s per run, load average about 1;
@@ -26,13 +29,23 @@
 #   2048 x 2048 grey     34.6 %  156 MB   10.5 %   73 MB
 #   2448 x 2048 colour   46.5 %  232 MB   32.2 %  165 MB
 # (README, "Processor time and memory: large sensors", has the spread under load.)
+# Then, the simulated camera without a copy of its picture per frame and the
+# statistics window's figures in one pass (same run for both builds, load
+# average 0.3-1.6): 1280 x 1024 grey 6.25 -> 5.60 %, colour 13.39 -> 12.05 %,
+# 2048 x 2048 grey 12.14 -> 11.10 %, 2448 x 2048 colour 38.9 -> 34.9 %; part 3,
+# statistics hidden / shown: grey 6.05 / 9.10 % -> 5.80 / 7.15 %, colour
+# 11.50 / 16.95 % -> 11.60 / 14.70 %.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 seconds=${2:-20}
 base=${3:-}
-parts=${BENCH_CPU_PARTS:-small,large}
+parts=${BENCH_CPU_PARTS:-small,large,status}
 warmup=5
+# Where the toolbar's 状态 is in the Fusion style with the CJK font of
+# scripts/deps.sh (as scripts/view_screenshots.sh clicks it), and the title of
+# the statistics window it opens.
+export BENCH_CPU_CLICK="" BENCH_CPU_SHOWS=状态
 ticks=$(getconf CLK_TCK)
 
 # tavix --open 0 [options] of build folder $1: "percent-of-one-core rss-kB hwm-kB"
@@ -47,7 +60,18 @@ tavix_run() {
         memory_kb() { awk -v key="$2:" "\$1 == key { print \$2 }" "/proc/$1/status"; }
         "$0/tavix" --open 0 "${@:3}" >/dev/null 2>&1 &
         app=$!
-        sleep "$1"
+        shown=-
+        if [ -n "$BENCH_CPU_CLICK" ]; then
+            # A toolbar button clicked as an operator would, then checked
+            # that the window it opens is up.
+            sleep 3
+            xdotool mousemove $BENCH_CPU_CLICK sleep 0.2 click 1
+            sleep 1
+            if xdotool search --onlyvisible --name "^$BENCH_CPU_SHOWS\$" >/dev/null; then shown=1; else shown=0; fi
+            sleep $(($1 - 4))
+        else
+            sleep "$1"
+        fi
         t0=$(cpu_ticks $app)
         s0=$(date +%s.%N)
         sleep "$2"
@@ -56,9 +80,11 @@ tavix_run() {
         rss=$(memory_kb $app VmRSS)
         hwm=$(memory_kb $app VmHWM)
         kill $app; wait $app 2>/dev/null || true
-        echo "$t0 $t1 $s0 $s1 $rss $hwm"
+        echo "$t0 $t1 $s0 $s1 $rss $hwm $shown"
     ' "$folder" "$warmup" "$seconds" "$@" |
-        awk -v hz="$ticks" '{ printf "%.2f %d %d", 100 * ($2 - $1) / hz / ($4 - $3), $5, $6 }'
+        awk -v hz="$ticks" '{
+            if ($7 == "0") { print "the clicked window did not open" > "/dev/stderr"; exit 1 }
+            printf "%.2f %d %d", 100 * ($2 - $1) / hz / ($4 - $3), $5, $6 }'
 }
 
 tavix_streaming() { tavix_run "$build" "$@" | cut -d" " -f1; }
@@ -100,4 +126,30 @@ if [[ $parts == *large* ]]; then
     large_row 1280 1024 color
     large_row 2048 2048 mono
     large_row 2448 2048 color
+fi
+
+# 3. The statistics window: 1280 x 1024 at 30 frames/s, --wait-for-frames,
+#    with the window hidden and then shown (状态 clicked in the toolbar),
+#    each build in turn for each row.
+status_row() {
+    export LINKSIM_COUNT=1 LINKSIM_WIDTH=1280 LINKSIM_HEIGHT=1024 LINKSIM_FORMAT=$1 LINKSIM_FPS=30
+    local name row=""
+    name=$([ "$1" = mono ] && echo grey || echo colour)
+    for folder in $base "$build"; do
+        BENCH_CPU_CLICK=""
+        read -r hidden _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
+        BENCH_CPU_CLICK="211 40"
+        read -r shown _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
+        row+=$(printf "  %6.2f %%  %6.2f %%  %+5.2f" "$hidden" "$shown" "$(echo "$shown - $hidden" | bc)")
+    done
+    printf "1280 x 1024 %-6s%s\n" "$name" "$row"
+}
+
+if [[ $parts == *status* ]]; then
+    echo "Tavix --wait-for-frames, camera 0 at 1280 x 1024, 30 frames/s; % of one core over $seconds s, statistics hidden / shown / difference (load average $(cut -d" " -f1-3 /proc/loadavg))"
+    if [ -n "$base" ]; then
+        echo "frame                 before ($base)          after ($build)"
+    fi
+    status_row mono
+    status_row color
 fi

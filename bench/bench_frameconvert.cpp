@@ -2,6 +2,7 @@
 // hand-off from the SDK's frame callback to a receiver on another thread.
 #include "camera/frameconvert.h"
 #include "camera/framememory.h"
+#include "camera/framestats.h"
 #include "camera/workthread.h"
 
 #include <QCoreApplication>
@@ -124,6 +125,43 @@ void BM_DisplayScaleGrey(benchmark::State &state)
     for (auto _ : state) {
         QImage shown = scaleForDisplay(frame, area);
         benchmark::DoNotOptimize(shown.constBits());
+    }
+}
+
+// The statistics window's figures of a whole frame, five times a second when
+// it is shown: the histogram and the focus score, grey (1) or colour (3).
+QImage statsFrame(const benchmark::State &state)
+{
+    const int width = int(state.range(0)), height = int(state.range(1));
+    const int channels = int(state.range(2));
+    const std::vector<uchar> data = pattern(std::size_t(width) * height * channels);
+    const cv::Mat mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, const_cast<uchar *>(data.data()));
+    return cvMatToQImage(mat);
+}
+
+void BM_Histogram(benchmark::State &state)
+{
+    const QImage frame = statsFrame(state);
+    for (auto _ : state) {
+        const framestats::Histogram h = framestats::histogram(frame, frame.rect());
+        benchmark::DoNotOptimize(h.bins[0][0]);
+    }
+}
+
+void BM_FocusScore(benchmark::State &state)
+{
+    const QImage frame = statsFrame(state);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(framestats::focusScore(frame, frame.rect()));
+}
+
+// Both in one pass, as the statistics window asks for them.
+void BM_Analyse(benchmark::State &state)
+{
+    const QImage frame = statsFrame(state);
+    for (auto _ : state) {
+        const framestats::Analysis a = framestats::analyse(frame, frame.rect());
+        benchmark::DoNotOptimize(a.focusScore);
     }
 }
 
@@ -285,6 +323,9 @@ BENCHMARK(BM_ConvertColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtRgbSwappedColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DisplayScaleGrey)->Apply(displayArgs)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_QtSmoothScaleGrey)->Apply(displayArgs)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Histogram)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FocusScore)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Analyse)->Args({ 1280, 1024, 1 })->Args({ 1280, 1024, 3 })->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineGrey)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PipelineColour)->Apply(sizeArgs)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LatencyPolling)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

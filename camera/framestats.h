@@ -55,6 +55,13 @@ Statistics statistics(const Histogram &histogram, int channel);
 constexpr int FocusSide = 256;
 double focusScore(const QImage &frame, const QRect &region);
 
+// histogram() and focusScore() of one region at once, reading the frame once.
+struct Analysis {
+    Histogram histogram;
+    double focusScore = 0;
+};
+Analysis analyse(const QImage &frame, const QRect &region);
+
 // The frame's `region` (clipped) as Format_RGB32, each pixel with 255 in any
 // channel red and, of the others, each with 0 in any channel blue. The frame
 // itself is not changed.

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,7 +47,8 @@ void HistogramWidget::paintEvent(QPaintEvent *event)
     const double top = std::sqrt(double(tallest));
     const QColor colours[3] = { shown.grey ? QColor(220, 220, 220) : QColor(255, 60, 60), QColor(60, 220, 60),
         QColor(80, 120, 255) };
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Filled without antialiasing: the outline is upright and level only, its
+    // edges land on whole pixels, and smoothing them cost more than the rest.
     painter.setCompositionMode(QPainter::CompositionMode_Plus);
     const double w = width();
     const double h = height() - 1;
@@ -79,8 +81,10 @@ StatisticsDock::StatisticsDock(
     auto *form = new QFormLayout(streamBox);
     for (int row = 0; row < RowCount; ++row) {
         captions[row] = new QLabel(streamBox);
+        // Plain, not selectable: a selectable label lays its text out as a
+        // document each time it changes, five times a second.
         values[row] = new QLabel(QStringLiteral("0"), streamBox);
-        values[row]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        values[row]->setTextFormat(Qt::PlainText);
         form->addRow(captions[row], values[row]);
     }
     column->addWidget(streamBox);
@@ -90,9 +94,28 @@ StatisticsDock::StatisticsDock(
     regionLabel = new QLabel(pictureBox);
     histogramView = new HistogramWidget(pictureBox);
     histogramView->setObjectName(QStringLiteral("histogram"));
-    figures = new QLabel(pictureBox);
+    figures = new QWidget(pictureBox);
     figures->setObjectName(QStringLiteral("pictureFigures"));
-    figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *grid = new QGridLayout(figures);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
+    QFont bold = font();
+    bold.setBold(true);
+    for (int column = 0; column < ColumnCount; ++column) {
+        heads[column] = new QLabel(figures);
+        heads[column]->setTextFormat(Qt::PlainText);
+        heads[column]->setFont(bold);
+        heads[column]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(heads[column], 0, column);
+        for (int c = 0; c < 3; ++c) {
+            QLabel *cell = new QLabel(figures);
+            cell->setTextFormat(Qt::PlainText);
+            cell->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            cells[c][column] = cell;
+            grid->addWidget(cell, 1 + c, column);
+        }
+    }
     saturationBox = new QCheckBox(pictureBox);
     saturationBox->setObjectName(QStringLiteral("saturationBox"));
     pictureColumn->addWidget(regionLabel);
@@ -151,6 +174,12 @@ void StatisticsDock::retranslate()
     saturationBox->setToolTip(tr("255 的像素标为红色，0 的像素标为蓝色"));
     focusBox->setTitle(tr("清晰度（对焦）"));
     resetButton->setText(tr("重置峰值"));
+    heads[Min]->setText(tr("最小"));
+    heads[Max]->setText(tr("最大"));
+    heads[Mean]->setText(tr("平均"));
+    heads[StdDev]->setText(tr("标准差"));
+    heads[At0]->setText(tr("0 级"));
+    heads[At255]->setText(tr("255 级"));
     analysedKey = 0; // the figures' texts again
     if (isVisible())
         refresh();
@@ -235,31 +264,32 @@ void StatisticsDock::refreshPicture()
                                  .arg(region.y())
                                  .arg(region.width())
                                  .arg(region.height()));
-    const framestats::Histogram h = framestats::histogram(frame, region);
+    const framestats::Analysis analysis = framestats::analyse(frame, region);
+    const framestats::Histogram &h = analysis.histogram;
     histogramView->setHistogram(h);
     // One row per channel under the figures' names.
-    const QStringList heads
-        = { QString(), tr("最小"), tr("最大"), tr("平均"), tr("标准差"), tr("0 级"), tr("255 级") };
-    QString table = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr>");
-    for (const QString &head : heads)
-        table += QStringLiteral("<th align=\"right\">%1</th>").arg(head.toHtmlEscaped());
-    table += QStringLiteral("</tr>");
-    const QStringList names = h.grey
-        ? QStringList { tr("灰度") }
-        : QStringList { QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
-    for (int c = 0; c < names.size(); ++c) {
+    const QString names[3] = { h.grey ? tr("灰度") : QStringLiteral("R"), QStringLiteral("G"), QStringLiteral("B") };
+    const int channels = h.grey ? 1 : 3;
+    for (int c = 0; c < 3; ++c) {
+        QLabel *const *row = cells[c];
+        if (c >= channels) {
+            for (int column = 0; column < ColumnCount; ++column)
+                row[column]->hide();
+            continue;
+        }
         const framestats::Statistics s = framestats::statistics(h, c);
-        const QStringList cells
-            = { names[c], QString::number(s.min), QString::number(s.max), QString::number(s.mean, 'f', 1),
-                  QString::number(s.stdDev, 'f', 1), QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
-                  QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
-        table += QStringLiteral("<tr>");
-        for (const QString &cell : cells)
-            table += QStringLiteral("<td align=\"right\">%1</td>").arg(cell.toHtmlEscaped());
-        table += QStringLiteral("</tr>");
+        const QString texts[ColumnCount] = { names[c], QString::number(s.min), QString::number(s.max),
+            QString::number(s.mean, 'f', 1), QString::number(s.stdDev, 'f', 1),
+            QStringLiteral("%1%").arg(s.shareAt0 * 100, 0, 'f', 2),
+            QStringLiteral("%1%").arg(s.shareAt255 * 100, 0, 'f', 2) };
+        for (int column = 0; column < ColumnCount; ++column) {
+            // A label given its own text again lays nothing out.
+            if (row[column]->text() != texts[column])
+                row[column]->setText(texts[column]);
+            row[column]->show();
+        }
     }
-    figures->setText(table + QStringLiteral("</table>"));
-    score = framestats::focusScore(frame, region);
+    score = analysis.focusScore;
     peak = std::max(peak, score);
     scoreLabel->setText(tr("清晰度 %1").arg(score, 0, 'f', 1));
     peakLabel->setText(tr("峰值 %1").arg(peak, 0, 'f', 1));

@@ -93,7 +93,13 @@ private:
     QLabel *values[RowCount];
     QLabel *regionLabel;
     HistogramWidget *histogramView;
-    QLabel *figures;
+    // The figures under the histogram: a row of heads, then one row per
+    // channel (grey: the first only), plain texts in a grid, so that a new
+    // frame resets only the texts that changed.
+    enum Column { Name, Min, Max, Mean, StdDev, At0, At255, ColumnCount };
+    QWidget *figures;
+    QLabel *heads[ColumnCount];
+    QLabel *cells[3][ColumnCount];
     QLabel *scoreLabel;
     QLabel *peakLabel;
     QPushButton *resetButton;

@@ -98,8 +98,12 @@ void FrameGenerator::buildPattern()
 
     const std::size_t rowBytes = std::size_t(m_width) * std::size_t(m_bpp);
     const int rows = m_height + kScrollPeriod;
+    m_patch = Patch();
     m_pattern.assign(rowBytes * std::size_t(rows), 0);
-    m_frame.assign(frameBytes(), 0);
+    if (m_look.flipVertical)
+        m_frame.assign(frameBytes(), 0);
+    else
+        std::vector<uchar>().swap(m_frame);
     for (int y = 0; y < rows; ++y) {
         uchar *row = m_pattern.data() + rowBytes * std::size_t(y);
         for (int x = 0; x < m_width; ++x) {
@@ -126,14 +130,29 @@ unsigned char *FrameGenerator::render(quint32 number)
     const std::size_t rowBytes = std::size_t(m_width) * std::size_t(m_bpp);
     const std::size_t offset = std::size_t(number) * kScrollStep % kScrollPeriod;
     if (!m_look.flipVertical) {
-        std::memcpy(m_frame.data(), m_pattern.data() + offset * rowBytes, frameBytes());
+        // The frame is a window into the pattern; only the number's box is
+        // drawn, over the pattern, and put back at the next render.
+        restorePattern();
+        m_out = m_pattern.data() + offset * rowBytes;
     } else {
         for (int r = 0; r < m_height; ++r)
             std::memcpy(m_frame.data() + std::size_t(r) * rowBytes,
                 m_pattern.data() + (offset + std::size_t(m_height - 1 - r)) * rowBytes, rowBytes);
+        m_out = m_frame.data();
     }
     drawNumber(number);
-    return m_frame.data();
+    return m_out;
+}
+
+void FrameGenerator::restorePattern()
+{
+    if (!m_patch.at)
+        return;
+    const std::size_t rowBytes = std::size_t(m_width) * std::size_t(m_bpp);
+    for (int r = 0; r < m_patch.rows; ++r)
+        std::memcpy(m_patch.at + std::size_t(r) * rowBytes, m_under.data() + std::size_t(r) * m_patch.bytes,
+            m_patch.bytes);
+    m_patch = Patch();
 }
 
 void FrameGenerator::drawNumber(quint32 number)
@@ -144,6 +163,22 @@ void FrameGenerator::drawNumber(quint32 number)
     const int boxCells = count * kCell + 1;
     const int scale = std::max(1, std::min(m_height / (kGlyphHeight * 8), m_width / (boxCells + 4)));
     const int margin = 2 * scale;
+    if (!m_look.flipVertical) {
+        // Everything below is drawn inside the box: keep the pattern under it.
+        const int x0 = std::min(margin, m_width);
+        const int x1 = std::min(margin + boxCells * scale, m_width);
+        const int y1 = std::min(margin + (kGlyphHeight + 2) * scale, m_height);
+        const int y0 = std::min(margin, y1);
+        const int px0 = m_look.flipHorizontal ? m_width - x1 : x0;
+        const std::size_t rowBytes = std::size_t(m_width) * std::size_t(m_bpp);
+        m_patch.at = m_out + std::size_t(y0) * rowBytes + std::size_t(px0) * std::size_t(m_bpp);
+        m_patch.rows = y1 - y0;
+        m_patch.bytes = std::size_t(x1 - x0) * std::size_t(m_bpp);
+        m_under.resize(std::size_t(m_patch.rows) * m_patch.bytes);
+        for (int r = 0; r < m_patch.rows; ++r)
+            std::memcpy(m_under.data() + std::size_t(r) * m_patch.bytes, m_patch.at + std::size_t(r) * rowBytes,
+                m_patch.bytes);
+    }
     fillBlock(margin, margin, boxCells * scale, (kGlyphHeight + 2) * scale, false);
     for (int i = 0; i < count; ++i) {
         const uchar *glyph = kFont[digits[i] - '0'];
@@ -171,7 +206,7 @@ void FrameGenerator::fillBlock(int x, int y, int w, int h, bool white)
     const uchar level = white ? 255 : 0;
     const std::size_t rowBytes = std::size_t(m_width) * std::size_t(m_bpp);
     for (int r = py0; r < py0 + (y1 - y0); ++r) {
-        uchar *p = m_frame.data() + std::size_t(r) * rowBytes + std::size_t(px0) * std::size_t(m_bpp);
+        uchar *p = m_out + std::size_t(r) * rowBytes + std::size_t(px0) * std::size_t(m_bpp);
         if (m_bpp == 1) {
             std::memset(p, m_lut[0][level], std::size_t(pw));
         } else {

@@ -46,10 +46,12 @@ public:
     // Rebuilds the pattern if the look differs from the current one.
     void setLook(const FrameLook &look);
 
-    // Renders frame `number` into the frame buffer and returns it: rows top
-    // to bottom, width * bytesPerPixel bytes each, no padding. The buffer
-    // stays valid until the next render and may be written by the receiver;
-    // every render rewrites it whole.
+    // Renders frame `number` and returns it: rows top to bottom,
+    // width * bytesPerPixel bytes each, no padding. The pixels stay valid
+    // until the next render or setLook and are read only: unless the picture
+    // is flipped upside down, they are the scrolling pattern itself, with the
+    // number drawn over it (and the pattern beneath kept aside until the next
+    // render), so that a frame is not copied whole.
     unsigned char *render(quint32 number);
 
     std::size_t frameBytes() const
@@ -61,6 +63,15 @@ private:
     void buildPattern();
     void drawNumber(quint32 number);
     void fillBlock(int x, int y, int w, int h, bool white);
+    // The pattern under the last number drawn into it put back, if any.
+    void restorePattern();
+
+    // Where the number box of a frame lies: rows and bytes of rows.
+    struct Patch {
+        uchar *at = nullptr; // its first byte in the pattern; null: none drawn
+        int rows = 0;
+        std::size_t bytes = 0;
+    };
 
     int m_width;
     int m_height;
@@ -69,7 +80,10 @@ private:
     bool m_built = false;
     std::array<std::array<uchar, 256>, 3> m_lut {}; // blue, green, red; grey uses [0]
     std::vector<uchar> m_pattern; // (height + kScrollPeriod) rows
-    std::vector<uchar> m_frame;
+    std::vector<uchar> m_frame; // the flipped frame, copied out of the pattern
+    uchar *m_out = nullptr; // the frame being drawn: into m_frame or the pattern
+    Patch m_patch;
+    std::vector<uchar> m_under; // the pattern under m_patch
 };
 
 } // namespace linksim

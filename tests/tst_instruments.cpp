@@ -208,6 +208,10 @@ void TestInstruments::statistics()
     QFETCH(quint64, pixels);
     QFETCH(QVector<double>, expected);
     const framestats::Histogram h = framestats::histogram(frame, region);
+    // The one pass for the statistics window counts the same.
+    const framestats::Histogram once = framestats::analyse(frame, region).histogram;
+    QCOMPARE(once.pixels, h.pixels);
+    QVERIFY(once.bins == h.bins);
     QCOMPARE(h.pixels, pixels);
     QCOMPARE(h.grey, framestats::isGrey(frame));
     std::uint64_t counted = 0;
@@ -241,6 +245,17 @@ void TestInstruments::focusScore_data()
     for (int i = 0; i < 1024 * 8; ++i)
         fine << (((i % 1024) + (i / 1024)) % 2 ? 255 : 0);
     QTest::newRow("reduced copy") << greyFrame(1024, 8, fine) << QRect(0, 0, 1024, 8) << 0.0;
+    // 514 wide: blocks of 3, 171 x 2 of them, the last column left out. Stripes
+    // 3 pixels wide give 0 and 255 by turns across, nothing down.
+    QVector<int> stripes;
+    for (int i = 0; i < 514 * 6; ++i)
+        stripes << ((i % 514) / 3 % 2 ? 255 : 0);
+    QTest::newRow("blocks of 3, one column over")
+        << greyFrame(514, 6, stripes) << QRect(0, 0, 514, 6) << 2 * 170 * 65025.0 / (2 * 170 + 171);
+    // Red's brightness is 77 * 255 / 256, rounded down: 76.
+    const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
+    QTest::newRow("colour edge")
+        << colourFrame(2, 2, { red, black, red, black }) << QRect(0, 0, 2, 2) << 2 * 76.0 * 76 / 4;
 }
 
 void TestInstruments::focusScore()
@@ -249,6 +264,7 @@ void TestInstruments::focusScore()
     QFETCH(QRect, region);
     QFETCH(double, expected);
     QCOMPARE(framestats::focusScore(frame, region), expected);
+    QCOMPARE(framestats::analyse(frame, region).focusScore, expected);
 }
 
 void TestInstruments::saturationMarks()
