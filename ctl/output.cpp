@@ -2,26 +2,14 @@
 
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
+#include "ctl/cjsonptr.h"
 #include "ctl/paramnames.h"
 
-#include <cjson/cJSON.h>
-
 #include <cmath>
-
-#include <memory>
 
 namespace ctl {
 
 namespace {
-
-    struct JsonDeleter {
-        void operator()(cJSON *item) const { cJSON_Delete(item); }
-    };
-    struct TextDeleter {
-        void operator()(char *text) const { cJSON_free(text); }
-    };
-
-    using Json = std::unique_ptr<cJSON, JsonDeleter>;
 
     QString padded(const QString &text, int width)
     {
@@ -30,7 +18,7 @@ namespace {
 
     QByteArray printed(const cJSON *item)
     {
-        const std::unique_ptr<char, TextDeleter> text(cJSON_PrintUnformatted(item));
+        const JsonText text(cJSON_PrintUnformatted(item));
         return text ? QByteArray(text.get()) : QByteArrayLiteral("null");
     }
 
@@ -125,8 +113,7 @@ namespace {
 
 std::optional<Report> parseReport(const QByteArray &payload)
 {
-    const std::unique_ptr<cJSON, JsonDeleter> root(
-        cJSON_ParseWithLength(payload.constData(), size_t(payload.size())));
+    const Json root(cJSON_ParseWithLength(payload.constData(), size_t(payload.size())));
     if (!root || !cJSON_IsObject(root.get()))
         return std::nullopt;
     // Frame rate, exposure time, sharpening threshold and strength, in this order.

@@ -2,25 +2,16 @@
 
 #include "core/cmdframe.h"
 #include "core/paramcatalogue.h"
+#include "ctl/cjsonptr.h"
 
 #include <QMap>
 #include <QRegularExpression>
 
-#include <cjson/cJSON.h>
-
 #include <cmath>
-#include <memory>
 
 namespace ctl {
 
 namespace {
-
-    struct JsonDeleter {
-        void operator()(cJSON *item) const { cJSON_Delete(item); }
-    };
-    struct TextDeleter {
-        void operator()(char *text) const { cJSON_free(text); }
-    };
 
     std::optional<double> number(const QString &text)
     {
@@ -55,7 +46,7 @@ namespace {
             row.cameraKind = ParamDiff::Row::Kind::Text;
             row.cameraValue = QString::fromUtf8(member->valuestring);
         } else {
-            const std::unique_ptr<char, TextDeleter> json(cJSON_PrintUnformatted(member));
+            const JsonText json(cJSON_PrintUnformatted(member));
             row.cameraKind = ParamDiff::Row::Kind::Other;
             row.cameraValue = QString::fromUtf8(json ? json.get() : "null");
         }
@@ -84,8 +75,7 @@ bool sameValue(const QString &fileText, const QString &cameraText)
 
 std::optional<ParamDiff> diffParameters(const paramfile::RowValues &file, const QByteArray &report)
 {
-    const std::unique_ptr<cJSON, JsonDeleter> root(
-        cJSON_ParseWithLength(report.constData(), size_t(report.size())));
+    const Json root(cJSON_ParseWithLength(report.constData(), size_t(report.size())));
     if (!root || !cJSON_IsObject(root.get()))
         return std::nullopt;
     QMap<int, const cJSON *> byRow; // the report's member for a table row; later members win
