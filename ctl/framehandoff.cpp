@@ -7,16 +7,12 @@
 
 namespace ctl {
 
-namespace {
-
-    qint64 nowNs()
-    {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-
-} // namespace
+qint64 steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 FrameHandoff::~FrameHandoff()
 {
@@ -42,7 +38,7 @@ void FrameHandoff::close()
 
 int FrameHandoff::deliver(const unsigned char *data, const FrameInfo *info)
 {
-    const qint64 arrived = nowNs();
+    const qint64 arrived = steadyNowNs();
     // The window's rules: 8 or 24 bits per pixel, some pixels, at most 64 MiB.
     int refusal = -1;
     std::size_t size = 0;

@@ -20,6 +20,9 @@
 
 namespace ctl {
 
+// The clock the hand-off stamps each frame's arrival with, in nanoseconds.
+qint64 steadyNowNs();
+
 class FrameHandoff {
 public:
     // Called on the SDK's delivery thread for every frame the callback gets:

@@ -14,19 +14,11 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <chrono>
 #include <mutex>
 
 namespace ctl {
 
 namespace {
-
-    qint64 nowNs()
-    {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
 
     // The CSV file is made up front, so that a run is not spent for a file that
     // cannot be written; it replaces an earlier one only when it is whole.
@@ -92,7 +84,7 @@ int runStream(const Invocation &inv, const QVector<CameraEntry> &cameras, QTextS
         && sdkCall("IB_CC_OpenCamera", camerasdk::openCamera(camera.index), camera, err);
     const bool started
         = opened && sdkCall("IB_CC_StartCamera", camerasdk::startCamera(camera.index), camera, err);
-    const qint64 startNs = nowNs();
+    const qint64 startNs = steadyNowNs();
 
     bool interrupted = Interrupt::instance().raised();
     const bool terminal = stdoutIsTerminal() && !inv.json;
@@ -101,7 +93,7 @@ int runStream(const Invocation &inv, const QVector<CameraEntry> &cameras, QTextS
         QTimer tick;
         int shown = -1;
         QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            const qint64 now = nowNs();
+            const qint64 now = steadyNowNs();
             int done = 0;
             streamstats::Second last;
             {
@@ -133,7 +125,7 @@ int runStream(const Invocation &inv, const QVector<CameraEntry> &cameras, QTextS
             out.flush();
         }
     }
-    const qint64 endNs = nowNs();
+    const qint64 endNs = steadyNowNs();
     // No frame is counted after the run, whatever the SDK still delivers.
     handoff.close();
     handoff.stopConsumer();
