@@ -109,4 +109,15 @@ bool openForReading(QFile &file, const QString &path, QIODevice::OpenMode mode, 
 #endif
 }
 
+QString firstUnusedPath(const std::function<QString(int attempt)> &pathFor, int attempts)
+{
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const QString path = pathFor(attempt);
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            return path;
+    }
+    return QString();
+}
+
 } // namespace regularfile

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 namespace regularfile {
 
 // What the path names, when it exists.
@@ -31,6 +33,11 @@ QString kindText(Kind kind);
 // `mode` may add QIODevice::Text.
 bool openForReading(
     QFile &file, const QString &path, QIODevice::OpenMode mode = QIODevice::ReadOnly, Kind *kind = nullptr);
+
+// The first of pathFor(0), pathFor(1), ..., pathFor(attempts - 1) that names
+// nothing yet: no file, no folder, not even a dangling link. Empty when every
+// one is taken.
+QString firstUnusedPath(const std::function<QString(int attempt)> &pathFor, int attempts);
 
 } // namespace regularfile
 

@@ -2,6 +2,7 @@
 
 #include "camera/frameconvert.h"
 #include "camera/imagefile.h"
+#include "core/regularfile.h"
 #include "gui/messagebox.h"
 #include "gui/picturewidget.h"
 
@@ -27,14 +28,12 @@ constexpr int MaxSnapshotsPerStamp = 10000;
 // link; empty when none is free.
 QString freeSnapshotPath(const QString &folder, const QString &stamp, const QString &extension)
 {
-    for (int n = 0; n < MaxSnapshotsPerStamp; ++n) {
-        const QString suffix = n == 0 ? QString() : QStringLiteral("_%1").arg(n);
-        const QString path = folder + QStringLiteral("/") + stamp + suffix + QLatin1Char('.') + extension;
-        const QFileInfo file(path);
-        if (!file.exists() && !file.isSymLink())
-            return path;
-    }
-    return QString();
+    return regularfile::firstUnusedPath(
+        [&](int n) {
+            const QString suffix = n == 0 ? QString() : QStringLiteral("_%1").arg(n);
+            return folder + QStringLiteral("/") + stamp + suffix + QLatin1Char('.') + extension;
+        },
+        MaxSnapshotsPerStamp);
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 #include "gui/recordingcontrol.h"
 
+#include "core/regularfile.h"
 #include "gui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QStatusBar>
@@ -85,13 +85,9 @@ bool RecordingControl::start()
         return true;
     const QString base = QDir::currentPath() + QStringLiteral("/CameraImage");
     const QDateTime now = clock();
-    QString folder;
-    for (int attempt = 0; attempt < MaxFoldersPerStamp && folder.isEmpty(); ++attempt) {
-        const QString candidate = base + QLatin1Char('/') + recording::folderName(now, attempt);
-        const QFileInfo info(candidate);
-        if (!info.exists() && !info.isSymLink())
-            folder = candidate;
-    }
+    const QString folder = regularfile::firstUnusedPath(
+        [&](int attempt) { return base + QLatin1Char('/') + recording::folderName(now, attempt); },
+        MaxFoldersPerStamp);
     // mkdir, not mkpath: the folder is new, never one that came meanwhile.
     const bool made = !folder.isEmpty() && QDir().mkpath(base) && QDir().mkdir(folder);
     qDebug().noquote() << "recording folder" << folder << (made ? "made" : "not made");
