@@ -1,19 +1,25 @@
 #include "camera/displayscale.h"
 
+#include <QString>
+#include <QtGlobal>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-// SSE4.1 is chosen at run time. GCC and Clang (MinGW included) compile the
-// vector functions for it one by one; MSVC compiles any intrinsic without being asked.
+// SSE4.1, and AVX2 where the processor has it, are chosen at run time. GCC
+// and Clang (MinGW included) compile the vector functions for them one by one;
+// MSVC compiles any intrinsic without being asked.
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <immintrin.h>
 #define TAVIX_HAVE_SSE41_PATH 1
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <intrin.h>
 #define TAVIX_SSE41_TARGET
+#define TAVIX_AVX2_TARGET
 #else
 #define TAVIX_SSE41_TARGET __attribute__((target("sse4.1")))
+#define TAVIX_AVX2_TARGET __attribute__((target("avx2")))
 #endif
 #endif
 
@@ -31,6 +37,24 @@ bool cpuHasSse41()
     return __builtin_cpu_supports("sse4.1");
 #endif
 }
+
+// AVX2, with the system saving the 256-bit registers.
+bool cpuHasAvx2()
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    int registers[4];
+    __cpuid(registers, 1);
+    const bool saved = (registers[2] & (1 << 27)) != 0 && (_xgetbv(0) & 6) == 6; // OSXSAVE, XMM and YMM state
+    __cpuidex(registers, 7, 0);
+    return saved && (registers[1] & (1 << 5)) != 0; // EBX bit 5
+#else
+    return __builtin_cpu_supports("avx2");
+#endif
+}
+
+// Qt's own switch for its tests turns AVX2 off here as well: with
+// QT_NO_CPU_FEATURE=avx2 the SSE4.1 path alone does the work.
+const bool haveAvx2 = cpuHasAvx2() && !qEnvironmentVariable("QT_NO_CPU_FEATURE").contains(QLatin1String("avx2"));
 
 // Weights are in 1/16384 of a target pixel.
 constexpr int WholeWeight = 1 << 14;
@@ -80,14 +104,14 @@ inline int tapWeight(const Box &box, int tap)
     return tap == box.lastTap ? box.lastWeight : box.weight;
 }
 
-// The sum across one target pixel's box of a row of one channel, in 1/16384,
+// The sum across one box of a row, its taps `stride` bytes apart, in 1/16384,
 // divided by 16 (rounded down) as Qt does before the sum down the rows.
-inline std::uint32_t sumAcross(const uchar *row, const Box &box)
+inline std::uint32_t sumAcross(const uchar *row, const Box &box, int stride)
 {
     const uchar *pixel = row + box.first;
     std::uint32_t sum = std::uint32_t(pixel[0]) * std::uint32_t(box.firstWeight);
     for (int tap = 1; tap < box.count; ++tap)
-        sum += std::uint32_t(pixel[tap]) * std::uint32_t(tapWeight(box, tap));
+        sum += std::uint32_t(pixel[tap * stride]) * std::uint32_t(tapWeight(box, tap));
     return sum >> 4;
 }
 
@@ -96,48 +120,59 @@ struct Block16 {
     alignas(16) std::uint8_t byte[16];
 };
 
-// The boxes across, laid out for the vector sums.
+// The sums across of one row, laid out for the vector sums. A row is summed
+// into lanes: one per target pixel of a grey row or of one colour channel
+// split off, or one per target pixel and channel of a row of red, green and
+// blue pixels (lane 3 x + c; its box's pixels 3 bytes apart, `stride`).
+// `boxes` holds each lane's box, `first` as a byte of the row.
 //
-// Narrow boxes: `group` neighbouring target pixels (2 to 4) whose boxes all
-// lie within 16 bytes from the first one's first pixel are summed together,
-// one 32-bit lane each: per pair of taps a byte shuffle picks each pixel's two
-// source pixels into two 16-bit lanes of a vector that is multiplied with
-// their weights and summed in pairs. Groups start `group` pixels apart and
-// store four lanes, the ones past the group overwritten by the next.
+// Narrow boxes: `group` neighbouring lanes (2 to 4) whose boxes all lie within
+// 16 bytes from the first one's first byte are summed together, one 32-bit
+// lane each: per pair of taps a byte shuffle picks each lane's two source
+// bytes into two 16-bit lanes of a vector that is multiplied with their
+// weights and summed in pairs. Groups start `group` lanes apart and store four
+// lanes, the ones past the group overwritten by the next.
 //
-// Otherwise: each target pixel's weights in `lanes` 16-bit lanes (8 or 16,
-// as many as the widest box needs, zero past its last pixel), its sum the
-// sum of the products' lanes.
+// Otherwise (one byte per pixel only): each lane's weights in `lanes` 16-bit
+// lanes (8 or 16, as many as the widest box needs, zero past its last pixel),
+// its sum the sum of the products' lanes.
 //
-// `vectorPixels`: the target pixels from the left summed with vectors, which
-// load 16 (or `lanes`) bytes without running past the row.
+// `vectorLanes`: the lanes from the left summed with vectors, which load 16
+// (or `lanes`) bytes without running past the row.
 struct AcrossPlan {
     std::vector<Box> boxes;
+    int stride = 1;
     int group = 0; // 0: no groups
     int pairs = 0; // pairs of taps of a group
     std::vector<Block16> groupBlocks; // per group and pair: shuffle, then weights
+    // The same two groups at a time for 32-byte vectors: per two groups and
+    // pair, the two shuffles, then the two groups' weights. Made with AVX2 only.
+    std::vector<Block16> pairedBlocks;
     int lanes = 0; // 0: no vector sums, the widest box is wider than 16
     std::vector<std::int16_t> weights;
-    int vectorPixels = 0;
+    int vectorLanes = 0;
 };
 
-// Lays out the groups of `group` pixels; false if a group's boxes do not fit
-// 16 bytes.
-bool planGroups(AcrossPlan &plan, int from, int group)
+// Lays out the groups of `group` lanes of a row of `rowBytes`; false if a
+// group's boxes do not fit 16 bytes.
+bool planGroups(AcrossPlan &plan, int rowBytes, int group)
 {
-    const int to = int(plan.boxes.size());
+    const int count = int(plan.boxes.size());
     int widest = 0;
     for (const Box &box : plan.boxes)
         widest = std::max(widest, box.count);
     const int pairs = (widest + 1) / 2;
-    int vectorPixels = 0;
+    int vectorLanes = 0;
     std::vector<Block16> blocks;
-    for (int x = 0; x + group <= to; x += group) {
+    for (int x = 0; x + group <= count; x += group) {
         const int start = plan.boxes[std::size_t(x)].first;
-        if (start + 16 > from)
+        if (start + 16 > rowBytes)
             break;
-        if (plan.boxes[std::size_t(x + group - 1)].first - start + 2 * pairs > 16)
-            return false;
+        for (int i = 0; i < group; ++i) {
+            const Box &box = plan.boxes[std::size_t(x + i)];
+            if (box.first - start + plan.stride * (box.count - 1) > 15)
+                return false;
+        }
         for (int pair = 0; pair < pairs; ++pair) {
             Block16 shuffle {}, weights {};
             std::fill(std::begin(shuffle.byte), std::end(shuffle.byte), std::uint8_t(0x80));
@@ -146,29 +181,54 @@ bool planGroups(AcrossPlan &plan, int from, int group)
                 const Box &box = plan.boxes[std::size_t(x + i)];
                 for (int half = 0; half < 2; ++half) {
                     const int tap = 2 * pair + half;
-                    shuffle.byte[4 * i + 2 * half] = std::uint8_t(box.first - start + tap);
-                    weight[2 * i + half] = std::int16_t(tap < box.count ? tapWeight(box, tap) : 0);
+                    if (tap >= box.count)
+                        continue; // a zero byte, weighted 0
+                    shuffle.byte[4 * i + 2 * half] = std::uint8_t(box.first - start + plan.stride * tap);
+                    weight[2 * i + half] = std::int16_t(tapWeight(box, tap));
                 }
             }
             blocks.push_back(shuffle);
             blocks.push_back(weights);
         }
-        vectorPixels = x + group;
+        vectorLanes = x + group;
     }
     plan.group = group;
     plan.pairs = pairs;
+    plan.vectorLanes = vectorLanes;
+    if (haveAvx2) {
+        const std::size_t perGroup = 2 * std::size_t(pairs);
+        const std::size_t groups = blocks.size() / perGroup;
+        for (std::size_t g = 0; g + 2 <= groups; g += 2)
+            for (std::size_t pair = 0; pair < std::size_t(pairs); ++pair)
+                for (std::size_t part = 0; part < 2; ++part) // shuffle, weights
+                    for (std::size_t of = g; of < g + 2; ++of)
+                        plan.pairedBlocks.push_back(blocks[of * perGroup + 2 * pair + part]);
+    }
     plan.groupBlocks = std::move(blocks);
-    plan.vectorPixels = vectorPixels;
     return true;
 }
 
-AcrossPlan acrossPlan(int from, int to)
+// The plan for rows of `from` pixels of `channels` bytes each (1, or 3 red,
+// green and blue) reduced to `to`. A plan for three channels has groups or is
+// not to be used (`group` 0): its channels are then split off and summed one
+// by one with the plan for one.
+AcrossPlan acrossPlan(int from, int to, int channels)
 {
     AcrossPlan plan;
-    plan.boxes = reductionBoxes(from, to);
+    const std::vector<Box> pixels = reductionBoxes(from, to);
+    plan.stride = channels;
+    plan.boxes.reserve(pixels.size() * std::size_t(channels));
+    for (const Box &pixel : pixels)
+        for (int c = 0; c < channels; ++c) {
+            Box lane = pixel;
+            lane.first = channels * pixel.first + c;
+            plan.boxes.push_back(lane);
+        }
     for (int group = 4; group >= 2; --group)
-        if (planGroups(plan, from, group))
+        if (planGroups(plan, channels * from, group))
             return plan;
+    if (channels != 1)
+        return plan;
     int widest = 0;
     for (const Box &box : plan.boxes)
         widest = std::max(widest, box.count);
@@ -182,15 +242,14 @@ AcrossPlan acrossPlan(int from, int to)
             plan.weights[std::size_t(x) * std::size_t(plan.lanes) + std::size_t(tap)]
                 = std::int16_t(tapWeight(box, tap));
         if (box.first + plan.lanes <= from)
-            plan.vectorPixels = x + 1;
+            plan.vectorLanes = x + 1;
     }
-    // Four target pixels per vector step.
-    plan.vectorPixels &= ~3;
+    // Four lanes per vector step.
+    plan.vectorLanes &= ~3;
     return plan;
 }
 
-// One target pixel's products of 8 (16) pixels from `pixel` and its weights,
-// summed in pairs.
+// One lane's products of 8 (16) pixels from `pixel` and its weights, summed in pairs.
 TAVIX_SSE41_TARGET inline __m128i products8(const uchar *pixel, const __m128i *weights)
 {
     const __m128i pixels = _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(pixel)));
@@ -206,23 +265,26 @@ TAVIX_SSE41_TARGET inline __m128i products16(const uchar *pixel, const __m128i *
     return _mm_add_epi32(low, high);
 }
 
-// The pair sums of four target pixels added up, divided by 16 (rounded down).
+// The pair sums of four lanes added up, divided by 16 (rounded down).
 TAVIX_SSE41_TARGET inline void storeSums(__m128i a, __m128i b, __m128i c, __m128i d, std::uint32_t *sums)
 {
     const __m128i sum = _mm_hadd_epi32(_mm_hadd_epi32(a, b), _mm_hadd_epi32(c, d));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(sums), _mm_srli_epi32(sum, 4));
 }
 
-// The sums across of the groups of target pixels of one row (AcrossPlan), with
-// `Pairs` pairs of taps (0: plan.pairs). Gives the target pixels summed.
+// The sums across of the groups of lanes of one row (AcrossPlan) from lane
+// `x`, the first of a group, with `Pairs` pairs of taps (0: plan.pairs).
+// Gives the lanes summed.
 template <int Pairs>
-TAVIX_SSE41_TARGET int sumGroups(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
+TAVIX_SSE41_TARGET int sumGroups(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums, int x)
 {
     const int pairs = Pairs > 0 ? Pairs : plan.pairs;
-    const auto *blocks = reinterpret_cast<const __m128i *>(plan.groupBlocks.data());
+    const int group = plan.group;
+    const int vectorLanes = plan.vectorLanes;
+    const auto *blocks
+        = reinterpret_cast<const __m128i *>(plan.groupBlocks.data()) + std::size_t(x / group) * 2 * std::size_t(pairs);
     const Box *boxes = plan.boxes.data();
-    int x = 0;
-    for (; x < plan.vectorPixels; x += plan.group, blocks += 2 * pairs) {
+    for (; x < vectorLanes; x += group, blocks += 2 * pairs) {
         const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x].first));
         __m128i sum = _mm_madd_epi16(_mm_shuffle_epi8(pixels, blocks[0]), blocks[1]);
         for (int pair = 1; pair < pairs; ++pair)
@@ -233,44 +295,82 @@ TAVIX_SSE41_TARGET int sumGroups(const uchar *row, const AcrossPlan &plan, std::
     return x;
 }
 
-// The sums across (sumAcross) of every target pixel of one row of one channel,
-// four target pixels per vector step.
+// sumGroups two groups at a time, each in one half of a 32-byte vector;
+// gives the lanes summed, a group or none short of sumGroups's.
+template <int Pairs>
+TAVIX_AVX2_TARGET int sumGroupPairs(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
+{
+    const int pairs = Pairs > 0 ? Pairs : plan.pairs;
+    const int group = plan.group;
+    const int vectorLanes = plan.vectorLanes;
+    const auto *blocks = reinterpret_cast<const __m256i *>(plan.pairedBlocks.data());
+    const Box *boxes = plan.boxes.data();
+    int x = 0;
+    for (; x + 2 * group <= vectorLanes; x += 2 * group, blocks += 2 * pairs) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x].first));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x + group].first));
+        const __m256i pixels = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+        __m256i sum = _mm256_madd_epi16(
+            _mm256_shuffle_epi8(pixels, _mm256_loadu_si256(blocks)), _mm256_loadu_si256(blocks + 1));
+        for (int pair = 1; pair < pairs; ++pair)
+            sum = _mm256_add_epi32(sum,
+                _mm256_madd_epi16(_mm256_shuffle_epi8(pixels, _mm256_loadu_si256(blocks + 2 * pair)),
+                    _mm256_loadu_si256(blocks + 2 * pair + 1)));
+        sum = _mm256_srli_epi32(sum, 4);
+        if (group == 4) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(sums + x), sum);
+        } else {
+            // The second group's store overwrites the lanes past the first.
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(sums + x), _mm256_castsi256_si128(sum));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(sums + x + group), _mm256_extracti128_si256(sum, 1));
+        }
+    }
+    return x;
+}
+
+template <int Pairs> int sumAllGroups(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
+{
+    const int x = plan.pairedBlocks.empty() ? 0 : sumGroupPairs<Pairs>(row, plan, sums);
+    return sumGroups<Pairs>(row, plan, sums, x);
+}
+
+// The sums across (sumAcross) of every lane of one row, four lanes per vector step.
 TAVIX_SSE41_TARGET void sumRowAcross(const uchar *row, const AcrossPlan &plan, std::uint32_t *sums)
 {
-    const int to = int(plan.boxes.size());
+    const int count = int(plan.boxes.size());
     const auto *weights = reinterpret_cast<const __m128i *>(plan.weights.data());
     const auto pixel = [&](int at) { return row + plan.boxes[std::size_t(at)].first; };
     int x = 0;
     if (plan.group > 0) {
         switch (plan.pairs) {
         case 1:
-            x = sumGroups<1>(row, plan, sums);
+            x = sumAllGroups<1>(row, plan, sums);
             break;
         case 2:
-            x = sumGroups<2>(row, plan, sums);
+            x = sumAllGroups<2>(row, plan, sums);
             break;
         case 3:
-            x = sumGroups<3>(row, plan, sums);
+            x = sumAllGroups<3>(row, plan, sums);
             break;
         case 4:
-            x = sumGroups<4>(row, plan, sums);
+            x = sumAllGroups<4>(row, plan, sums);
             break;
         default:
-            x = sumGroups<0>(row, plan, sums);
+            x = sumAllGroups<0>(row, plan, sums);
             break;
         }
     } else if (plan.lanes == 8) {
-        for (; x < plan.vectorPixels; x += 4)
+        for (; x < plan.vectorLanes; x += 4)
             storeSums(products8(pixel(x), weights + x), products8(pixel(x + 1), weights + x + 1),
                 products8(pixel(x + 2), weights + x + 2), products8(pixel(x + 3), weights + x + 3), sums + x);
     } else if (plan.lanes == 16) {
-        for (; x < plan.vectorPixels; x += 4)
+        for (; x < plan.vectorLanes; x += 4)
             storeSums(products16(pixel(x), weights + 2 * x), products16(pixel(x + 1), weights + 2 * x + 2),
                 products16(pixel(x + 2), weights + 2 * x + 4), products16(pixel(x + 3), weights + 2 * x + 6),
                 sums + x);
     }
-    for (; x < to; ++x)
-        sums[x] = sumAcross(row, plan.boxes[std::size_t(x)]);
+    for (; x < count; ++x)
+        sums[x] = sumAcross(row, plan.boxes[std::size_t(x)], plan.stride);
 }
 
 // total = sums * weight (start) or total += sums * weight. A row's sums are
@@ -330,112 +430,173 @@ TAVIX_SSE41_TARGET void splitChannels(const uchar *source, int pixels, uchar *re
     }
 }
 
-// A channel's levels of four target pixels: the totals' top bytes.
-TAVIX_SSE41_TARGET inline __m128i levels(const std::uint32_t *totals)
-{
-    return _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(totals)), 24);
-}
-
-// One target row from the channels' totals: each channel the total's top
-// byte, opaque; grey spread to red, green and blue.
-TAVIX_SSE41_TARGET void packRow(const std::uint32_t *const *totals, int channels, int count, QRgb *out)
-{
-    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
-    int x = 0;
-    for (; x + 4 <= count; x += 4) {
-        __m128i pixel;
-        if (channels == 1) {
-            const __m128i grey = levels(totals[0] + x);
-            pixel = _mm_or_si128(grey, _mm_or_si128(_mm_slli_epi32(grey, 8), _mm_slli_epi32(grey, 16)));
-        } else {
-            pixel = _mm_or_si128(_mm_slli_epi32(levels(totals[0] + x), 16),
-                _mm_or_si128(_mm_slli_epi32(levels(totals[1] + x), 8), levels(totals[2] + x)));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_or_si128(pixel, opaque));
-    }
-    for (; x < count; ++x) {
-        if (channels == 1)
-            out[x] = 0xff000000u | 0x010101u * (totals[0][x] >> 24);
-        else
-            out[x] = qRgb(int(totals[0][x] >> 24), int(totals[1][x] >> 24), int(totals[2][x] >> 24));
-    }
-}
-
 // Target rows whose boxes are this many source rows high at most are summed
 // down in one pass from the rows' sums across, kept side by side.
 constexpr int MaxRowsDown = 8;
 
-// The opaque RGB32 pixels of four target pixels' levels of each channel;
-// grey spread to red, green and blue.
-template <int Channels> TAVIX_SSE41_TARGET inline __m128i opaquePixels(const __m128i *level)
+// One lane's level of four lanes: the top byte of the total of their sums
+// across of `taps` source rows (rows[tap] from lane x) times the rows' factors.
+TAVIX_SSE41_TARGET inline __m128i levelsDown(
+    const std::uint32_t *const *rows, const __m128i *factors, int taps, int x)
 {
-    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
-    const __m128i pixel = Channels == 1
-        ? _mm_or_si128(level[0], _mm_or_si128(_mm_slli_epi32(level[0], 8), _mm_slli_epi32(level[0], 16)))
-        : _mm_or_si128(_mm_slli_epi32(level[0], 16), _mm_or_si128(_mm_slli_epi32(level[1], 8), level[2]));
-    return _mm_or_si128(pixel, opaque);
+    __m128i total = _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[0] + x)), factors[0]);
+    for (int tap = 1; tap < taps; ++tap)
+        total = _mm_add_epi32(total,
+            _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[tap] + x)), factors[tap]));
+    return _mm_srli_epi32(total, 24);
 }
 
-// One target row from the sums across of the `taps` source rows of its box
-// (sums[tap * Channels + channel]) and their weights: each channel's total's
-// top byte. `Taps`: the number of taps, or 0 for any.
-template <int Channels, int Taps>
-TAVIX_SSE41_TARGET void sumDownAndPack(
-    const std::uint32_t *const *sums, const int *weights, int taps, int count, QRgb *out)
+// The levels of one target row's lanes from the sums across of the `taps`
+// source rows of its box (rows[tap]) and their weights: each lane's total's
+// top byte. `Taps`: the number of taps, or 0 for any. Sixteen lanes per
+// step, from lane `x`.
+template <int Taps>
+TAVIX_SSE41_TARGET void sumDown(
+    const std::uint32_t *const *rows, const int *weights, int taps, int count, uchar *levels, int x)
 {
     if (Taps > 0)
         taps = Taps;
     __m128i factors[MaxRowsDown];
     for (int tap = 0; tap < taps; ++tap)
         factors[tap] = _mm_set1_epi32(weights[tap]);
-    int x = 0;
-    for (; x + 4 <= count; x += 4) {
-        __m128i level[3];
-        for (int c = 0; c < Channels; ++c) {
-            __m128i total = _mm_mullo_epi32(
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums[c] + x)), factors[0]);
-            for (int tap = 1; tap < taps; ++tap)
-                total = _mm_add_epi32(total,
-                    _mm_mullo_epi32(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums[tap * Channels + c] + x)),
-                        factors[tap]));
-            level[c] = _mm_srli_epi32(total, 24);
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), opaquePixels<Channels>(level));
+    for (; x + 16 <= count; x += 16) {
+        // Levels are below 256: the saturating packs keep them as they are.
+        const __m128i low
+            = _mm_packus_epi32(levelsDown(rows, factors, taps, x), levelsDown(rows, factors, taps, x + 4));
+        const __m128i high
+            = _mm_packus_epi32(levelsDown(rows, factors, taps, x + 8), levelsDown(rows, factors, taps, x + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(levels + x), _mm_packus_epi16(low, high));
     }
     for (; x < count; ++x) {
-        int level[3] = {};
-        for (int c = 0; c < Channels; ++c) {
-            std::uint32_t total = 0;
-            for (int tap = 0; tap < taps; ++tap)
-                total += sums[tap * Channels + c][x] * std::uint32_t(weights[tap]);
-            level[c] = int(total >> 24);
-        }
-        out[x] = Channels == 1 ? 0xff000000u | 0x010101u * unsigned(level[0])
-                               : qRgb(level[0], level[1], level[2]);
+        std::uint32_t total = 0;
+        for (int tap = 0; tap < taps; ++tap)
+            total += rows[tap][x] * std::uint32_t(weights[tap]);
+        levels[x] = uchar(total >> 24);
     }
 }
 
-template <int Channels>
-void sumDownAndPackAny(const std::uint32_t *const *sums, const int *weights, int taps, int count, QRgb *out)
+// levelsDown for eight lanes.
+TAVIX_AVX2_TARGET inline __m256i levelsDown8(
+    const std::uint32_t *const *rows, const __m256i *factors, int taps, int x)
+{
+    __m256i total
+        = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[0] + x)), factors[0]);
+    for (int tap = 1; tap < taps; ++tap)
+        total = _mm256_add_epi32(total,
+            _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows[tap] + x)), factors[tap]));
+    return _mm256_srli_epi32(total, 24);
+}
+
+// sumDown 32 lanes per step; gives the lanes done.
+template <int Taps>
+TAVIX_AVX2_TARGET int sumDown32(
+    const std::uint32_t *const *rows, const int *weights, int taps, int count, uchar *levels)
+{
+    if (Taps > 0)
+        taps = Taps;
+    __m256i factors[MaxRowsDown];
+    for (int tap = 0; tap < taps; ++tap)
+        factors[tap] = _mm256_set1_epi32(weights[tap]);
+    // The packs work within each half: the four quarters of eight levels
+    // come out as 0 2 4 6 1 3 5 7.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int x = 0;
+    for (; x + 32 <= count; x += 32) {
+        const __m256i low = _mm256_packus_epi32(
+            levelsDown8(rows, factors, taps, x), levelsDown8(rows, factors, taps, x + 8));
+        const __m256i high = _mm256_packus_epi32(
+            levelsDown8(rows, factors, taps, x + 16), levelsDown8(rows, factors, taps, x + 24));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(levels + x),
+            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(low, high), order));
+    }
+    return x;
+}
+
+template <int Taps>
+void sumDownFor(const std::uint32_t *const *rows, const int *weights, int taps, int count, uchar *levels)
+{
+    const int x = haveAvx2 ? sumDown32<Taps>(rows, weights, taps, count, levels) : 0;
+    sumDown<Taps>(rows, weights, taps, count, levels, x);
+}
+
+void sumDownAny(const std::uint32_t *const *rows, const int *weights, int taps, int count, uchar *levels)
 {
     switch (taps) {
+    case 1:
+        sumDownFor<1>(rows, weights, taps, count, levels);
+        break;
     case 2:
-        sumDownAndPack<Channels, 2>(sums, weights, taps, count, out);
+        sumDownFor<2>(rows, weights, taps, count, levels);
         break;
     case 3:
-        sumDownAndPack<Channels, 3>(sums, weights, taps, count, out);
+        sumDownFor<3>(rows, weights, taps, count, levels);
         break;
     case 4:
-        sumDownAndPack<Channels, 4>(sums, weights, taps, count, out);
+        sumDownFor<4>(rows, weights, taps, count, levels);
         break;
     case 5:
-        sumDownAndPack<Channels, 5>(sums, weights, taps, count, out);
+        sumDownFor<5>(rows, weights, taps, count, levels);
         break;
     default:
-        sumDownAndPack<Channels, 0>(sums, weights, taps, count, out);
+        sumDownFor<0>(rows, weights, taps, count, levels);
         break;
     }
+}
+
+// One target row in opaque RGB32 from its levels: grey spread to red, green
+// and blue; red, green, blue side by side (`levels` readable 16 bytes from
+// each fourth pixel); or three rows of one channel each.
+TAVIX_SSE41_TARGET void packGrey(const uchar *levels, int count, QRgb *out)
+{
+    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
+    const __m128i spread[4] = { _mm_setr_epi8(0, 0, 0, -1, 1, 1, 1, -1, 2, 2, 2, -1, 3, 3, 3, -1),
+        _mm_setr_epi8(4, 4, 4, -1, 5, 5, 5, -1, 6, 6, 6, -1, 7, 7, 7, -1),
+        _mm_setr_epi8(8, 8, 8, -1, 9, 9, 9, -1, 10, 10, 10, -1, 11, 11, 11, -1),
+        _mm_setr_epi8(12, 12, 12, -1, 13, 13, 13, -1, 14, 14, 14, -1, 15, 15, 15, -1) };
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m128i grey = _mm_loadu_si128(reinterpret_cast<const __m128i *>(levels + x));
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x + 4 * k),
+                _mm_or_si128(_mm_shuffle_epi8(grey, spread[k]), opaque));
+    }
+    for (; x < count; ++x)
+        out[x] = 0xff000000u | 0x010101u * levels[x];
+}
+
+TAVIX_SSE41_TARGET void packInterleaved(const uchar *levels, int count, QRgb *out)
+{
+    const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
+    // Red, green, blue of four pixels to their places in 0xAARRGGBB.
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const __m128i rgb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(levels + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_or_si128(_mm_shuffle_epi8(rgb, order), opaque));
+    }
+    for (; x < count; ++x)
+        out[x] = qRgb(levels[3 * x], levels[3 * x + 1], levels[3 * x + 2]);
+}
+
+TAVIX_SSE41_TARGET void packPlanes(const uchar *red, const uchar *green, const uchar *blue, int count, QRgb *out)
+{
+    const __m128i alpha = _mm_set1_epi8(char(0xff));
+    int x = 0;
+    for (; x + 16 <= count; x += 16) {
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i *>(red + x));
+        const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i *>(green + x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(blue + x));
+        // Bytes in memory: blue, green, red, alpha.
+        const __m128i bgLow = _mm_unpacklo_epi8(b, g), bgHigh = _mm_unpackhi_epi8(b, g);
+        const __m128i raLow = _mm_unpacklo_epi8(r, alpha), raHigh = _mm_unpackhi_epi8(r, alpha);
+        auto *to = reinterpret_cast<__m128i *>(out + x);
+        _mm_storeu_si128(to, _mm_unpacklo_epi16(bgLow, raLow));
+        _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(bgLow, raLow));
+        _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(bgHigh, raHigh));
+        _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(bgHigh, raHigh));
+    }
+    for (; x < count; ++x)
+        out[x] = qRgb(red[x], green[x], blue[x]);
 }
 
 } // namespace
@@ -451,34 +612,45 @@ QImage reduceForDisplay(
     if (reduced.isNull())
         return reduced;
     const int to = size.width();
-    const AcrossPlan across = acrossPlan(width, to);
+    // A colour row is summed as it is, its channels side by side, when its
+    // boxes are narrow enough for groups; otherwise each channel is split off
+    // and summed on its own.
+    AcrossPlan across = acrossPlan(width, to, channels);
+    const bool split = channels == 3 && across.group == 0;
+    if (split)
+        across = acrossPlan(width, to, 1);
     const std::vector<Box> down = reductionBoxes(height, size.height());
 
-    // Per channel: the source row split off (colour only), the sums across
-    // of the source row last summed, and the target row's totals.
+    // The lanes of a source row: one array of them, or three when split.
+    const int arrays = split ? 3 : 1;
+    const int lanes = int(across.boxes.size());
     const std::size_t planeBytes = std::size_t(width) + 16;
-    std::vector<uchar> planes(channels == 3 ? 3 * planeBytes : 0);
+    std::vector<uchar> planes(split ? 3 * planeBytes : 0);
     int highest = 0;
     for (const Box &box : down)
         highest = std::max(highest, box.count);
-    // The sums across of source rows, each channel's with four spare lanes
-    // for a group's store. Low boxes: a ring of MaxRowsDown + 1 rows, enough
-    // for a box and the row it shares with the box above. High boxes: one
-    // row at a time, added into the target row's totals.
+    // The sums across of source rows, each array with four spare lanes for a
+    // group's store. Low boxes: a ring of as many rows as the highest box,
+    // the rows of one box (that box's first row may be kept from the box
+    // above), small enough to stay in the processor's nearest cache. High
+    // boxes: one row at a time, added into the target row's totals.
     const bool onePass = highest <= MaxRowsDown;
-    const int ringRows = onePass ? MaxRowsDown + 1 : 1;
-    const std::size_t sumStride = std::size_t(to) + 4;
-    std::vector<std::uint32_t> sums(std::size_t(ringRows) * std::size_t(channels) * sumStride);
-    std::vector<std::uint32_t> totals(onePass ? 0 : std::size_t(channels) * std::size_t(to));
-    const auto rowSums = [&](int row, int channel) {
+    const int ringRows = onePass ? highest : 1;
+    const std::size_t sumStride = std::size_t(lanes) + 4;
+    std::vector<std::uint32_t> sums(std::size_t(ringRows) * std::size_t(arrays) * sumStride);
+    std::vector<std::uint32_t> totals(onePass ? 0 : std::size_t(arrays) * sumStride);
+    // A target row's levels, per array, with room for the last 16-byte load.
+    const std::size_t levelStride = std::size_t(lanes) + 16;
+    std::vector<uchar> levels(std::size_t(arrays) * levelStride);
+    const auto rowSums = [&](int row, int array) {
         return sums.data()
-            + (std::size_t(row % ringRows) * std::size_t(channels) + std::size_t(channel)) * sumStride;
+            + (std::size_t(row % ringRows) * std::size_t(arrays) + std::size_t(array)) * sumStride;
     };
     int summedUpTo = -1; // source rows summed so far, in order
 
     for (int y = 0; y < size.height(); ++y) {
         const Box &box = down[std::size_t(y)];
-        const std::uint32_t *tapSums[3 * MaxRowsDown];
+        const std::uint32_t *tapSums[3][MaxRowsDown];
         int tapWeights[MaxRowsDown];
         for (int tap = 0; tap < box.count; ++tap) {
             const int row = box.first + tap;
@@ -486,7 +658,7 @@ QImage reduceForDisplay(
             // sums across are kept from the row before.
             if (row > summedUpTo) {
                 const uchar *source = pixels + qsizetype(row) * bytesPerLine;
-                if (channels == 1) {
+                if (!split) {
                     sumRowAcross(source, across, rowSums(row, 0));
                 } else {
                     splitChannels(source, width, planes.data(), planes.data() + planeBytes,
@@ -496,28 +668,33 @@ QImage reduceForDisplay(
                 }
                 summedUpTo = row;
             }
-            if (onePass) {
-                for (int c = 0; c < channels; ++c)
-                    tapSums[tap * channels + c] = rowSums(row, c);
+            for (int a = 0; a < arrays; ++a) {
+                if (onePass)
+                    tapSums[a][tap] = rowSums(row, a);
+                else
+                    addDown(rowSums(row, a), tapWeight(box, tap), tap == 0,
+                        totals.data() + std::size_t(a) * sumStride, lanes);
+            }
+            if (onePass)
                 tapWeights[tap] = tapWeight(box, tap);
+        }
+        for (int a = 0; a < arrays; ++a) {
+            uchar *out = levels.data() + std::size_t(a) * levelStride;
+            if (onePass) {
+                sumDownAny(tapSums[a], tapWeights, box.count, lanes, out);
             } else {
-                for (int c = 0; c < channels; ++c)
-                    addDown(rowSums(row, c), tapWeight(box, tap), tap == 0,
-                        totals.data() + std::size_t(c) * std::size_t(to), to);
+                const std::uint32_t *total = totals.data() + std::size_t(a) * sumStride;
+                const int whole = 1;
+                sumDownAny(&total, &whole, 1, lanes, out);
             }
         }
         auto *out = reinterpret_cast<QRgb *>(reduced.scanLine(y));
-        if (onePass) {
-            if (channels == 1)
-                sumDownAndPackAny<1>(tapSums, tapWeights, box.count, to, out);
-            else
-                sumDownAndPackAny<3>(tapSums, tapWeights, box.count, to, out);
-        } else {
-            const std::uint32_t *totalRows[3] = {};
-            for (int c = 0; c < channels; ++c)
-                totalRows[c] = totals.data() + std::size_t(c) * std::size_t(to);
-            packRow(totalRows, channels, to, out);
-        }
+        if (split)
+            packPlanes(levels.data(), levels.data() + levelStride, levels.data() + 2 * levelStride, to, out);
+        else if (channels == 3)
+            packInterleaved(levels.data(), to, out);
+        else
+            packGrey(levels.data(), to, out);
     }
     return reduced;
 }

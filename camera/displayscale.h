@@ -13,7 +13,9 @@
 // Qt::SmoothTransformation: each target pixel the weighted sum of its box of
 // source pixels in 1/16384, across first, then down, each step rounded down as
 // Qt rounds it). It reads the frame's own channels, without converting the
-// frame first, with vector instructions (SSE4.1, looked for at run time).
+// frame first (a colour row as it is, its channels side by side, unless its
+// boxes are wider than 5 pixels), with vector instructions (SSE4.1, and AVX2
+// where the processor has it, looked for at run time).
 //
 // Gives a null image, and the caller scales as before, for any other channel
 // count, a size not smaller in both directions, rows shorter than the pixels,

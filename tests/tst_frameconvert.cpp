@@ -187,6 +187,11 @@ void TestFrameConvert::displayScalingMatchesQtSmoothScaling_data()
     QTest::newRow("odd widths, colour") << QSize(101, 57) << QSize(13, 55) << FrameKind::Colour;
     QTest::newRow("boxes up to 16 pixels") << QSize(1500, 400) << QSize(111, 37) << FrameKind::Grey;
     QTest::newRow("boxes wider than 16") << QSize(2000, 300) << QSize(97, 11) << FrameKind::Colour;
+    // A colour row is summed with its channels side by side while a box's
+    // pixels fit 16 bytes (boxes of 5 pixels), split into channels beyond.
+    QTest::newRow("colour, boxes of 5") << QSize(1000, 300) << QSize(200, 60) << FrameKind::Colour;
+    QTest::newRow("colour, boxes of 6") << QSize(1200, 300) << QSize(200, 60) << FrameKind::Colour;
+    QTest::newRow("colour, narrow and tall boxes") << QSize(300, 1000) << QSize(200, 50) << FrameKind::Colour;
     QTest::newRow("into one pixel") << QSize(37, 29) << QSize(1, 1) << FrameKind::Colour;
     QTest::newRow("into one row") << QSize(64, 2) << QSize(63, 1) << FrameKind::Grey;
     QTest::newRow("into one column") << QSize(2, 64) << QSize(1, 63) << FrameKind::Grey;
