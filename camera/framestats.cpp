@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace framestats {
@@ -147,13 +148,15 @@ namespace {
         std::vector<std::array<std::uint32_t, 256>> counts;
     };
 
-    // The focus score's reduced copy, summed row by row: each row's levels
-    // are added to its columns' sums, and a band of `block` rows' columns
-    // then to its blocks, so that the inner loops run straight along a row.
+    // The focus score's reduced copy, summed row by row: each row's bytes
+    // (grey levels, or red, green and blue side by side) are added to their
+    // columns' 16-bit sums, and the columns of a band of `block` rows then to
+    // its blocks, per channel, so that the inner loops run straight along a row.
     class FocusSummer {
     public:
         FocusSummer(const Source &src, const QRect &r)
             : src(src)
+            , channels(src.grey ? 1 : 3)
             , left(r.left())
         {
             const int longer = std::max(r.width(), r.height());
@@ -166,8 +169,9 @@ namespace {
             }
             for (int i = 0; i < 256 && identity; ++i)
                 identity = src.levels[std::size_t(i)] == i;
-            columns.assign(std::size_t(w) * std::size_t(block), 0);
-            sums.assign(std::size_t(w) * std::size_t(h), 0);
+            columns.assign(std::size_t(w) * std::size_t(block) * std::size_t(channels), 0);
+            // Each band's first addColumns writes its sums: no need to clear them first.
+            sums.reset(new std::uint64_t[std::size_t(w) * std::size_t(h) * std::size_t(channels)]);
         }
 
         // The rows of the region from its top, 0 first, in order.
@@ -175,92 +179,108 @@ namespace {
         {
             if (row >= h * block)
                 return;
-            std::uint32_t *column = columns.data();
-            const int span = w * block;
-            if (src.grey && identity) {
-                const uchar *p = line + left;
-                int x = 0;
+            std::uint16_t *column = columns.data();
+            const int span = int(columns.size());
+            const uchar *p = line + std::size_t(left) * std::size_t(channels);
+            int x = 0;
+            if (src.grey && !identity) {
+                for (; x < span; ++x)
+                    column[x] = std::uint16_t(column[x] + src.levels[p[x]]);
+            } else {
 #ifdef __SSE2__
-                // Sixteen levels at a time, widened to the sums' 32 bits.
+                // Sixteen bytes at a time, widened to the sums' 16 bits.
                 const __m128i zero = _mm_setzero_si128();
                 for (; x + 16 <= span; x += 16) {
                     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + x));
-                    const __m128i low = _mm_unpacklo_epi8(bytes, zero);
-                    const __m128i high = _mm_unpackhi_epi8(bytes, zero);
-                    const __m128i words[4] = { _mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
-                        _mm_unpacklo_epi16(high, zero), _mm_unpackhi_epi16(high, zero) };
-                    for (int k = 0; k < 4; ++k) {
-                        auto *at = reinterpret_cast<__m128i *>(column + x + 4 * k);
-                        _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), words[k]));
-                    }
+                    auto *low = reinterpret_cast<__m128i *>(column + x);
+                    auto *high = reinterpret_cast<__m128i *>(column + x + 8);
+                    _mm_storeu_si128(low, _mm_add_epi16(_mm_loadu_si128(low), _mm_unpacklo_epi8(bytes, zero)));
+                    _mm_storeu_si128(high, _mm_add_epi16(_mm_loadu_si128(high), _mm_unpackhi_epi8(bytes, zero)));
                 }
 #endif
                 for (; x < span; ++x)
-                    column[x] += p[x];
-            } else if (src.grey) {
-                const uchar *p = line + left;
-                for (int x = 0; x < span; ++x)
-                    column[x] += src.levels[p[x]];
-            } else {
-                // A colour pixel's brightness is (77 R + 150 G + 29 B) / 256; that
-                // costs more than a sum, so a block's row is added up at once.
-                const uchar *p = line + 3 * left;
-                for (int bx = 0; bx < w; ++bx) {
-                    std::uint32_t acc = 0;
-                    for (int k = 0; k < block; ++k, p += 3)
-                        acc += (77u * p[0] + 150u * p[1] + 29u * p[2]) >> 8;
-                    column[bx * block] += acc;
-                }
+                    column[x] = std::uint16_t(column[x] + p[x]);
             }
-            if (row % block != block - 1)
-                return;
-            std::uint64_t *out = sums.data() + std::size_t(row / block) * std::size_t(w);
-            for (int bx = 0; bx < w; ++bx) {
-                std::uint64_t acc = 0;
-                for (int i = 0; i < block; ++i)
-                    acc += column[bx * block + i];
-                out[bx] = acc;
-            }
-            std::fill(columns.begin(), columns.end(), 0u);
+            ++rowsInColumns;
+            // A column's sum stays below 2^16 for 257 rows of 255.
+            if (row % block == block - 1 || rowsInColumns == 257)
+                addColumns(row / block);
         }
 
         double score() const
         {
             if (w == 0)
                 return 0;
-            std::vector<double> reduced(sums.size());
-            const double perBlock = double(block) * block;
-            for (std::size_t i = 0; i < sums.size(); ++i)
-                reduced[i] = double(sums[i]) / perBlock;
-            double sum = 0;
-            std::uint64_t n = 0;
+            // Each block's level sum; a colour block's brightness is
+            // (77 R + 150 G + 29 B) / 256 of its sums, rounded down. The
+            // differences are taken between sums and scaled to mean levels
+            // once at the end.
+            std::vector<double> level(std::size_t(w) * std::size_t(h));
+            for (std::size_t i = 0; i < level.size(); ++i) {
+                const std::uint64_t *sum = sums.get() + i * std::size_t(channels);
+                level[i] = double(channels == 1 ? sum[0] : (77 * sum[0] + 150 * sum[1] + 29 * sum[2]) >> 8);
+            }
+            double squares = 0;
             for (int y = 0; y < h; ++y) {
-                for (int x = 0; x < w; ++x) {
-                    const double v = reduced[std::size_t(y) * std::size_t(w) + std::size_t(x)];
-                    if (x + 1 < w) {
-                        const double d = reduced[std::size_t(y) * std::size_t(w) + std::size_t(x + 1)] - v;
-                        sum += d * d;
-                        ++n;
-                    }
-                    if (y + 1 < h) {
-                        const double d = reduced[std::size_t(y + 1) * std::size_t(w) + std::size_t(x)] - v;
-                        sum += d * d;
-                        ++n;
+                const double *line = level.data() + std::size_t(y) * std::size_t(w);
+                for (int x = 0; x + 1 < w; ++x) {
+                    const double d = line[x + 1] - line[x];
+                    squares += d * d;
+                }
+                if (y + 1 < h) {
+                    const double *below = line + w;
+                    for (int x = 0; x < w; ++x) {
+                        const double d = below[x] - line[x];
+                        squares += d * d;
                     }
                 }
             }
-            return n ? sum / double(n) : 0;
+            const double perBlock = double(block) * block;
+            const double n = double(h) * (w - 1) + double(h - 1) * w;
+            return squares / (perBlock * perBlock) / n;
         }
 
     private:
+        // The columns' sums added to the blocks of band `band`, and cleared.
+        void addColumns(int band)
+        {
+            std::uint64_t *out = sums.get() + std::size_t(band) * std::size_t(w) * std::size_t(channels);
+            const bool first = band != bandAdded;
+            bandAdded = band;
+            const std::uint16_t *column = columns.data();
+            for (int bx = 0; bx < w; ++bx, out += channels) {
+                if (channels == 1) {
+                    std::uint32_t acc = 0;
+                    for (int i = 0; i < block; ++i)
+                        acc += *column++;
+                    out[0] = first ? acc : out[0] + acc;
+                } else {
+                    std::uint32_t red = 0, green = 0, blue = 0;
+                    for (int i = 0; i < block; ++i, column += 3) {
+                        red += column[0];
+                        green += column[1];
+                        blue += column[2];
+                    }
+                    out[0] = first ? red : out[0] + red;
+                    out[1] = first ? green : out[1] + green;
+                    out[2] = first ? blue : out[2] + blue;
+                }
+            }
+            std::fill(columns.begin(), columns.end(), std::uint16_t(0));
+            rowsInColumns = 0;
+        }
+
         const Source &src;
+        int channels;
         int left;
         int block = 1;
         int w = 0;
         int h = 0;
         bool identity = true;
-        std::vector<std::uint32_t> columns;
-        std::vector<std::uint64_t> sums;
+        int rowsInColumns = 0;
+        int bandAdded = -1;
+        std::vector<std::uint16_t> columns;
+        std::unique_ptr<std::uint64_t[]> sums; // per block, channel by channel
     };
 
 } // namespace

@@ -49,9 +49,10 @@ Statistics statistics(const Histogram &histogram, int channel);
 // Sharpness of `region` (clipped to the frame): the mean of the squared
 // differences between neighbouring levels, across and down, of a reduced copy
 // (the region's brightness, averaged over blocks so that its longer side is at
-// most FocusSide pixels; a colour pixel's brightness is (77 R + 150 G + 29 B)
-// / 256). Higher is sharper; 0 for a region smaller than 2 x 2
-// or a flat one. Comparable between frames of one region, not between regions.
+// most FocusSide pixels; a colour block's brightness is (77 R + 150 G + 29 B)
+// / 256 of its red, green and blue sums, rounded down, over its pixels).
+// Higher is sharper; 0 for a region smaller than 2 x 2 or a flat one.
+// Comparable between frames of one region, not between regions.
 constexpr int FocusSide = 256;
 double focusScore(const QImage &frame, const QRect &region);
 
