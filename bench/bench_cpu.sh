@@ -16,6 +16,7 @@
 #
 #   bench/bench_cpu.sh [build folder] [seconds, default 20] [build folder to compare]
 #   BENCH_CPU_PARTS=large bench/bench_cpu.sh ...   only part 2 (small: part 1, status: part 3)
+#   BENCH_CPU_ROUNDS=3 ...   part 3 three times over, with the medians
 # Binds the camera ports: run it alone (flock /tmp/tavix-ports.lock ...).
 #
 # Part 2 on the shared 2-core machine, 20 s per run, load average about 1;
@@ -41,6 +42,7 @@ build=${1:-$root/build}
 seconds=${2:-20}
 base=${3:-}
 parts=${BENCH_CPU_PARTS:-small,large,status}
+rounds=${BENCH_CPU_ROUNDS:-1}
 warmup=5
 # Where the toolbar's 状态 is in the Fusion style with the CJK font of
 # scripts/deps.sh (as scripts/view_screenshots.sh clicks it), and the title of
@@ -130,17 +132,33 @@ fi
 
 # 3. The statistics window: 1280 x 1024 at 30 frames/s, --wait-for-frames,
 #    with the window hidden and then shown (状态 clicked in the toolbar),
-#    each build in turn for each row.
+#    each build in turn for each row, BENCH_CPU_ROUNDS times (default 1):
+#    the medians of the rounds, and the median of each round's difference.
+median() { printf "%s\n" "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
 status_row() {
     export LINKSIM_COUNT=1 LINKSIM_WIDTH=1280 LINKSIM_HEIGHT=1024 LINKSIM_FORMAT=$1 LINKSIM_FPS=30
-    local name row=""
+    local name row="" folder round hidden shown
+    local -A hiddens shows differences
     name=$([ "$1" = mono ] && echo grey || echo colour)
+    for ((round = 0; round < rounds; round++)); do
+        for folder in $base "$build"; do
+            BENCH_CPU_CLICK=""
+            read -r hidden _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
+            BENCH_CPU_CLICK="211 40"
+            read -r shown _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
+            hiddens[$folder]+=" $hidden"
+            shows[$folder]+=" $shown"
+            differences[$folder]+=" $(echo "$shown - $hidden" | bc)"
+        done
+    done
     for folder in $base "$build"; do
-        BENCH_CPU_CLICK=""
-        read -r hidden _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
-        BENCH_CPU_CLICK="211 40"
-        read -r shown _ _ <<<"$(tavix_run "$folder" --wait-for-frames)"
-        row+=$(printf "  %6.2f %%  %6.2f %%  %+5.2f" "$hidden" "$shown" "$(echo "$shown - $hidden" | bc)")
+        # shellcheck disable=SC2086 # the lists are words
+        row+=$(printf "  %6.2f %%  %6.2f %%  %+5.2f" "$(median ${hiddens[$folder]})" \
+            "$(median ${shows[$folder]})" "$(median ${differences[$folder]})")
+        if [ "$rounds" -gt 1 ]; then
+            echo "  $name, $folder: hidden${hiddens[$folder]}; shown${shows[$folder]}" >&2
+        fi
     done
     printf "1280 x 1024 %-6s%s\n" "$name" "$row"
 }
