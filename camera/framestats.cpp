@@ -361,6 +361,51 @@ Analysis analyse(const QImage &frame, const QRect &region)
     return a;
 }
 
+QImage histogramPicture(const Histogram &histogram, const QSize &size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    picture.fill(qRgb(24, 24, 24));
+    const int width = size.width();
+    const int bottom = size.height() - 1; // the bars end above the last row
+    if (histogram.pixels == 0 || bottom < 1)
+        return picture;
+    const int channels = histogram.grey ? 1 : 3;
+    std::uint32_t tallest = 1;
+    for (int c = 0; c < channels; ++c)
+        for (std::uint32_t n : histogram.bins[std::size_t(c)])
+            tallest = std::max(tallest, n);
+    const double top = std::sqrt(double(tallest));
+    const QRgb colours[3] = { histogram.grey ? qRgb(220, 220, 220) : qPremultiply(qRgba(255, 60, 60, 170)),
+        qPremultiply(qRgba(60, 220, 60, 170)), qPremultiply(qRgba(80, 120, 255, 170)) };
+    // Edges are placed in 1/64 of a pixel, as Qt's rasterizer places them; a
+    // pixel centre on the edge between two bars goes with the left one, one
+    // on a bar's top stays outside it.
+    const auto sixtyFourths = [](double at) { return std::lround(at * 64); };
+    int level = 0;
+    for (int x = 0; x < width; ++x) {
+        const long centre = 64 * x + 32;
+        while (level < 255 && sixtyFourths((level + 1) * double(width) / 256) < centre)
+            ++level;
+        for (int c = 0; c < channels; ++c) {
+            const long edge = sixtyFourths(
+                bottom - bottom * std::sqrt(double(histogram.bins[std::size_t(c)][std::size_t(level)])) / top);
+            // The first row whose centre lies below the bar's top.
+            int first = 0;
+            while (64 * first + 32 <= edge)
+                ++first;
+            const QRgb add = colours[c];
+            for (int y = first; y < bottom; ++y) {
+                QRgb &pixel = reinterpret_cast<QRgb *>(picture.scanLine(y))[x];
+                pixel = qRgb(std::min(255, qRed(pixel) + qRed(add)), std::min(255, qGreen(pixel) + qGreen(add)),
+                    std::min(255, qBlue(pixel) + qBlue(add)));
+            }
+        }
+    }
+    return picture;
+}
+
 QImage saturationMarked(const QImage &frame, const QRect &region)
 {
     const QRect r = clipped(frame, region);

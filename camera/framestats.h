@@ -63,6 +63,17 @@ struct Analysis {
 };
 Analysis analyse(const QImage &frame, const QRect &region);
 
+// The histogram as the statistics window draws it, `size` large, in
+// Format_RGB32: on a dark ground (24, 24, 24), each level's count a bar 1/256
+// of the width wide, as high as the square root of its count over that of the
+// tallest (so that small counts beside a tall peak still show), up to the row
+// above the bottom one. Grey bars are light grey (220, 220, 220); red, green
+// and blue are added over each other at two thirds (alpha 170), as painting
+// them with QPainter::CompositionMode_Plus would. The pixels are those of
+// filling the bars' outline with QPainter without antialiasing: a bar covers
+// the pixels whose centres lie within it, its edges placed in 1/64 pixel.
+QImage histogramPicture(const Histogram &histogram, const QSize &size);
+
 // The frame's `region` (clipped) as Format_RGB32, each pixel with 255 in any
 // channel red and, of the others, each with 0 in any channel blue. The frame
 // itself is not changed.

@@ -11,12 +11,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 HistogramWidget::HistogramWidget(QWidget *parent)
     : QWidget(parent)
@@ -35,35 +33,7 @@ void HistogramWidget::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event);
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(24, 24, 24));
-    if (shown.pixels == 0)
-        return;
-    const int channels = shown.grey ? 1 : 3;
-    std::uint32_t tallest = 1;
-    for (int c = 0; c < channels; ++c)
-        for (std::uint32_t n : shown.bins[std::size_t(c)])
-            tallest = std::max(tallest, n);
-    // Square-root heights, so that small counts beside a tall peak still show.
-    const double top = std::sqrt(double(tallest));
-    const QColor colours[3] = { shown.grey ? QColor(220, 220, 220) : QColor(255, 60, 60), QColor(60, 220, 60),
-        QColor(80, 120, 255) };
-    // Filled without antialiasing: the outline is upright and level only, its
-    // edges land on whole pixels, and smoothing them cost more than the rest.
-    painter.setCompositionMode(QPainter::CompositionMode_Plus);
-    const double w = width();
-    const double h = height() - 1;
-    for (int c = 0; c < channels; ++c) {
-        QPainterPath path(QPointF(0, h));
-        for (int level = 0; level < 256; ++level) {
-            const double y = h - h * std::sqrt(double(shown.bins[std::size_t(c)][std::size_t(level)])) / top;
-            path.lineTo(QPointF(level * w / 256, y));
-            path.lineTo(QPointF((level + 1) * w / 256, y));
-        }
-        path.lineTo(QPointF(w, h));
-        QColor fill = colours[c];
-        fill.setAlpha(channels == 1 ? 255 : 170);
-        painter.fillPath(path, fill);
-    }
+    painter.drawImage(0, 0, framestats::histogramPicture(shown, size()));
 }
 
 StatisticsDock::StatisticsDock(

@@ -58,6 +58,7 @@ private slots:
     void focusScore_data();
     void focusScore();
     void saturationMarks();
+    void histogramPicture();
 };
 
 void TestInstruments::visibleRegion_data()
@@ -283,6 +284,39 @@ void TestInstruments::saturationMarks()
     QCOMPARE(c.pixel(1, 0), qRgb(0, 0, 255));
     QCOMPARE(c.pixel(2, 0), qRgb(1, 254, 3));
     QCOMPARE(colour, before);
+}
+
+void TestInstruments::histogramPicture()
+{
+    const QRgb ground = qRgb(24, 24, 24);
+    framestats::Histogram h;
+    QImage picture = framestats::histogramPicture(h, QSize(256, 11));
+    QCOMPARE(picture.pixel(0, 9), ground);
+
+    h.pixels = 9;
+    h.bins[0][0] = 9;
+    picture = framestats::histogramPicture(h, QSize(256, 11));
+    QCOMPARE(picture.pixel(0, 0), qRgb(244, 244, 244)); // light grey added to the ground
+    QCOMPARE(picture.pixel(0, 9), qRgb(244, 244, 244));
+    QCOMPARE(picture.pixel(0, 10), ground); // the bottom row stays clear
+    QCOMPARE(picture.pixel(1, 5), ground);
+
+    // Red and green full height at 255 add up; blue's one count beside their
+    // four is half as high (square roots), its top at row 5.
+    h = framestats::Histogram();
+    h.grey = false;
+    h.pixels = 4;
+    h.bins[0][255] = h.bins[1][255] = 4;
+    h.bins[2][0] = 1;
+    picture = framestats::histogramPicture(h, QSize(256, 11));
+    QCOMPARE(picture.pixel(255, 0), qRgb(24 + 170 + 40, 24 + 40 + 147, 24 + 40 + 40));
+    QCOMPARE(picture.pixel(0, 4), ground);
+    QCOMPARE(picture.pixel(0, 5), qRgb(24 + 53, 24 + 80, 24 + 170));
+    QCOMPARE(picture.pixel(128, 5), ground);
+    // Wider than 256: each level's bar spans its share of the columns.
+    picture = framestats::histogramPicture(h, QSize(512, 11));
+    QCOMPARE(picture.pixel(510, 0), picture.pixel(511, 0));
+    QCOMPARE(picture.pixel(509, 0), ground);
 }
 
 QTEST_GUILESS_MAIN(TestInstruments)
