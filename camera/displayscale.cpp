@@ -612,14 +612,33 @@ QImage reduceForDisplay(
     if (reduced.isNull())
         return reduced;
     const int to = size.width();
-    // A colour row is summed as it is, its channels side by side, when its
-    // boxes are narrow enough for groups; otherwise each channel is split off
-    // and summed on its own.
-    AcrossPlan across = acrossPlan(width, to, channels);
-    const bool split = channels == 3 && across.group == 0;
-    if (split)
-        across = acrossPlan(width, to, 1);
-    const std::vector<Box> down = reductionBoxes(height, size.height());
+    // One stream of frames is reduced to one size frame after frame: the
+    // plans of the last reduction on this thread are kept for the next.
+    struct Plans {
+        int width = 0, height = 0, channels = 0;
+        QSize size;
+        AcrossPlan across;
+        bool split = false;
+        std::vector<Box> down;
+    };
+    thread_local Plans last;
+    if (last.width != width || last.height != height || last.channels != channels || last.size != size) {
+        // A colour row is summed as it is, its channels side by side, when
+        // its boxes are narrow enough for groups; otherwise each channel is
+        // split off and summed on its own.
+        last.across = acrossPlan(width, to, channels);
+        last.split = channels == 3 && last.across.group == 0;
+        if (last.split)
+            last.across = acrossPlan(width, to, 1);
+        last.down = reductionBoxes(height, size.height());
+        last.width = width;
+        last.height = height;
+        last.channels = channels;
+        last.size = size;
+    }
+    const AcrossPlan &across = last.across;
+    const bool split = last.split;
+    const std::vector<Box> &down = last.down;
 
     // The lanes of a source row: one array of them, or three when split.
     const int arrays = split ? 3 : 1;
