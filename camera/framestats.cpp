@@ -1,6 +1,7 @@
 #include "camera/framestats.h"
 
 #include <QVector>
+#include <QtEndian>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -98,29 +100,52 @@ namespace {
         void addRow(const uchar *line)
         {
             int x = 0;
+            // Eight bytes read at once and taken apart, so that the reads
+            // leave room for the counters' own.
+            const auto bytes8 = [](const uchar *p) {
+                std::uint64_t v;
+                std::memcpy(&v, p, sizeof v);
+                return qFromLittleEndian(v);
+            };
             if (src.grey) {
                 // Counted by index, then by level: one lookup per index, not per pixel.
                 const uchar *p = line + left;
-                for (; x + 4 <= width; x += 4, p += 4) {
-                    ++counts[0][p[0]];
-                    ++counts[1][p[1]];
-                    ++counts[2][p[2]];
-                    ++counts[3][p[3]];
+                for (; x + 8 <= width; x += 8, p += 8) {
+                    const std::uint64_t v = bytes8(p);
+                    ++counts[0][v & 0xff];
+                    ++counts[1][(v >> 8) & 0xff];
+                    ++counts[2][(v >> 16) & 0xff];
+                    ++counts[3][(v >> 24) & 0xff];
+                    ++counts[0][(v >> 32) & 0xff];
+                    ++counts[1][(v >> 40) & 0xff];
+                    ++counts[2][(v >> 48) & 0xff];
+                    ++counts[3][v >> 56];
                 }
                 for (; x < width; ++x)
                     ++counts[0][*p++];
             } else {
-                // Two pixels at a time, each into tables of its own.
+                // Pixel by pixel in turn into tables of their own, eight
+                // bytes and then four of four pixels at a time.
                 const uchar *p = line + 3 * left;
-                for (; x + 2 <= width; x += 2, p += 6) {
-                    ++counts[0][p[0]];
-                    ++counts[1][p[1]];
-                    ++counts[2][p[2]];
-                    ++counts[3][p[3]];
-                    ++counts[4][p[4]];
-                    ++counts[5][p[5]];
+                for (; x + 4 <= width; x += 4, p += 12) {
+                    const std::uint64_t v = bytes8(p);
+                    std::uint32_t w;
+                    std::memcpy(&w, p + 8, sizeof w);
+                    w = qFromLittleEndian(w);
+                    ++counts[0][v & 0xff];
+                    ++counts[1][(v >> 8) & 0xff];
+                    ++counts[2][(v >> 16) & 0xff];
+                    ++counts[3][(v >> 24) & 0xff];
+                    ++counts[4][(v >> 32) & 0xff];
+                    ++counts[5][(v >> 40) & 0xff];
+                    ++counts[0][(v >> 48) & 0xff];
+                    ++counts[1][v >> 56];
+                    ++counts[2][w & 0xff];
+                    ++counts[3][(w >> 8) & 0xff];
+                    ++counts[4][(w >> 16) & 0xff];
+                    ++counts[5][w >> 24];
                 }
-                if (x < width) {
+                for (; x < width; ++x, p += 3) {
                     ++counts[0][p[0]];
                     ++counts[1][p[1]];
                     ++counts[2][p[2]];

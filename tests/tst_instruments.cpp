@@ -199,6 +199,15 @@ void TestInstruments::statistics_data()
     const QImage row = colourFrame(4, 1, { qRgb(10, 0, 0), qRgb(20, 0, 0), qRgb(30, 0, 0), qRgb(40, 0, 0) });
     QTest::newRow("colour, edge pixels") << row << QRect(0, 0, 4, 1) << 0 << quint64(4)
                                          << QVector<double> { 10, 40, 25, std::sqrt(125.0), 0, 0 };
+    // Wide enough for the counters' eight (grey) and four (colour) pixels at a time, and the rest.
+    const QImage ramp = greyFrame(11, 1, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 });
+    QTest::newRow("grey, eleven levels") << ramp << ramp.rect() << 0 << quint64(11)
+                                         << QVector<double> { 0, 10, 5, std::sqrt(10.0), 1 / 11.0, 0 };
+    const QImage bars = colourFrame(5, 1, { qRgb(255, 1, 0), qRgb(255, 2, 0), qRgb(255, 3, 0), qRgb(0, 4, 0), qRgb(0, 5, 0) });
+    QTest::newRow("colour, five pixels, green")
+        << bars << bars.rect() << 1 << quint64(5) << QVector<double> { 1, 5, 3, std::sqrt(2.0), 0, 0 };
+    QTest::newRow("colour, five pixels, red")
+        << bars << bars.rect() << 0 << quint64(5) << QVector<double> { 0, 255, 153, std::sqrt(15606.0), 0.4, 0.6 };
 }
 
 void TestInstruments::statistics()
