@@ -145,6 +145,7 @@ struct AcrossPlan {
     int group = 0; // 0: no groups
     int pairs = 0; // pairs of taps of a group
     std::vector<Block16> groupBlocks; // per group and pair: shuffle, then weights
+    std::vector<int> groupStarts; // per group: its first lane's first byte
     // The same two groups at a time for 32-byte vectors: per two groups and
     // pair, the two shuffles, then the two groups' weights. Made with AVX2 only.
     std::vector<Block16> pairedBlocks;
@@ -164,6 +165,7 @@ bool planGroups(AcrossPlan &plan, int rowBytes, int group)
     const int pairs = (widest + 1) / 2;
     int vectorLanes = 0;
     std::vector<Block16> blocks;
+    std::vector<int> starts;
     for (int x = 0; x + group <= count; x += group) {
         const int start = plan.boxes[std::size_t(x)].first;
         if (start + 16 > rowBytes)
@@ -190,6 +192,7 @@ bool planGroups(AcrossPlan &plan, int rowBytes, int group)
             blocks.push_back(shuffle);
             blocks.push_back(weights);
         }
+        starts.push_back(start);
         vectorLanes = x + group;
     }
     plan.group = group;
@@ -205,6 +208,7 @@ bool planGroups(AcrossPlan &plan, int rowBytes, int group)
                         plan.pairedBlocks.push_back(blocks[of * perGroup + 2 * pair + part]);
     }
     plan.groupBlocks = std::move(blocks);
+    plan.groupStarts = std::move(starts);
     return true;
 }
 
@@ -283,9 +287,9 @@ TAVIX_SSE41_TARGET int sumGroups(const uchar *row, const AcrossPlan &plan, std::
     const int vectorLanes = plan.vectorLanes;
     const auto *blocks
         = reinterpret_cast<const __m128i *>(plan.groupBlocks.data()) + std::size_t(x / group) * 2 * std::size_t(pairs);
-    const Box *boxes = plan.boxes.data();
-    for (; x < vectorLanes; x += group, blocks += 2 * pairs) {
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x].first));
+    const int *start = plan.groupStarts.data() + x / group;
+    for (; x < vectorLanes; x += group, blocks += 2 * pairs, ++start) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + *start));
         __m128i sum = _mm_madd_epi16(_mm_shuffle_epi8(pixels, blocks[0]), blocks[1]);
         for (int pair = 1; pair < pairs; ++pair)
             sum = _mm_add_epi32(
@@ -304,11 +308,11 @@ TAVIX_AVX2_TARGET int sumGroupPairs(const uchar *row, const AcrossPlan &plan, st
     const int group = plan.group;
     const int vectorLanes = plan.vectorLanes;
     const auto *blocks = reinterpret_cast<const __m256i *>(plan.pairedBlocks.data());
-    const Box *boxes = plan.boxes.data();
+    const int *start = plan.groupStarts.data();
     int x = 0;
-    for (; x + 2 * group <= vectorLanes; x += 2 * group, blocks += 2 * pairs) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x].first));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + boxes[x + group].first));
+    for (; x + 2 * group <= vectorLanes; x += 2 * group, blocks += 2 * pairs, start += 2) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + start[0]));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + start[1]));
         const __m256i pixels = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
         __m256i sum = _mm256_madd_epi16(
             _mm256_shuffle_epi8(pixels, _mm256_loadu_si256(blocks)), _mm256_loadu_si256(blocks + 1));
