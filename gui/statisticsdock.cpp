@@ -182,10 +182,18 @@ void StatisticsDock::hideEvent(QHideEvent *event)
     QDockWidget::hideEvent(event);
 }
 
+int StatisticsDock::refreshInterval(qint64 workNs)
+{
+    const qint64 paced = (workNs * WorkShareDivisor + 999999) / 1000000;
+    return int(std::clamp<qint64>(paced, RefreshMs, SlowestRefreshMs));
+}
+
 void StatisticsDock::refresh()
 {
     refreshStream();
+    analysisNs = 0;
     refreshPicture();
+    timer.setInterval(refreshInterval(analysisNs));
 }
 
 void StatisticsDock::refreshStream()
@@ -234,7 +242,10 @@ void StatisticsDock::refreshPicture()
                                  .arg(region.y())
                                  .arg(region.width())
                                  .arg(region.height()));
+    QElapsedTimer work;
+    work.start();
     const framestats::Analysis analysis = framestats::analyse(frame, region);
+    analysisNs = work.nsecsElapsed();
     const framestats::Histogram &h = analysis.histogram;
     histogramView->setHistogram(h);
     // One row per channel under the figures' names.

@@ -50,6 +50,14 @@ public:
     // Five times a second: often enough to turn a lens by, at a fifth of the cost
     // of every frame.
     static constexpr int RefreshMs = 200;
+    // Less often when the picture's figures take long, as those of a large
+    // frame do: their own work is kept to 1 % of a core (a refresh waits a
+    // hundred times as long as the last figures took), and the window is
+    // refreshed at least once a second.
+    static constexpr int WorkShareDivisor = 100;
+    static constexpr int SlowestRefreshMs = 1000;
+    // The time to the next refresh after figures that took `workNs`.
+    static int refreshInterval(qint64 workNs);
 
 signals:
     void saturationMarksToggled(bool on);
@@ -105,8 +113,10 @@ private:
     QPushButton *resetButton;
     QCheckBox *saturationBox;
 
-    // The frame and region the picture's figures were made of.
+    // The frame and region the picture's figures were made of, and how
+    // long they took to make.
     qint64 analysedKey = 0;
+    qint64 analysisNs = 0;
     QRect region;
     double score = 0;
     double peak = 0;

@@ -3,6 +3,7 @@
 // the saturation marks.
 #include "camera/framestats.h"
 #include "camera/viewmapping.h"
+#include "gui/statisticsdock.h"
 
 #include <QtTest>
 
@@ -59,6 +60,7 @@ private slots:
     void focusScore();
     void saturationMarks();
     void histogramPicture();
+    void refreshPacing();
 };
 
 void TestInstruments::visibleRegion_data()
@@ -326,6 +328,16 @@ void TestInstruments::histogramPicture()
     picture = framestats::histogramPicture(h, QSize(512, 11));
     QCOMPARE(picture.pixel(510, 0), picture.pixel(511, 0));
     QCOMPARE(picture.pixel(509, 0), ground);
+}
+
+void TestInstruments::refreshPacing()
+{
+    // Figures that take 1/100 of the refresh time or less keep five refreshes
+    // a second; longer ones wait a hundred times as long, up to a second.
+    const QVector<QPair<qint64, int>> rows { { 0, 200 }, { 2000000, 200 }, { 3000000, 300 }, { 3000001, 301 },
+        { 9990000, 999 }, { 20000000, 1000 } };
+    for (const auto &row : rows)
+        QCOMPARE(StatisticsDock::refreshInterval(row.first), row.second);
 }
 
 QTEST_GUILESS_MAIN(TestInstruments)
