@@ -332,10 +332,10 @@ void TestInstruments::histogramPicture()
 
 void TestInstruments::refreshPacing()
 {
-    // Figures that take 1/100 of the refresh time or less keep five refreshes
-    // a second; longer ones wait a hundred times as long, up to a second.
-    const QVector<QPair<qint64, int>> rows { { 0, 200 }, { 2000000, 200 }, { 3000000, 300 }, { 3000001, 301 },
-        { 9990000, 999 }, { 20000000, 1000 } };
+    // Figures that take 1/150 of the refresh time or less keep five refreshes
+    // a second; longer ones wait 150 times as long, up to a second.
+    const QVector<QPair<qint64, int>> rows { { 0, 200 }, { 1333333, 200 }, { 3000000, 450 }, { 3000001, 451 },
+        { 6660000, 999 }, { 20000000, 1000 } };
     for (const auto &row : rows)
         QCOMPARE(StatisticsDock::refreshInterval(row.first), row.second);
 }
