@@ -36,6 +36,12 @@
 # 2048 x 2048 grey 12.14 -> 11.10 %, 2448 x 2048 colour 38.9 -> 34.9 %; part 3,
 # statistics hidden / shown: grey 6.05 / 9.10 % -> 5.80 / 7.15 %, colour
 # 11.50 / 16.95 % -> 11.60 / 14.70 %.
+# Then, colour rows reduced with their channels side by side, AVX2, and the
+# statistics' cheaper figures paced to 2/3 % of a core (one run, load average
+# 0.3-0.8, part 3 with BENCH_CPU_ROUNDS=3): 1280 x 1024 grey 5.85 -> 5.40 %,
+# colour 12.69 -> 9.55 %, 2048 x 2048 grey 11.34 -> 10.35 %, 2448 x 2048
+# colour 36.4 -> 26.3 % (135 MB); part 3: grey 5.90 / 7.75 % -> 5.45 / 6.90 %
+# (+1.60), colour 12.44 / 16.29 % -> 8.95 / 10.39 % (+1.31).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
