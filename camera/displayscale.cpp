@@ -438,8 +438,8 @@ TAVIX_SSE41_TARGET void splitChannels(const uchar *source, int pixels, uchar *re
 // down in one pass from the rows' sums across, kept side by side.
 constexpr int MaxRowsDown = 8;
 
-// One lane's level of four lanes: the top byte of the total of their sums
-// across of `taps` source rows (rows[tap] from lane x) times the rows' factors.
+// The levels of four lanes from lane x: the top byte of each lane's total of
+// its sums across of `taps` source rows (rows[tap]) times the rows' factors.
 TAVIX_SSE41_TARGET inline __m128i levelsDown(
     const std::uint32_t *const *rows, const __m128i *factors, int taps, int x)
 {
