@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 Q_DECLARE_METATYPE(view::View)
 
@@ -264,6 +265,13 @@ void TestInstruments::focusScore_data()
         stripes << ((i % 514) / 3 % 2 ? 255 : 0);
     QTest::newRow("blocks of 3, one column over")
         << greyFrame(514, 6, stripes) << QRect(0, 0, 514, 6) << 2 * 170 * 65025.0 / (2 * 170 + 171);
+    // 66100 rows: blocks of 259, taller than the 257 rows of 255 a column's
+    // 16-bit sum holds at once. The first block's columns 255, the rest 0:
+    // two blocks across, 255 rows of them, a step of 255 in each row.
+    QImage tall = greyFrame(600, 66100, {});
+    for (int y = 0; y < tall.height(); ++y)
+        std::memset(tall.scanLine(y), 255, 259);
+    QTest::newRow("blocks taller than 257 rows") << tall << tall.rect() << 255 * 65025.0 / (255 + 254 * 2);
     // Red's brightness is 77 * 255 / 256, rounded down: 76.
     const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
     QTest::newRow("colour edge")
