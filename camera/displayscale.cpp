@@ -1,60 +1,16 @@
 #include "camera/displayscale.h"
 
-#include <QString>
-#include <QtGlobal>
+#include "camera/cpufeatures.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-// SSE4.1, and AVX2 where the processor has it, are chosen at run time. GCC
-// and Clang (MinGW included) compile the vector functions for them one by one;
-// MSVC compiles any intrinsic without being asked.
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <immintrin.h>
-#define TAVIX_HAVE_SSE41_PATH 1
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#define TAVIX_SSE41_TARGET
-#define TAVIX_AVX2_TARGET
-#else
-#define TAVIX_SSE41_TARGET __attribute__((target("sse4.1")))
-#define TAVIX_AVX2_TARGET __attribute__((target("avx2")))
-#endif
-#endif
-
-#ifdef TAVIX_HAVE_SSE41_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
 
 namespace {
 
-bool cpuHasSse41()
-{
-#if defined(_MSC_VER) && !defined(__clang__)
-    int registers[4];
-    __cpuid(registers, 1);
-    return (registers[2] & (1 << 19)) != 0; // ECX bit 19
-#else
-    return __builtin_cpu_supports("sse4.1");
-#endif
-}
-
-// AVX2, with the system saving the 256-bit registers.
-bool cpuHasAvx2()
-{
-#if defined(_MSC_VER) && !defined(__clang__)
-    int registers[4];
-    __cpuid(registers, 1);
-    const bool saved = (registers[2] & (1 << 27)) != 0 && (_xgetbv(0) & 6) == 6; // OSXSAVE, XMM and YMM state
-    __cpuidex(registers, 7, 0);
-    return saved && (registers[1] & (1 << 5)) != 0; // EBX bit 5
-#else
-    return __builtin_cpu_supports("avx2");
-#endif
-}
-
-// Qt's own switch for its tests turns AVX2 off here as well: with
-// QT_NO_CPU_FEATURE=avx2 the SSE4.1 path alone does the work.
-const bool haveAvx2 = cpuHasAvx2() && !qEnvironmentVariable("QT_NO_CPU_FEATURE").contains(QLatin1String("avx2"));
+const bool haveAvx2 = cpufeatures::hasAvx2();
 
 // Weights are in 1/16384 of a target pixel.
 constexpr int WholeWeight = 1 << 14;
@@ -608,8 +564,7 @@ TAVIX_SSE41_TARGET void packPlanes(const uchar *red, const uchar *green, const u
 QImage reduceForDisplay(
     const uchar *pixels, int width, int height, qsizetype bytesPerLine, int channels, const QSize &size)
 {
-    static const bool sse41 = cpuHasSse41();
-    if (!sse41 || !pixels || (channels != 1 && channels != 3) || size.isEmpty() || size.width() >= width
+    if (!cpufeatures::hasSse41() || !pixels || (channels != 1 && channels != 3) || size.isEmpty() || size.width() >= width
         || size.height() >= height || bytesPerLine < qsizetype(width) * channels)
         return QImage();
     QImage reduced(size, QImage::Format_RGB32);

@@ -1,5 +1,6 @@
 #include "camera/frameconvert.h"
 
+#include "camera/cpufeatures.h"
 #include "camera/displayscale.h"
 
 #include <QDebug>
@@ -9,34 +10,7 @@
 #include <cstring>
 #include <vector>
 
-// The vector paths need SSE2 at least, which every x86-64 processor has; the
-// SSSE3 ones are chosen at run time. GCC and Clang (MinGW included) compile
-// them per function; MSVC compiles any intrinsic without being asked.
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <immintrin.h>
-#define TAVIX_HAVE_SSSE3_PATH 1
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#define TAVIX_SSSE3_TARGET
-#else
-#define TAVIX_SSSE3_TARGET __attribute__((target("ssse3")))
-#endif
-#endif
-
 namespace {
-
-#ifdef TAVIX_HAVE_SSSE3_PATH
-bool cpuHasSsse3()
-{
-#if defined(_MSC_VER) && !defined(__clang__)
-    int registers[4];
-    __cpuid(registers, 1);
-    return (registers[2] & (1 << 9)) != 0; // ECX bit 9
-#else
-    return __builtin_cpu_supports("ssse3");
-#endif
-}
-#endif
 
 const QVector<QRgb> &greyTable()
 {
@@ -55,7 +29,7 @@ const QVector<QRgb> &greyTable()
 // x86 the row is moved 64 bytes at a time.
 void copyRow(const uchar *src, uchar *dst, std::size_t bytes)
 {
-#ifdef TAVIX_HAVE_SSSE3_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
     std::size_t i = 0;
     for (; i + 64 <= bytes; i += 64) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
@@ -83,7 +57,7 @@ void swapRedBlueScalar(const uchar *src, uchar *dst, int pixels)
     }
 }
 
-#ifdef TAVIX_HAVE_SSSE3_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
 // Sixteen pixels (48 bytes) per step with byte shuffles.
 TAVIX_SSSE3_TARGET void swapRedBlueSsse3(const uchar *src, uchar *dst, int pixels)
 {
@@ -116,8 +90,8 @@ TAVIX_SSSE3_TARGET void swapRedBlueSsse3(const uchar *src, uchar *dst, int pixel
 
 void swapRedBlue(const uchar *src, uchar *dst, int pixels)
 {
-#ifdef TAVIX_HAVE_SSSE3_PATH
-    static const bool ssse3 = cpuHasSsse3();
+#ifdef TAVIX_HAVE_X86_VECTORS
+    static const bool ssse3 = cpufeatures::hasSsse3();
     if (ssse3) {
         swapRedBlueSsse3(src, dst, pixels);
         return;
@@ -178,7 +152,7 @@ inline int blend(int a, int b, int weight)
 void blendRows(const uchar *upper, const uchar *lower, int weight, uchar *out, int pixels)
 {
     int x = 0;
-#ifdef TAVIX_HAVE_SSSE3_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
     const __m128i zero = _mm_setzero_si128();
     const __m128i keep = _mm_set1_epi16(short(256 - weight));
     const __m128i take = _mm_set1_epi16(short(weight));
@@ -209,7 +183,7 @@ void spreadRowScalar(const uchar *source, const UpPoints &across, int from, int 
     }
 }
 
-#ifdef TAVIX_HAVE_SSSE3_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
 // Eight target pixels per step. Scaling up, eight neighbouring target pixels
 // sample at most nine neighbouring source pixels, so one 16-byte load from the
 // first of them holds every pixel they need; byte shuffles pick each target
@@ -277,8 +251,8 @@ QImage scaleGreyUp(const QImage &frame, const QSize &size)
     // The blended source row, with room for the last 16-byte load.
     std::vector<uchar> column(static_cast<std::size_t>(frame.width()) + 16);
     int done = 0;
-#ifdef TAVIX_HAVE_SSSE3_PATH
-    static const bool ssse3 = cpuHasSsse3();
+#ifdef TAVIX_HAVE_X86_VECTORS
+    static const bool ssse3 = cpufeatures::hasSsse3();
     SpreadSteps steps;
     if (ssse3) {
         steps = spreadSteps(across, width);
@@ -293,7 +267,7 @@ QImage scaleGreyUp(const QImage &frame, const QSize &size)
         else
             std::memcpy(column.data(), frame.constScanLine(row), std::size_t(frame.width()));
         auto *out = reinterpret_cast<QRgb *>(scaled.scanLine(y));
-#ifdef TAVIX_HAVE_SSSE3_PATH
+#ifdef TAVIX_HAVE_X86_VECTORS
         if (ssse3)
             spreadRowSsse3(column.data(), steps, out);
 #endif
